@@ -1,0 +1,43 @@
+#pragma once
+// The narrow view of the window that the procedures (readings, sweep, positioning, logs) use.
+// The main window implements it over its widgets; tests use an in-memory panel.
+
+#include <string>
+
+namespace brevane {
+
+class canvas;
+
+enum class check_box { repeat, estop, sonicoff, tempoff, xoff, zoff };
+enum class scroll_bar { xmin, xmax, zmin, zmax, gain };
+enum class text_box { xmind, xmaxd, zmind, zmaxd, gaind, mintd, maxtd, Text16, dmind, dmaxd, Text7 };
+enum class picture { SCOPE, Picture1, Picture2 };
+
+class panel {
+ public:
+  virtual ~panel() = default;
+
+  virtual bool checked(check_box box) const = 0;
+  virtual int value(scroll_bar bar) const = 0;
+  virtual void set_text(text_box box, const std::string& text) = 0;
+  virtual std::string text(text_box box) const = 0;
+
+  // The caption doubles as the status line of the device.
+  virtual void set_caption(const std::string& caption) = 0;
+  virtual std::string caption() const = 0;
+
+  // Top edge of distance bar 0..2, in twips within its column.
+  virtual void set_bar_top(int index, float twips) = 0;
+
+  virtual bool log_data_checked() const = 0;
+  virtual bool log_images_checked() const = 0;
+
+  virtual canvas& pictures(picture which) = 0;
+
+  // A message for the operator in the status bar (failures, fallbacks).
+  virtual void show_status(const std::string& message) = 0;
+  // Progress of long work (sweep, upload); empty clears it.
+  virtual void show_progress(const std::string& progress) = 0;
+};
+
+}  // namespace brevane
