@@ -1,0 +1,59 @@
+#pragma once
+// The program's procedures over one transport and one window, built in dependency order.
+// main() wires these to the window's controls; tests build the same set over fakes.
+
+#include <QLocale>
+#include <QString>
+
+#include "device/command_exchange.h"
+#include "device/device_link.h"
+#include "display/image_maps.h"
+#include "display/scope_trace.h"
+#include "logging/data_log.h"
+#include "logging/image_log.h"
+#include "logging/list_upload.h"
+#include "scan/manual_positioning.h"
+#include "scan/sweep.h"
+#include "sensors/sonic_reading.h"
+#include "sensors/thermal_reading.h"
+#include "ui/main_window_state.h"
+#include "ui/operation_runner.h"
+
+namespace brevane {
+
+class clock;
+class panel;
+
+struct instrument {
+  instrument(device::transport& link, panel& window, const clock& time_source,
+             const QString& data_folder, int echo_timeout_ms,
+             const QLocale& locale = QLocale::system())
+      : exchange(link, echo_timeout_ms),
+        device(link, exchange, window),
+        datalog(state, window, time_source, data_folder, locale),
+        scope(state, window, datalog),
+        thermal(exchange, state, window, scope),
+        sonic(exchange, state, window, scope, thermal),
+        imagelog(state, window, time_source, data_folder, locale),
+        maps(state, window, imagelog),
+        positioning(exchange, state, window, thermal),
+        sweep(exchange, state, window, thermal, sonic, maps),
+        upload(exchange, window),
+        runner(exchange, window) {}
+
+  main_window_state state;
+  device::command_exchange exchange;
+  device::device_link device;
+  data_log datalog;
+  scope_trace scope;
+  thermal_reading thermal;
+  sonic_reading sonic;
+  image_log imagelog;
+  image_maps maps;
+  manual_positioning positioning;
+  sweep_procedure sweep;
+  list_upload upload;
+  operation_runner runner;
+};
+
+}  // namespace brevane

@@ -1,0 +1,200 @@
+#include "device/command_exchange.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+
+#include "common/numbers.h"
+#include "device/device_errors.h"
+#include "device/report_trace.h"
+
+namespace brevane::device {
+
+std::string command_name(std::uint8_t letter) {
+  switch (letter) {
+    case cmd_x: return "X (move X)";
+    case cmd_z: return "Z (move Z)";
+    case cmd_t: return "T (temperature)";
+    case cmd_s: return "S (distance)";
+    case cmd_l: return "L (LEDs)";
+    case cmd_w: return "W (list entry)";
+    case cmd_p: return "P (parameters)";
+    case cmd_e: return "E (read parameters)";
+    default: return std::string(1, static_cast<char>(letter));
+  }
+}
+
+command_exchange::command_exchange(transport& link, int echo_timeout_ms)
+    : link_(link), echo_timeout_ms_(echo_timeout_ms) {}
+
+command_exchange::~command_exchange() = default;
+
+void command_exchange::report_stored() { wake(); }
+
+void command_exchange::head_lost() {
+  if (!busy()) return;
+  cancel_requested_ = true;
+  cancel_reason_ = "head lost";
+  wake();
+}
+
+bool command_exchange::begin_operation(const std::string& name) {
+  if (busy()) return false;
+  operation_ = name.empty() ? "operation" : name;
+  cancel_requested_ = false;
+  cancel_reason_.clear();
+  if (on_busy_changed) on_busy_changed(true);
+  return true;
+}
+
+void command_exchange::end_operation() {
+  if (!busy()) return;
+  operation_.clear();
+  cancel_requested_ = false;
+  cancel_reason_.clear();
+  if (on_busy_changed) on_busy_changed(false);
+}
+
+void command_exchange::cancel(const std::string& reason) {
+  if (!busy()) return;
+  cancel_requested_ = true;
+  cancel_reason_ = reason;
+  wake();
+}
+
+void command_exchange::wake() {
+  for (QEventLoop* loop : waits_) loop->quit();
+}
+
+void command_exchange::throw_cancelled(const std::string& command) const {
+  if (cancel_reason_ == "head lost") {
+    throw operation_cancelled(command, "Vexilor II not present",
+                              "The head went away while waiting for the answer to " + command +
+                                  "; " + operation_ + " stopped.");
+  }
+  throw operation_cancelled(command, "Cancelled waiting for " + command,
+                            operation_ + " cancelled (" + cancel_reason_ +
+                                ") while waiting for the answer to " + command + ".");
+}
+
+void command_exchange::check_cancel(const std::string& command) const {
+  if (cancel_requested_) throw_cancelled(command);
+}
+
+void command_exchange::pump_once() { QCoreApplication::processEvents(); }
+
+void command_exchange::write_output(const std::string& command) {
+  if (trace_) trace_->out(output_);
+  if (!link_.write(vendor_id, product_id, output_)) {
+    throw device_error(command, "Vexilor II not present",
+                       "The head is not connected; " + command + " could not be sent.");
+  }
+}
+
+void command_exchange::wait_until(const std::function<bool()>& done, const std::string& command) {
+  const QDeadlineTimer deadline(echo_timeout_ms_);
+  while (!done()) {
+    check_cancel(command);
+    if (deadline.hasExpired()) {
+      throw echo_timeout(command, "No answer to " + command,
+                         "The head did not answer " + command + " within " +
+                             std::to_string(echo_timeout_ms_) + " ms; " +
+                             (operation_.empty() ? std::string("the command") : operation_) +
+                             " stopped.");
+    }
+    // Sleep in a local event loop until a report, the deadline or a cancel wakes it; the
+    // window keeps working meanwhile and no processor time is spent spinning.
+    QEventLoop loop;
+    QTimer deadline_timer;
+    deadline_timer.setSingleShot(true);
+    deadline_timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&deadline_timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    deadline_timer.start(static_cast<int>(std::max<qint64>(0, deadline.remainingTime())));
+    waits_.push_back(&loop);
+    loop.exec();
+    waits_.erase(std::find(waits_.begin(), waits_.end(), &loop));
+  }
+}
+
+void command_exchange::wait_for_echo(std::uint8_t letter, std::size_t byte) {
+  wait_until([this, letter, byte] { return input_[byte] == letter; }, command_name(letter));
+}
+
+void command_exchange::wait_for_any_report(const std::string& command) {
+  wait_until([this] { return dataread != 0; }, command);
+}
+
+void command_exchange::send(std::uint8_t letter, std::initializer_list<int> arguments) {
+  const std::string name = command_name(letter);
+  check_cancel(name);
+  // Range first, so a bad argument writes nothing at all.
+  std::array<std::uint8_t, output_report_size> bytes{};
+  std::size_t n = 0;
+  for (int a : arguments) {
+    auto b = try_to_byte(a);
+    if (!b) {
+      throw overflow_error("overflow: the argument " + std::to_string(a) + " of " + name +
+                           " lies outside 0 to 255; nothing was sent");
+    }
+    bytes[n++] = *b;
+  }
+  output_[0] = 0;
+  output_[1] = letter;
+  for (std::size_t i = 0; i < n; ++i) output_[2 + i] = bytes[i];
+  write_output(name);
+}
+
+void command_exchange::xpos(int pos) {
+  input_[echo_byte] = 0;
+  send(cmd_x, {pos});
+  pump_once();
+  wait_for_echo(cmd_x);
+}
+
+void command_exchange::zpos(int pos) {
+  input_[echo_byte] = 0;
+  send(cmd_z, {pos});
+  pump_once();
+  wait_for_echo(cmd_z);
+}
+
+void command_exchange::leds(int a) { send(cmd_l, {a}); }
+
+void command_exchange::dtimer(double d) {
+  if (!(d > 0)) return;
+  const std::string name = "pause";
+  const QDeadlineTimer until(static_cast<qint64>(d));
+  while (!until.hasExpired()) {
+    check_cancel(name);
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(std::max<qint64>(0, until.remainingTime())),
+                       Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    waits_.push_back(&loop);
+    loop.exec();
+    waits_.erase(std::find(waits_.begin(), waits_.end(), &loop));
+  }
+  check_cancel(name);
+}
+
+void command_exchange::P(const std::array<int, 6>& parameters) {
+  input_[echo_byte] = 0;
+  send(cmd_p, {parameters[0], parameters[1], parameters[2], parameters[3], parameters[4],
+               parameters[5]});
+  pump_once();
+  wait_for_echo(cmd_p);
+}
+
+std::array<std::uint8_t, 6> command_exchange::E() {
+  input_[7] = 0;
+  input_[8] = 0;
+  send(cmd_e, {});
+  pump_once();
+  wait_for_echo(cmd_e, 8);
+  std::array<std::uint8_t, 6> out{};
+  std::copy_n(input_.begin() + 1, 6, out.begin());
+  return out;
+}
+
+}  // namespace brevane::device

@@ -1,0 +1,102 @@
+#pragma once
+// The request/echo exchange with the head: the two report buffers, the write step, the
+// bounded echo wait and the small command procedures. One device operation runs at a time.
+
+#include <QObject>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "device/device_constants.h"
+#include "device/transport.h"
+
+class QEventLoop;
+
+namespace brevane::device {
+
+class report_trace;
+
+class command_exchange {
+ public:
+  command_exchange(transport& link, int echo_timeout_ms = default_echo_timeout_ms);
+  ~command_exchange();
+  command_exchange(const command_exchange&) = delete;
+  command_exchange& operator=(const command_exchange&) = delete;
+
+  output_report& output() { return output_; }
+  input_report& input() { return input_; }
+  const output_report& output() const { return output_; }
+  const input_report& input() const { return input_; }
+  int dataread = 0;  // set to 1 by the read handler for every stored report
+
+  void set_trace(report_trace* trace) { trace_ = trace; }
+  report_trace* trace() const { return trace_; }
+  void set_echo_timeout(int ms) { echo_timeout_ms_ = ms; }
+  int echo_timeout_ms() const { return echo_timeout_ms_; }
+
+  // Called by the read handler after it stored a report in input(); wakes the wait.
+  void report_stored();
+  // Called when the head is gone; a wait in progress ends at once.
+  void head_lost();
+
+  // --- One-operation guard ---
+  bool busy() const { return !operation_.empty(); }
+  const std::string& operation() const { return operation_; }
+  // False (and nothing changes) when another operation runs.
+  bool begin_operation(const std::string& name);
+  void end_operation();
+  // Ends the wait of the operation in progress, and every later wait of it.
+  void cancel(const std::string& reason);
+  bool cancel_requested() const { return cancel_requested_; }
+  // Throws operation_cancelled when a cancel is pending; long loops call it between steps.
+  void check_cancel(const std::string& command) const;
+  std::function<void(bool busy)> on_busy_changed;
+
+  // --- Exchange steps ---
+  // Writes the output report to the head. Throws when the head is not there to take it.
+  void write_output(const std::string& command);
+  // Lets pending events run once.
+  static void pump_once();
+  // Lets events run until input byte `byte` holds `letter`, the deadline passes, or a cancel.
+  void wait_for_echo(std::uint8_t letter, std::size_t byte = echo_byte);
+  // Lets events run until any report has been stored (dataread != 0).
+  void wait_for_any_report(const std::string& command);
+  // Runs events until done() holds; bounded by the echo timeout and cancellable.
+  void wait_until(const std::function<bool()>& done, const std::string& command);
+  // Clears input byte 3 (and more), sets bytes 0..2 and writes; throws before writing when an
+  // argument is outside 0..255.
+  void send(std::uint8_t letter, std::initializer_list<int> arguments);
+
+  // --- Procedures ---
+  void xpos(int pos);
+  void zpos(int pos);
+  void leds(int a);
+  // A pause of d milliseconds that keeps the window responsive but cannot be cut short by
+  // device events; a cancel ends it.
+  void dtimer(double d);
+  // Sets six parameters (each 0..255) and waits for the echo.
+  void P(const std::array<int, 6>& parameters);
+  // Reads back the six parameters.
+  std::array<std::uint8_t, 6> E();
+
+ private:
+  void wake();
+  [[noreturn]] void throw_cancelled(const std::string& command) const;
+
+  transport& link_;
+  int echo_timeout_ms_;
+  output_report output_{};
+  input_report input_{};
+  report_trace* trace_ = nullptr;
+  std::string operation_;
+  bool cancel_requested_ = false;
+  std::string cancel_reason_;
+  std::vector<QEventLoop*> waits_;
+};
+
+// Display name of a command letter for messages ("T").
+std::string command_name(std::uint8_t letter);
+
+}  // namespace brevane::device

@@ -1,0 +1,59 @@
+#include "device/device_link.h"
+
+#include "device/command_exchange.h"
+#include "device/device_constants.h"
+#include "device/report_trace.h"
+#include "ui/panel.h"
+
+namespace brevane::device {
+
+device_link::device_link(transport& link, command_exchange& exchange, panel& window)
+    : link_(link), exchange_(exchange), window_(window) {}
+
+device_link::~device_link() { DisconnectLink(); }
+
+bool device_link::ConnectLink() {
+  if (connected_) return true;
+  connected_ = true;
+  return link_.connect(*this);
+}
+
+bool device_link::DisconnectLink() {
+  if (!connected_) return true;
+  connected_ = false;
+  return link_.disconnect();
+}
+
+bool device_link::head_present() const {
+  return connected_ && link_.handle(vendor_id, product_id) != 0;
+}
+
+void device_link::OnPlugged(device_handle handle) {
+  if (link_.product_id(handle) == product_id && link_.vendor_id(handle) == vendor_id)
+    window_.set_caption(caption_running);
+  if (on_notification) on_notification();
+}
+
+void device_link::OnUnplugged(device_handle handle) {
+  // Only the vendor is looked at, so any device of this vendor going away says so.
+  if (link_.vendor_id(handle) == vendor_id) window_.set_caption(caption_absent);
+  if (link_.handle(vendor_id, product_id) == 0) exchange_.head_lost();
+  if (on_notification) on_notification();
+}
+
+void device_link::OnChanged() {
+  // Enabled on every change, present head or not; never switched off.
+  link_.set_read_notify(link_.handle(vendor_id, product_id), true);
+  if (on_notification) on_notification();
+}
+
+void device_link::OnRead(device_handle handle) {
+  if (link_.read(handle, exchange_.input())) {
+    exchange_.dataread = 1;
+    if (exchange_.trace()) exchange_.trace()->in(exchange_.input());
+    exchange_.report_stored();
+  }
+  if (on_notification) on_notification();
+}
+
+}  // namespace brevane::device

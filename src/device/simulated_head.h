@@ -1,0 +1,128 @@
+#pragma once
+// An in-process scanning head, so the program's main job runs on any machine. It keeps the
+// real head's asynchronous contract: every answer and every plug event arrives later through
+// the event loop, never inside the call that caused it.
+
+#include <QObject>
+#include <QTimer>
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <random>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "device/device_constants.h"
+#include "device/transport.h"
+
+namespace brevane::device {
+
+struct simulated_head_options {
+  static constexpr std::uint32_t default_seed = 1729;
+
+  int latency_ms = 0;               // delay of every answer after its write
+  std::optional<int> silent_after;  // answers the first N commands, then nothing
+  std::optional<int> unplug_after;  // unplugged after the N-th command
+  std::uint32_t seed = default_seed;
+};
+
+// Reads "latency=MS,silent-after=N,unplug-after=N,seed=N" (any subset, any order; empty text
+// gives the defaults). On failure returns nullopt and, when error is given, says which item is
+// wrong.
+std::optional<simulated_head_options> parse_simulated_head_options(const std::string& text,
+                                                                   std::string* error);
+
+class simulated_head : public QObject, public transport {
+  Q_OBJECT
+
+ public:
+  // The one handle the head ever has; fixed so that traces and tests repeat.
+  static constexpr device_handle head_handle = 0xb2e7;
+  // Input reports held for reading; beyond this the oldest is dropped.
+  static constexpr std::size_t pending_capacity = 64;
+
+  explicit simulated_head(simulated_head_options options = {}, QObject* parent = nullptr);
+  ~simulated_head() override;
+
+  // transport
+  bool connect(notification_target& target) override;
+  bool disconnect() override;
+  int vendor_id(device_handle handle) const override;
+  int product_id(device_handle handle) const override;
+  device_handle handle(int vendor, int product) const override;
+  bool set_read_notify(device_handle handle, bool enable) override;
+  bool read(device_handle handle, std::span<std::uint8_t> buffer) override;
+  bool write(int vendor, int product, std::span<const std::uint8_t> report) override;
+
+  // The scene's true readings at a head position, without noise.
+  static double scene_temperature_f(int x, int z);
+  static double scene_distance_in(int x, int z);
+  // The raw counts the head reports there, before noise.
+  static int scene_temperature_raw(int x, int z);
+  static int scene_distance_raw(int x, int z);
+
+  // Test hooks.
+  // Answers the next n commands, then nothing; nullopt answers everything again.
+  void set_silent_after(std::optional<int> n);
+  void resume_answering() { set_silent_after(std::nullopt); }
+  // Unplugged after the next n commands; nullopt stays plugged.
+  void set_unplug_after(std::optional<int> n);
+  // Plugs the head in again (or re-announces it): the plugged and changed notifications follow,
+  // the command count starts again from 0 and the silent-after and unplug-after options apply
+  // afresh. A pending unplug is cancelled.
+  void replug();
+  // Delivers data as an input report of the head, after the usual latency; data of any length
+  // is stored the way a real read's data is. False when the head is not reachable.
+  bool inject_raw(std::vector<std::uint8_t> data);
+  // Writes that reached the head since it was last plugged in.
+  int commands_received() const { return commands_received_; }
+  int x_position() const { return x_; }
+  int z_position() const { return z_; }
+  bool plugged() const { return plugged_; }
+  std::size_t pending_reports() const { return pending_.size(); }
+
+ private:
+  using clock = std::chrono::steady_clock;
+  using report_data = std::array<std::uint8_t, input_report_size - 1>;
+
+  struct event {
+    enum class kind { plugged, unplugged, changed, report };
+    kind what;
+    clock::time_point due;
+    input_report report{};
+  };
+
+  bool reachable() const { return connected_ && plugged_; }
+  std::optional<report_data> carry_out(std::span<const std::uint8_t> report);
+  int noisy(int raw);
+  void announce_plugged();
+  void schedule(event::kind what, clock::time_point due, const input_report& report = {});
+  void arm_timer();
+  void deliver_next();
+  void unplug_now();
+
+  simulated_head_options options_;
+  std::mt19937 noise_;
+  QTimer delivery_timer_;
+  std::deque<event> events_;
+  std::deque<input_report> pending_;
+  notification_target* target_ = nullptr;
+
+  bool connected_ = false;
+  bool plugged_ = true;
+  bool read_notify_ = false;
+  bool unplug_due_ = false;      // the last accepted command pulled the cable
+  bool list_data_next_ = false;  // the write after a W carries a list line, not a command
+  int commands_received_ = 0;
+  std::optional<int> silent_limit_;
+  std::optional<int> unplug_limit_;
+  int x_ = 0;
+  int z_ = 0;
+  std::array<std::uint8_t, 6> parameters_{};
+};
+
+}  // namespace brevane::device

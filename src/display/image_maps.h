@@ -1,0 +1,22 @@
+#pragma once
+// rawdraw: paints the thermal map into Picture1 and the sonic map into Picture2, empties both
+// grids and runs the image log.
+
+namespace brevane {
+
+class image_log;
+class panel;
+struct main_window_state;
+
+class image_maps {
+ public:
+  image_maps(main_window_state& state, panel& window, image_log& log);
+  void rawdraw();
+
+ private:
+  main_window_state& state_;
+  panel& window_;
+  image_log& log_;
+};
+
+}  // namespace brevane

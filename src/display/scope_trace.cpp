@@ -1,0 +1,49 @@
+#include "display/scope_trace.h"
+
+#include "common/numbers.h"
+#include "display/canvas.h"
+#include "logging/data_log.h"
+#include "ui/main_window_state.h"
+#include "ui/panel.h"
+
+namespace brevane {
+
+double trace_value(int t, double avgt, int gain) {
+  if (t >= avgt) {
+    // A reading of 0 against a baseline of 0 or below has no remainder; it counts as 0 so
+    // the reading is still drawn and logged.
+    return static_cast<double>(whole_mod(avgt, t).value_or(0)) * gain;
+  }
+  return avgt - (avgt - t) * gain;
+}
+
+scope_trace::scope_trace(main_window_state& state, panel& window, data_log& log)
+    : state_(state), window_(window), log_(log) {}
+
+void scope_trace::lines() {
+  canvas& scope = window_.pictures(picture::SCOPE);
+  for (int x = 0; x <= 500; x += 10) scope.draw_line(x, 0, x, 500, scope_grid);
+  for (int y = 0; y <= 300; y += 10) scope.draw_line(0, y, 500, y, scope_grid);
+}
+
+void scope_trace::PLOT() {
+  canvas& scope = window_.pictures(picture::SCOPE);
+  if (column_ == 0) {
+    scope.clear();
+    lines();
+  }
+  const int t = state_.TNOW;
+  const int d = state_.DNOW;
+  const double s = trace_value(t, state_.avgt, window_.value(scroll_bar::gain));
+
+  scope.draw_line(column_, 300 - previous_trace_value_, column_ + 1, 300 - s, scope_thermal);
+  scope.draw_line(column_, 340 - previous_distance_, column_ + 1, 340 - d, scope_distance);
+
+  previous_trace_value_ = s;
+  previous_distance_ = d;
+  if (++column_ > 350) column_ = 0;
+
+  log_.log_step(s, d);
+}
+
+}  // namespace brevane

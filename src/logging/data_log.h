@@ -1,0 +1,49 @@
+#pragma once
+// The CSV data log: one line per plot step while "Log Data" is checked, appended to
+// datalog.csv in the data folder with CRLF line ends and one header line per run.
+
+#include <QLocale>
+#include <QString>
+#include <string>
+
+namespace brevane {
+
+class clock;
+class panel;
+struct main_window_state;
+
+inline constexpr const char* data_log_header = "Time,Thermal,Distance,X pos,Y pos";
+inline constexpr const char* data_log_file_name = "datalog.csv";
+
+class data_log {
+ public:
+  data_log(main_window_state& state, panel& window, const clock& time_source, QString folder,
+           QLocale locale = QLocale::system());
+
+  // The log step of a plot: s is the trace value just plotted, d the distance just drawn.
+  void log_step(double s, int d);
+
+  QString path() const;
+  // The line as written for these values, without the line end.
+  static std::string format_line(const std::string& stem, double thermal, int distance,
+                                 int x, int z);
+  // Lines written this run (header excluded), for the summary.
+  long lines_written() const { return lines_written_; }
+
+ private:
+  // Appends text; on any failure nothing of it stays in the file. Returns an error text.
+  QString append(const std::string& text);
+
+  main_window_state& state_;
+  panel& window_;
+  const clock& clock_;
+  QString folder_;
+  QLocale locale_;
+  long lines_written_ = 0;
+  bool failure_reported_ = false;
+};
+
+// The time stamp of a log line or an image name: the general date text through dString.
+std::string date_stem(const clock& time_source, const QLocale& locale);
+
+}  // namespace brevane

@@ -1,0 +1,36 @@
+#pragma once
+// Keeps a record of every painting of the maps: advances the image set number and, while
+// "Log Images" is checked, saves the thermal map, the sonic map and the scope as BMP files.
+
+#include <QLocale>
+#include <QString>
+#include <string>
+
+namespace brevane {
+
+class clock;
+class panel;
+struct main_window_state;
+
+class image_log {
+ public:
+  image_log(main_window_state& state, panel& window, const clock& time_source, QString folder,
+            QLocale locale = QLocale::system());
+
+  void log_step();
+
+  // "<folder>/<stem> <n> Thermal.BMP" and so on.
+  static QString file_name(const QString& folder, const std::string& stem, int number,
+                           const char* suffix);
+  long files_written() const { return files_written_; }
+
+ private:
+  main_window_state& state_;
+  panel& window_;
+  const clock& clock_;
+  QString folder_;
+  QLocale locale_;
+  long files_written_ = 0;
+};
+
+}  // namespace brevane

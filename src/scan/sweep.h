@@ -1,0 +1,59 @@
+#pragma once
+// The raster sweep: a thermal baseline, then cycles of an upward and a downward pass over
+// the scan limits with a thermal and a distance reading at every point, painting the maps
+// after each pass.
+
+#include <optional>
+#include <string>
+
+namespace brevane {
+
+namespace device {
+class command_exchange;
+}
+class image_maps;
+class panel;
+class sonic_reading;
+class thermal_reading;
+struct main_window_state;
+
+class sweep_procedure {
+ public:
+  enum class outcome { completed, stopped };
+
+  sweep_procedure(device::command_exchange& exchange, main_window_state& state, panel& window,
+                  thermal_reading& thermal, sonic_reading& sonic, image_maps& maps);
+
+  // With cycles set, runs that many cycles whatever "Repeat" says; otherwise "Repeat" decides.
+  outcome sweep(std::optional<int> cycles = std::nullopt);
+
+  long points_swept() const { return points_; }
+  int cycles_completed() const { return cycles_done_; }
+
+ private:
+  bool row_start(int z, bool upward);
+  bool x_run(bool upward);
+  bool x_point(int x, bool upward, bool increasing);
+  bool stop_requested() const;
+  void show_progress() const;
+
+  device::command_exchange& exchange_;
+  main_window_state& state_;
+  panel& window_;
+  thermal_reading& thermal_;
+  sonic_reading& sonic_;
+  image_maps& maps_;
+
+  int direction_ = 0;  // 0: next X run increasing, 1: decreasing
+  long points_ = 0;
+  int cycles_done_ = 0;
+  // Progress of the cycle in progress, for the status bar.
+  int cycle_ = 0;
+  const char* pass_ = "";
+  int row_ = 0, rows_ = 0, point_ = 0, points_in_run_ = 0;
+};
+
+// Number of values from `from` to `to` (inclusive) in steps of `step`.
+int raster_count(int from, int to, int step);
+
+}  // namespace brevane

@@ -1,0 +1,63 @@
+#include "sensors/sonic_reading.h"
+
+#include "common/numbers.h"
+#include "device/command_exchange.h"
+#include "display/scope_trace.h"
+#include "sensors/thermal_reading.h"
+#include "ui/main_window_state.h"
+#include "ui/panel.h"
+
+namespace brevane {
+
+using namespace device;
+
+sonic_reading::sonic_reading(command_exchange& exchange, main_window_state& state, panel& window,
+                             scope_trace& scope, thermal_reading& thermal)
+    : exchange_(exchange), state_(state), window_(window), scope_(scope), thermal_(thermal) {}
+
+void sonic_reading::sonic() {
+  auto& in = exchange_.input();
+  in[echo_byte] = 0;
+  in[reading_low_byte] = 0;
+  in[reading_high_byte] = 0;
+  exchange_.send(cmd_s, {});
+  command_exchange::pump_once();
+  exchange_.wait_for_echo(cmd_s);
+
+  window_.set_text(text_box::Text7, "");
+  const int raw = combine_reading(in[reading_low_byte], in[reading_high_byte]).value_or(0);
+  const double distance = raw / counts_per_inch;
+  const double feet = distance / 12;
+
+  window_.set_text(text_box::Text7,
+                   display_format(distance) + " Inches  \r\n" + display_format(feet) + " feet");
+  if (distance < state_.dmin) {
+    state_.dmin = distance;
+    window_.set_text(text_box::dmind, display_format(distance / 12) + " feet");
+  }
+  if (distance > state_.dmax) {
+    state_.dmax = distance;
+    window_.set_text(text_box::dmaxd, display_format(distance / 12) + " feet");
+  }
+  for (int b = 0; b < 3; ++b)
+    window_.set_bar_top(b, bar_base_twips - static_cast<float>(distance) * bar_scale[b]);
+
+  const auto whole = try_to_integer(distance);
+  if (whole) state_.DNOW = *whole;
+  const auto i = try_to_integer(state_.posx - 100);
+  const auto j = try_to_integer(state_.posz - 140);
+  if (whole && i && j && map_grid::in_range(*i, *j)) state_.sonic_map.at(*i, *j) = *whole;
+
+  if (window_.checked(check_box::tempoff)) scope_.PLOT();
+}
+
+void sonic_reading::static_read() {
+  while (window_.checked(check_box::repeat)) {
+    exchange_.dtimer(100);
+    thermal_.therm();
+    sonic();
+    scope_.PLOT();
+  }
+}
+
+}  // namespace brevane

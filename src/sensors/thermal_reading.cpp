@@ -1,0 +1,59 @@
+#include "sensors/thermal_reading.h"
+
+#include "common/numbers.h"
+#include "device/command_exchange.h"
+#include "display/scope_trace.h"
+#include "ui/main_window_state.h"
+#include "ui/panel.h"
+
+namespace brevane {
+
+using namespace device;
+
+double thermal_map_value(double temperature, double avgt, int gain) {
+  if (temperature >= avgt) return static_cast<double>(whole_mod(avgt, temperature).value_or(0)) * gain;
+  return avgt - (avgt - temperature) * gain;
+}
+
+thermal_reading::thermal_reading(command_exchange& exchange, main_window_state& state,
+                                 panel& window, scope_trace& scope)
+    : exchange_(exchange), state_(state), window_(window), scope_(scope) {}
+
+void thermal_reading::therm() {
+  auto& in = exchange_.input();
+  in[echo_byte] = 0;
+  in[reading_low_byte] = 0;
+  in[reading_high_byte] = 0;
+  exchange_.dataread = 0;
+  exchange_.send(cmd_t, {});
+  command_exchange::pump_once();
+  exchange_.wait_for_echo(cmd_t);
+
+  // From here every step stands alone: a failing step leaves its result unset.
+  window_.set_text(text_box::Text16, "");
+  const int raw = combine_reading(in[reading_low_byte], in[reading_high_byte]).value_or(0);
+  const double temperature = raw * degrees_per_count;
+  const double map_value = thermal_map_value(temperature, state_.avgt, window_.value(scroll_bar::gain));
+
+  const auto i = try_to_integer(state_.posx - 100);
+  const auto j = try_to_integer(state_.posz - 140);
+  const auto v = try_to_integer(map_value);
+  if (i && j && v && map_grid::in_range(*i, *j)) state_.thermal_map.at(*i, *j) = *v;
+
+  const std::string shown = display_format(temperature) + "f";
+  window_.set_text(text_box::Text16, shown);
+  if (auto t = try_to_integer(temperature)) state_.TNOW = *t;
+
+  scope_.PLOT();
+
+  if (temperature < state_.mint) {
+    state_.mint = temperature;
+    window_.set_text(text_box::mintd, shown);
+  }
+  if (temperature > state_.maxt) {
+    state_.maxt = temperature;
+    window_.set_text(text_box::maxtd, shown);
+  }
+}
+
+}  // namespace brevane

@@ -1,0 +1,35 @@
+#include "ui/operation_runner.h"
+
+#include "common/numbers.h"
+#include "device/command_exchange.h"
+#include "device/device_errors.h"
+#include "ui/panel.h"
+
+namespace brevane {
+
+operation_runner::operation_runner(device::command_exchange& exchange, panel& window)
+    : exchange_(exchange), window_(window) {}
+
+bool operation_runner::run(const std::string& name, const std::function<void()>& body) {
+  if (!exchange_.begin_operation(name)) {
+    // The running operation's own outcome stays as it is.
+    window_.show_status(name + " was not started: " + exchange_.operation() +
+                        " is still running.");
+    return false;
+  }
+  last_error_.clear();
+  try {
+    body();
+  } catch (const device::device_error& e) {
+    last_error_ = e.what();
+    window_.set_caption(e.caption());
+  } catch (const overflow_error& e) {
+    last_error_ = name + " stopped: " + e.what();
+  }
+  exchange_.end_operation();
+  window_.show_progress("");
+  if (!last_error_.empty()) window_.show_status(last_error_);
+  return last_error_.empty();
+}
+
+}  // namespace brevane

@@ -1,0 +1,73 @@
+#pragma once
+// An in-memory window for the procedures: boxes, bars, caption and pictures without widgets.
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "display/canvas.h"
+#include "ui/panel.h"
+
+namespace brevane::testing {
+
+class memory_panel : public panel {
+ public:
+  memory_panel()
+      : scope_(325, 269, QColor(0, 192, 0), 15.05 / 15.0, 12.609375 / 15.0),
+        picture1_(149, 69, QColor(192, 192, 192)),
+        picture2_(149, 69, QColor(192, 192, 192)) {
+    checks[check_box::repeat] = true;
+    values[scroll_bar::xmin] = 100;
+    values[scroll_bar::xmax] = 255;
+    values[scroll_bar::zmin] = 140;
+    values[scroll_bar::zmax] = 200;
+    values[scroll_bar::gain] = 10;
+  }
+
+  bool checked(check_box box) const override {
+    auto it = checks.find(box);
+    return it != checks.end() && it->second;
+  }
+  int value(scroll_bar bar) const override { return values.at(bar); }
+  void set_text(text_box box, const std::string& text) override { texts[box] = text; }
+  std::string text(text_box box) const override {
+    auto it = texts.find(box);
+    return it == texts.end() ? std::string() : it->second;
+  }
+  void set_caption(const std::string& c) override {
+    caption_ = c;
+    captions.push_back(c);
+  }
+  std::string caption() const override { return caption_; }
+  void set_bar_top(int index, float twips) override { bar_tops[index] = twips; }
+  bool log_data_checked() const override { return log_data; }
+  bool log_images_checked() const override { return log_images; }
+  canvas& pictures(picture which) override {
+    switch (which) {
+      case picture::SCOPE: return scope_;
+      case picture::Picture1: return picture1_;
+      case picture::Picture2: return picture2_;
+    }
+    return scope_;
+  }
+  void show_status(const std::string& message) override { statuses.push_back(message); }
+  void show_progress(const std::string& p) override { progress = p; }
+
+  std::map<check_box, bool> checks;
+  std::map<scroll_bar, int> values;
+  std::map<text_box, std::string> texts;
+  std::map<int, float> bar_tops;
+  std::vector<std::string> captions;
+  std::vector<std::string> statuses;
+  std::string progress;
+  bool log_data = false;
+  bool log_images = false;
+
+ private:
+  std::string caption_ = "Brevane version 1.00";
+  canvas scope_;
+  canvas picture1_;
+  canvas picture2_;
+};
+
+}  // namespace brevane::testing
