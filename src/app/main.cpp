@@ -1,1 +1,249 @@
-int main() { return 0; }
+// Builds the program's objects and connects them, in one place.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTimer>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+
+#include "app/command_line.h"
+#include "app/instrument.h"
+#include "common/clock.h"
+#include "device/report_trace.h"
+#include "device/simulated_head.h"
+#include "device/usb_transport.h"
+#include "ui/main_window.h"
+#include "ui/startup.h"
+
+namespace {
+
+using namespace brevane;
+
+bool wants_headless_job(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--sweep" || a.rfind("--upload-list", 0) == 0) return true;
+  }
+  return false;
+}
+
+// The first of the places an installed or a freshly built program keeps a file.
+QString find_installed(const QString& relative_to_share, const char* built_in_dir,
+                       const QString& name) {
+  const QString app_dir = QCoreApplication::applicationDirPath();
+  const QStringList candidates = {
+      QDir(app_dir).filePath(QStringLiteral("../share/") + relative_to_share + name),
+      QDir(QString::fromUtf8(built_in_dir)).filePath(name),
+      QDir(QString::fromUtf8(BREVANE_SOURCE_HELP_DIR)).filePath(name),
+  };
+  for (const QString& c : candidates)
+    if (QFileInfo::exists(c)) return QFileInfo(c).canonicalFilePath();
+  return {};
+}
+
+// Waits, with events running, until the head is there or the time is up.
+bool wait_for_head(device::device_link& link, int ms) {
+  QDeadlineTimer deadline(ms);
+  while (!link.head_present() && !deadline.hasExpired()) {
+    QEventLoop loop;
+    link.on_notification = [&loop] { loop.quit(); };
+    QTimer::singleShot(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())), &loop,
+                       &QEventLoop::quit);
+    loop.exec();
+  }
+  link.on_notification = nullptr;
+  // Let the changed notification that follows a plug enable the reads.
+  QCoreApplication::processEvents();
+  return link.head_present();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A sweep or an upload from a terminal needs no screen.
+  if (wants_headless_job(argc, argv) && qEnvironmentVariableIsEmpty("DISPLAY") &&
+      qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+      qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Brevane"));
+  QApplication::setApplicationVersion(QStringLiteral("1.00"));
+
+  QStringList arguments;
+  for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  std::string error;
+  const auto options = parse_command_line(arguments, &error);
+  if (!options) {
+    std::cerr << "brevane: " << error << "\n";
+    return 2;
+  }
+  if (options->help) {
+    std::cout << command_line_help();
+    return 0;
+  }
+  if (options->version) {
+    std::cout << "Brevane version 1.00\n";
+    return 0;
+  }
+
+  // --- The window ---
+  main_window window(find_installed(QStringLiteral("icons/hicolor/16x16/apps/"),
+                                    BREVANE_HELP_INSTALL_DIR, QStringLiteral("brevane.png")));
+  window.set_help_page(find_installed(QStringLiteral("brevane/"), BREVANE_HELP_INSTALL_DIR,
+                                      QStringLiteral("help.html")));
+
+  // --- The head: simulated or USB ---
+  std::unique_ptr<device::transport> head;
+  if (options->simulate) {
+    head = std::make_unique<device::simulated_head>(*options->simulate);
+  } else {
+    head = std::make_unique<device::usb_transport>(
+        [&window](const std::string& message) { window.show_status(message); });
+  }
+
+  // --- Data folder ---
+  const data_folder_result folder = prepare_data_folder(
+      QCoreApplication::applicationDirPath(),
+      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+  window.set_data_folder(folder.path);
+
+  // --- The procedures ---
+  system_clock wall_clock;
+  instrument inst(*head, window, wall_clock, folder.path, options->echo_timeout_ms);
+
+  device::report_trace trace;
+  if (!options->trace_file.isEmpty()) {
+    const std::string why = trace.open(options->trace_file.toStdString());
+    if (!why.empty()) {
+      std::cerr << "brevane: " << why << "\n";
+      return 2;
+    }
+    inst.exchange.set_trace(&trace);
+  }
+
+  load_step(inst.state, window);
+  if (!folder.message.empty()) {
+    window.show_status(folder.message);
+    if (options->headless_job()) std::cerr << "brevane: " << folder.message << "\n";
+  }
+  window.set_log_data(options->log_data);
+  window.set_log_images(options->log_images);
+
+  // --- Wiring: every control to its procedure ---
+  auto& runner = inst.runner;
+  inst.exchange.on_busy_changed = [&window](bool busy) {
+    window.set_device_controls_enabled(!busy);
+  };
+  QObject::connect(&window, &main_window::temp_clicked,
+                   [&] { runner.run("Temp", [&] { inst.thermal.therm(); }); });
+  QObject::connect(&window, &main_window::distance_clicked,
+                   [&] { runner.run("Distance", [&] { inst.sonic.sonic(); }); });
+  QObject::connect(&window, &main_window::static_read_clicked,
+                   [&] { runner.run("Static Read", [&] { inst.sonic.static_read(); }); });
+  QObject::connect(&window, &main_window::sweep_clicked,
+                   [&] { runner.run("Sweep", [&] { inst.sweep.sweep(); }); });
+  QObject::connect(&window, &main_window::home_clicked,
+                   [&] { runner.run("Home", [&] { inst.positioning.home(); }); });
+  QObject::connect(&window, &main_window::arrow_clicked, [&](int index) {
+    runner.run("Jog", [&] { inst.positioning.jog(index); });
+  });
+  QObject::connect(&window, &main_window::step_chosen,
+                   [&](int index) { inst.positioning.choose_step(index); });
+  QObject::connect(&window, &main_window::limit_changed,
+                   [&](scroll_bar bar, int value) { inst.positioning.limit_changed(bar, value); });
+  QObject::connect(&window, &main_window::gain_changed,
+                   [&](int value) { inst.positioning.gain_changed(value); });
+  QObject::connect(&window, &main_window::reset_temperature_clicked,
+                   [&] { inst.positioning.reset_temperature(); });
+  QObject::connect(&window, &main_window::reset_distance_clicked,
+                   [&] { inst.positioning.reset_distance(); });
+  const QString default_list = QDir(QCoreApplication::applicationDirPath()).filePath("list.txt");
+  QObject::connect(&window, &main_window::upload_list_chosen, [&] {
+    runner.run("Upload List", [&] { inst.upload.load_list(default_list); });
+  });
+  QObject::connect(&window, &main_window::escape_pressed,
+                   [&] { inst.exchange.cancel("Escape"); });
+  QObject::connect(&window, &main_window::close_requested, [&] {
+    inst.exchange.cancel("window closed");
+    inst.device.DisconnectLink();
+  });
+  QObject::connect(&window, &main_window::exit_chosen, [&] {
+    inst.exchange.cancel("Exit");
+    inst.device.DisconnectLink();
+    QApplication::quit();
+  });
+
+  inst.device.ConnectLink();
+  window.show();
+
+  int exit_code = 0;
+  if (options->sweep) {
+    QTimer::singleShot(0, [&] {
+      if (!wait_for_head(inst.device, options->echo_timeout_ms)) {
+        std::cerr << "brevane: Vexilor II not present: no scanning head answered (try --simulate)\n";
+        exit_code = 1;
+        QApplication::exit(exit_code);
+        return;
+      }
+      if (auto* repeat = qobject_cast<QCheckBox*>(window.control(QStringLiteral("repeat"))))
+        repeat->setChecked(false);
+      QElapsedTimer timer;
+      timer.start();
+      sweep_procedure::outcome outcome = sweep_procedure::outcome::stopped;
+      const bool ran =
+          runner.run("Sweep", [&] { outcome = inst.sweep.sweep(options->cycles); });
+      const double seconds = static_cast<double>(timer.elapsed()) / 1000.0;
+      if (!ran) {
+        std::cerr << "brevane: the sweep did not complete: " << runner.last_error() << "\n";
+        exit_code = 1;
+      } else if (outcome != sweep_procedure::outcome::completed) {
+        std::cerr << "brevane: the sweep was ended by the Stop box\n";
+        exit_code = 1;
+      }
+      char summary[512];
+      std::snprintf(summary, sizeof summary,
+                    "Swept %ld points in %d cycle(s) in %.2f s; wrote %ld data log lines to %s "
+                    "and %ld image files to %s\n",
+                    inst.sweep.points_swept(), inst.sweep.cycles_completed(), seconds,
+                    inst.datalog.lines_written(),
+                    inst.datalog.lines_written() > 0
+                        ? inst.datalog.path().toLocal8Bit().constData()
+                        : "(data log off)",
+                    inst.imagelog.files_written(), folder.path.toLocal8Bit().constData());
+      std::cout << summary << std::flush;
+      QApplication::exit(exit_code);
+    });
+  } else if (!options->upload_list.isEmpty()) {
+    QTimer::singleShot(0, [&] {
+      if (!wait_for_head(inst.device, options->echo_timeout_ms)) {
+        std::cerr << "brevane: Vexilor II not present: no scanning head answered (try --simulate)\n";
+        QApplication::exit(1);
+        return;
+      }
+      std::optional<int> sent;
+      const bool ran =
+          runner.run("Upload List", [&] { sent = inst.upload.load_list(options->upload_list); });
+      if (!ran || !sent) {
+        std::cerr << "brevane: the upload did not complete: "
+                  << (ran ? window.status_text().toStdString() : runner.last_error()) << "\n";
+        QApplication::exit(1);
+        return;
+      }
+      std::cout << "Uploaded " << *sent << " entries from "
+                << options->upload_list.toStdString() << "\n";
+      QApplication::exit(0);
+    });
+  }
+
+  const int code = QApplication::exec();
+  inst.exchange.cancel("closing");
+  inst.device.DisconnectLink();
+  return code != 0 ? code : exit_code;
+}

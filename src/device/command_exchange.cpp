@@ -113,9 +113,21 @@ void command_exchange::wait_until(const std::function<bool()>& done, const std::
     QObject::connect(&deadline_timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     deadline_timer.start(static_cast<int>(std::max<qint64>(0, deadline.remainingTime())));
     waits_.push_back(&loop);
-    loop.exec();
+    const int result = loop.exec();
     waits_.erase(std::find(waits_.begin(), waits_.end(), &loop));
+    closing_check(result, command);
   }
+}
+
+void command_exchange::closing_check(int loop_result, const std::string& command) {
+  // -1: the application is quitting and no event loop may run any more; waiting on would
+  // only spin, so the operation ends here.
+  if (loop_result != -1) return;
+  if (!cancel_requested_) {
+    cancel_requested_ = true;
+    cancel_reason_ = "the program is closing";
+  }
+  throw_cancelled(command);
 }
 
 void command_exchange::wait_for_echo(std::uint8_t letter, std::size_t byte) {
@@ -172,8 +184,9 @@ void command_exchange::dtimer(double d) {
     QTimer::singleShot(static_cast<int>(std::max<qint64>(0, until.remainingTime())),
                        Qt::PreciseTimer, &loop, &QEventLoop::quit);
     waits_.push_back(&loop);
-    loop.exec();
+    const int result = loop.exec();
     waits_.erase(std::find(waits_.begin(), waits_.end(), &loop));
+    closing_check(result, name);
   }
   check_cancel(name);
 }

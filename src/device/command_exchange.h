@@ -83,6 +83,7 @@ class command_exchange {
 
  private:
   void wake();
+  void closing_check(int loop_result, const std::string& command);
   [[noreturn]] void throw_cancelled(const std::string& command) const;
 
   transport& link_;

@@ -13,8 +13,7 @@ operation_runner::operation_runner(device::command_exchange& exchange, panel& wi
 bool operation_runner::run(const std::string& name, const std::function<void()>& body) {
   if (!exchange_.begin_operation(name)) {
     // The running operation's own outcome stays as it is.
-    window_.show_status(name + " was not started: " + exchange_.operation() +
-                        " is still running.");
+    window_.show_status(name + " was not started: " + exchange_.operation() + " is still running.");
     return false;
   }
   last_error_.clear();

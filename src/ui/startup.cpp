@@ -16,15 +16,16 @@ bool usable_folder(const QString& path) {
 }
 }  // namespace
 
-data_folder_result prepare_data_folder(const QString& program_folder, const QString& fallback_base) {
+data_folder_result prepare_data_folder(const QString& program_folder,
+                                       const QString& fallback_base) {
   const QString primary = QDir(program_folder).filePath(QStringLiteral("data"));
   if (usable_folder(primary)) return {QDir::cleanPath(primary), {}};
   if (!fallback_base.isEmpty()) {
     const QString fallback = QDir(fallback_base).filePath(QStringLiteral("data"));
     if (usable_folder(fallback)) {
-      return {QDir::cleanPath(fallback),
-              "The data folder cannot be made beside the program (" + primary.toStdString() +
-                  "); logs go to " + QDir::cleanPath(fallback).toStdString() + " instead."};
+      return {QDir::cleanPath(fallback), "The data folder cannot be made beside the program (" +
+                                             primary.toStdString() + "); logs go to " +
+                                             QDir::cleanPath(fallback).toStdString() + " instead."};
     }
   }
   return {QString(), "No data folder could be made (" + primary.toStdString() +

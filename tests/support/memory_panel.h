@@ -1,6 +1,7 @@
 #pragma once
 // An in-memory window for the procedures: boxes, bars, caption and pictures without widgets.
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -37,6 +38,7 @@ class memory_panel : public panel {
   void set_caption(const std::string& c) override {
     caption_ = c;
     captions.push_back(c);
+    if (on_caption) on_caption(c);
   }
   std::string caption() const override { return caption_; }
   void set_bar_top(int index, float twips) override { bar_tops[index] = twips; }
@@ -60,6 +62,7 @@ class memory_panel : public panel {
   std::vector<std::string> captions;
   std::vector<std::string> statuses;
   std::string progress;
+  std::function<void(const std::string&)> on_caption;
   bool log_data = false;
   bool log_images = false;
 

@@ -1,0 +1,107 @@
+#include "app/command_line.h"
+
+namespace brevane {
+
+namespace {
+
+std::optional<int> whole_number(const QString& text, int min, int max) {
+  bool ok = false;
+  const int v = text.toInt(&ok);
+  if (!ok || v < min || v > max) return std::nullopt;
+  return v;
+}
+
+}  // namespace
+
+std::string command_line_help() {
+  return "Usage: brevane [options]\n"
+         "Drives the Brevane scanning head. Without options it opens the window on the USB head.\n"
+         "\n"
+         "Options:\n"
+         "  --simulate[=OPTIONS]   use the built-in simulated head instead of USB; OPTIONS is a\n"
+         "                         comma-separated list of latency=MS, silent-after=N,\n"
+         "                         unplug-after=N, seed=N\n"
+         "  --trace FILE           append every output report written and input report stored\n"
+         "                         to FILE\n"
+         "  --echo-timeout MS      how long a command waits for the head's answer (default 3000)\n"
+         "  --sweep                run one sweep cycle after start-up, then exit (0 when it\n"
+         "                         completed)\n"
+         "  --cycles N             with --sweep: run N cycles\n"
+         "  --log-data             start with \"Log Data\" checked\n"
+         "  --log-images           start with \"Log Images\" checked\n"
+         "  --upload-list FILE     send the list file to the head, then exit\n"
+         "  --help                 show this text\n"
+         "  --version              show the version\n"
+         "\n"
+         "With --sweep or --upload-list and no display, the program runs without a window.\n";
+}
+
+std::optional<command_line> parse_command_line(const QStringList& arguments, std::string* error) {
+  command_line cl;
+  auto fail = [&](const std::string& why) -> std::optional<command_line> {
+    if (error) *error = why;
+    return std::nullopt;
+  };
+  for (int i = 0; i < arguments.size(); ++i) {
+    QString arg = arguments[i];
+    QString inline_value;
+    bool has_inline = false;
+    if (arg.startsWith(QLatin1String("--")) && arg.contains(QLatin1Char('='))) {
+      const int eq = static_cast<int>(arg.indexOf(QLatin1Char('=')));
+      inline_value = arg.mid(eq + 1);
+      arg = arg.left(eq);
+      has_inline = true;
+    }
+    auto value = [&](QString* out) -> bool {
+      if (has_inline) {
+        *out = inline_value;
+        return true;
+      }
+      if (i + 1 >= arguments.size()) return false;
+      *out = arguments[++i];
+      return true;
+    };
+    QString v;
+    if (arg == QLatin1String("--simulate")) {
+      std::string why;
+      auto options = device::parse_simulated_head_options(
+          has_inline ? inline_value.toStdString() : std::string(), &why);
+      if (!options) return fail(why);
+      cl.simulate = *options;
+    } else if (arg == QLatin1String("--trace")) {
+      if (!value(&v) || v.isEmpty()) return fail("--trace needs a file name");
+      cl.trace_file = v;
+    } else if (arg == QLatin1String("--echo-timeout")) {
+      if (!value(&v)) return fail("--echo-timeout needs a number of milliseconds");
+      auto ms = whole_number(v, 1, 600000);
+      if (!ms) return fail("--echo-timeout takes 1 to 600000 milliseconds, not \"" +
+                           v.toStdString() + "\"");
+      cl.echo_timeout_ms = *ms;
+    } else if (arg == QLatin1String("--sweep") && !has_inline) {
+      cl.sweep = true;
+    } else if (arg == QLatin1String("--cycles")) {
+      if (!value(&v)) return fail("--cycles needs a number");
+      auto n = whole_number(v, 1, 1000000);
+      if (!n) return fail("--cycles takes a whole number from 1, not \"" + v.toStdString() + "\"");
+      cl.cycles = *n;
+    } else if (arg == QLatin1String("--log-data") && !has_inline) {
+      cl.log_data = true;
+    } else if (arg == QLatin1String("--log-images") && !has_inline) {
+      cl.log_images = true;
+    } else if (arg == QLatin1String("--upload-list")) {
+      if (!value(&v) || v.isEmpty()) return fail("--upload-list needs a file name");
+      cl.upload_list = v;
+    } else if ((arg == QLatin1String("--help") || arg == QLatin1String("-h")) && !has_inline) {
+      cl.help = true;
+    } else if (arg == QLatin1String("--version") && !has_inline) {
+      cl.version = true;
+    } else {
+      return fail("unknown option \"" + arguments[i].toStdString() + "\" (see --help)");
+    }
+  }
+  if (cl.sweep && !cl.upload_list.isEmpty())
+    return fail("--sweep and --upload-list cannot be combined");
+  return cl;
+}
+
+}  // namespace brevane

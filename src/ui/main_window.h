@@ -1,0 +1,116 @@
+#pragma once
+// The operator's window. Every control is built from the layout table; the procedures reach
+// the window only through the panel interface, and its clicks leave it as signals that
+// main.cpp connects to them.
+
+#include <QHash>
+#include <QMainWindow>
+#include <QString>
+#include <array>
+#include <string>
+
+#include "display/canvas.h"
+#include "ui/panel.h"
+
+class QAction;
+class QLabel;
+class QPushButton;
+class QScrollBar;
+class QAbstractButton;
+
+namespace brevane {
+
+class main_window : public QMainWindow, public panel {
+  Q_OBJECT
+
+ public:
+  // icon_path: the window icon; an empty or unreadable path leaves the default icon.
+  explicit main_window(const QString& icon_path = QString(), QWidget* parent = nullptr);
+  ~main_window() override;
+
+  // panel
+  bool checked(check_box box) const override;
+  int value(scroll_bar bar) const override;
+  void set_text(text_box box, const std::string& text) override;
+  std::string text(text_box box) const override;
+  void set_caption(const std::string& caption) override;
+  std::string caption() const override;
+  void set_bar_top(int index, float twips) override;
+  bool log_data_checked() const override;
+  bool log_images_checked() const override;
+  canvas& pictures(picture which) override;
+  void show_status(const std::string& message) override;
+  void show_progress(const std::string& progress) override;
+
+  // Temp, Distance, Static Read, Sweep, Home and the jog buttons: off while a device
+  // operation runs. Everything else stays live so Stop, Repeat and the views still work.
+  void set_device_controls_enabled(bool enabled);
+
+  // Shows view(index) and hides the other two; an index outside 0..2 changes nothing.
+  void show_view(int index);
+
+  // Check marks of "Log Data" and "Log Images", for the command line.
+  void set_log_data(bool on);
+  void set_log_images(bool on);
+
+  // Where "View Data" and "Help" lead.
+  void set_data_folder(const QString& path);
+  void set_help_page(const QString& path);
+
+  // The "View Data" and "Help" commands; a failure is reported in the status bar.
+  void view_data();
+  void open_help();
+
+  // A control or menu item by its layout name, e.g. "Command26", "arrow(0)", "ldl";
+  // nullptr when there is none. Each widget's objectName is its layout name too.
+  QWidget* control(const QString& name) const;
+  QAction* menu_item(const QString& name) const;
+
+  QString status_text() const;
+  QString progress_text() const;
+
+ signals:
+  void arrow_clicked(int index);
+  void home_clicked();
+  void step_chosen(int index);
+  void limit_changed(brevane::scroll_bar bar, int value);
+  void gain_changed(int value);
+  void reset_temperature_clicked();
+  void reset_distance_clicked();
+  void sweep_clicked();
+  void temp_clicked();
+  void distance_clicked();
+  void static_read_clicked();
+  void exit_chosen();
+  void upload_list_chosen();
+  void escape_pressed();
+  void close_requested();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void build_controls(QWidget* client);
+  void build_menus();
+  void connect_controls();
+  void open_location(const QString& path, const QString& what);
+  void show_status_text(const QString& message);
+
+  canvas scope_;
+  canvas picture1_;
+  canvas picture2_;
+
+  QHash<QString, QWidget*> controls_;
+  QHash<QString, QAction*> menu_items_;
+  std::array<QWidget*, 3> views_{};
+  std::array<QWidget*, 3> bars_{};
+  // What the procedures last wrote, returned unchanged by text() (Text7 shows its line
+  // break differently from how it was written).
+  std::array<std::string, 11> texts_;
+  QLabel* progress_label_ = nullptr;
+  QString data_folder_;
+  QString help_page_;
+};
+
+}  // namespace brevane
