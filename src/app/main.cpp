@@ -181,7 +181,9 @@ int main(int argc, char** argv) {
   });
 
   inst.device.ConnectLink();
-  window.show();
+  // A job from the command line paints into the pictures all the same; only the operator's
+  // session needs the window on screen.
+  if (!options->headless_job() || !qEnvironmentVariableIsEmpty("DISPLAY")) window.show();
 
   int exit_code = 0;
   if (options->sweep) {

@@ -18,11 +18,13 @@ namespace {
 // units, so the +-1 count noise never changes the rounded reading the program shows.
 constexpr double object_x = 170.0;
 constexpr double object_z = 170.0;
-constexpr double object_half_width = 15.0;   // along X
-constexpr double object_half_height = 10.0;  // along Z
+constexpr double object_half_width = 35.0;  // along X
+constexpr double object_half_height = 22.0;  // along Z
 constexpr double object_temperature_f = 95.0;
 constexpr double object_distance_in = 39.0;
-constexpr double wall_temperature_f = 70.0;
+// Just above a whole degree, so noisy wall readings never fall below the baseline
+// taken on the wall, and the wall paints evenly dark.
+constexpr double wall_temperature_f = 70.2;
 constexpr double wall_distance_in = 120.0;
 // Thermal blur: the object's warmth fades out over this much of its radius beyond the rim.
 constexpr double thermal_fringe = 0.3;
