@@ -14,6 +14,7 @@
 
 #include "app/command_line.h"
 #include "app/instrument.h"
+#include "app/wiring.h"
 #include "common/clock.h"
 #include "device/report_trace.h"
 #include "device/simulated_head.h"
@@ -137,48 +138,8 @@ int main(int argc, char** argv) {
   window.set_log_images(options->log_images);
 
   // --- Wiring: every control to its procedure ---
+  wire_window(window, inst, QDir(QCoreApplication::applicationDirPath()).filePath("list.txt"));
   auto& runner = inst.runner;
-  inst.exchange.on_busy_changed = [&window](bool busy) {
-    window.set_device_controls_enabled(!busy);
-  };
-  QObject::connect(&window, &main_window::temp_clicked,
-                   [&] { runner.run("Temp", [&] { inst.thermal.therm(); }); });
-  QObject::connect(&window, &main_window::distance_clicked,
-                   [&] { runner.run("Distance", [&] { inst.sonic.sonic(); }); });
-  QObject::connect(&window, &main_window::static_read_clicked,
-                   [&] { runner.run("Static Read", [&] { inst.sonic.static_read(); }); });
-  QObject::connect(&window, &main_window::sweep_clicked,
-                   [&] { runner.run("Sweep", [&] { inst.sweep.sweep(); }); });
-  QObject::connect(&window, &main_window::home_clicked,
-                   [&] { runner.run("Home", [&] { inst.positioning.home(); }); });
-  QObject::connect(&window, &main_window::arrow_clicked, [&](int index) {
-    runner.run("Jog", [&] { inst.positioning.jog(index); });
-  });
-  QObject::connect(&window, &main_window::step_chosen,
-                   [&](int index) { inst.positioning.choose_step(index); });
-  QObject::connect(&window, &main_window::limit_changed,
-                   [&](scroll_bar bar, int value) { inst.positioning.limit_changed(bar, value); });
-  QObject::connect(&window, &main_window::gain_changed,
-                   [&](int value) { inst.positioning.gain_changed(value); });
-  QObject::connect(&window, &main_window::reset_temperature_clicked,
-                   [&] { inst.positioning.reset_temperature(); });
-  QObject::connect(&window, &main_window::reset_distance_clicked,
-                   [&] { inst.positioning.reset_distance(); });
-  const QString default_list = QDir(QCoreApplication::applicationDirPath()).filePath("list.txt");
-  QObject::connect(&window, &main_window::upload_list_chosen, [&] {
-    runner.run("Upload List", [&] { inst.upload.load_list(default_list); });
-  });
-  QObject::connect(&window, &main_window::escape_pressed,
-                   [&] { inst.exchange.cancel("Escape"); });
-  QObject::connect(&window, &main_window::close_requested, [&] {
-    inst.exchange.cancel("window closed");
-    inst.device.DisconnectLink();
-  });
-  QObject::connect(&window, &main_window::exit_chosen, [&] {
-    inst.exchange.cancel("Exit");
-    inst.device.DisconnectLink();
-    QApplication::quit();
-  });
 
   inst.device.ConnectLink();
   // A job from the command line paints into the pictures all the same; only the operator's

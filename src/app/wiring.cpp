@@ -1,0 +1,56 @@
+#include "app/wiring.h"
+
+#include <QApplication>
+
+#include "app/instrument.h"
+#include "ui/main_window.h"
+
+namespace brevane {
+
+void wire_window(main_window& window, instrument& inst, const QString& default_list_file) {
+  auto& runner = inst.runner;
+  inst.exchange.on_busy_changed = [&window](bool busy) {
+    window.set_device_controls_enabled(!busy);
+  };
+  QObject::connect(&window, &main_window::temp_clicked,
+                   [&] { runner.run("Temp", [&] { inst.thermal.therm(); }); });
+  QObject::connect(&window, &main_window::distance_clicked,
+                   [&] { runner.run("Distance", [&] { inst.sonic.sonic(); }); });
+  QObject::connect(&window, &main_window::static_read_clicked,
+                   [&] { runner.run("Static Read", [&] { inst.sonic.static_read(); }); });
+  QObject::connect(&window, &main_window::sweep_clicked,
+                   [&] { runner.run("Sweep", [&] { inst.sweep.sweep(); }); });
+  QObject::connect(&window, &main_window::home_clicked,
+                   [&] { runner.run("Home", [&] { inst.positioning.home(); }); });
+  QObject::connect(&window, &main_window::arrow_clicked, [&](int index) {
+    runner.run("Jog", [&inst, index] { inst.positioning.jog(index); });
+  });
+  QObject::connect(&window, &main_window::step_chosen,
+                   [&](int index) { inst.positioning.choose_step(index); });
+  QObject::connect(&window, &main_window::limit_changed,
+                   [&](scroll_bar bar, int value) { inst.positioning.limit_changed(bar, value); });
+  QObject::connect(&window, &main_window::gain_changed,
+                   [&](int value) { inst.positioning.gain_changed(value); });
+  QObject::connect(&window, &main_window::reset_temperature_clicked,
+                   [&] { inst.positioning.reset_temperature(); });
+  QObject::connect(&window, &main_window::reset_distance_clicked,
+                   [&] { inst.positioning.reset_distance(); });
+  QObject::connect(&window, &main_window::upload_list_chosen, [&, default_list_file] {
+    runner.run("Upload List", [&] { inst.upload.load_list(default_list_file); });
+  });
+  QObject::connect(&window, &main_window::escape_pressed,
+                   [&] { inst.exchange.cancel("Escape"); });
+  // Closing ends the operation in progress; its wait returns and the handler unwinds before
+  // the program leaves its event loop.
+  QObject::connect(&window, &main_window::close_requested, [&] {
+    inst.exchange.cancel("window closed");
+    inst.device.DisconnectLink();
+  });
+  QObject::connect(&window, &main_window::exit_chosen, [&] {
+    inst.exchange.cancel("Exit");
+    inst.device.DisconnectLink();
+    QApplication::quit();
+  });
+}
+
+}  // namespace brevane
