@@ -17,6 +17,7 @@ bool operation_runner::run(const std::string& name, const std::function<void()>&
     return false;
   }
   last_error_.clear();
+  window_.show_progress(name + " running (Escape ends it)");
   try {
     body();
   } catch (const device::device_error& e) {
