@@ -1,20 +1,41 @@
 #include "common/clock.h"
 
 #include <QRegularExpression>
+#include <optional>
 
 namespace brevane {
 
-QString general_date_text(const QDateTime& when, const QLocale& locale) {
+namespace {
+
+struct date_formats {
+  QLocale locale;
+  QString date;
+  QString time;
+};
+
+// Working out the formats costs more than writing a log line, and the locale never changes
+// during a run; keep the last ones.
+const date_formats& formats_for(const QLocale& locale) {
+  thread_local std::optional<date_formats> cached;
+  if (cached && cached->locale == locale) return *cached;
+
   QString date_format = locale.dateFormat(QLocale::ShortFormat);
   if (!date_format.contains(QLatin1String("yyyy")))
     date_format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
-  QString text = locale.toString(when.date(), date_format);
-  if (when.time() == QTime(0, 0, 0)) return text;
-
   QString time_format = locale.timeFormat(QLocale::LongFormat);
   // Drop the zone name and the separators around it; the date stem has no use for it.
   time_format.remove(QRegularExpression(QStringLiteral("\\s*\\(?t+\\)?")));
-  text += QLatin1Char(' ') + locale.toString(when.time(), time_format.trimmed());
+  cached = date_formats{locale, date_format, time_format.trimmed()};
+  return *cached;
+}
+
+}  // namespace
+
+QString general_date_text(const QDateTime& when, const QLocale& locale) {
+  const date_formats& f = formats_for(locale);
+  QString text = locale.toString(when.date(), f.date);
+  if (when.time() == QTime(0, 0, 0)) return text;
+  text += QLatin1Char(' ') + locale.toString(when.time(), f.time);
   // Newer locale data puts no-break spaces before AM/PM; the stems want a plain blank there.
   text.replace(QChar(0x202F), QLatin1Char(' ')).replace(QChar(0x00A0), QLatin1Char(' '));
   return text;

@@ -78,7 +78,7 @@ std::optional<simulated_head_options> parse_simulated_head_options(const std::st
   while (true) {
     const std::size_t comma = rest.find(',');
     const std::string_view item = trim(rest.substr(0, comma));
-    const std::string quoted = "\"" + std::string(item) + "\"";
+    const std::string quoted = std::string("\"").append(item).append("\"");
 
     if (item.empty()) {
       fail(error, "empty item in simulated head options \"" + text + "\"");
