@@ -1,0 +1,302 @@
+// The USB transport over the real hidapi and libudev, against a head emulated below them: the
+// enumeration, the plug and unplug, a write as the node receives it and an answer as the
+// input buffer stores it.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <array>
+#include <chrono>
+#include <functional>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "device/command_exchange.h"
+#include "device/device_constants.h"
+#include "device/device_errors.h"
+#include "device/device_link.h"
+#include "device/usb_transport.h"
+#include "support/memory_panel.h"
+#include "usb_emulated/emulated_head.h"
+#include "usb_emulated/run_mode.h"
+
+namespace brevane::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using device::device_handle;
+
+struct recording_target : device::notification_target {
+  struct event {
+    std::string what;
+    device_handle handle;
+  };
+  std::vector<event> events;
+
+  void OnPlugged(device_handle h) override { events.push_back({"plugged", h}); }
+  void OnUnplugged(device_handle h) override { events.push_back({"unplugged", h}); }
+  void OnChanged() override { events.push_back({"changed", 0}); }
+  void OnRead(device_handle h) override { events.push_back({"read", h}); }
+
+  std::string names() const {
+    std::string text;
+    for (const event& e : events) text += (text.empty() ? "" : " ") + e.what;
+    return text;
+  }
+  std::size_t count(const std::string& what) const {
+    std::size_t n = 0;
+    for (const event& e : events) n += e.what == what;
+    return n;
+  }
+};
+
+// Runs events until done() or the limit; a ticking timer keeps the wait from blocking.
+bool run_until(const std::function<bool()>& done, std::chrono::milliseconds limit = 3s) {
+  QTimer tick;
+  tick.start(10);
+  QDeadlineTimer deadline(limit);
+  while (!done() && !deadline.hasExpired())
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  return done();
+}
+
+void run_for(std::chrono::milliseconds time) {
+  run_until([] { return false; }, time);
+}
+
+std::vector<std::uint8_t> bytes(std::initializer_list<int> values) {
+  std::vector<std::uint8_t> out;
+  for (int v : values) out.push_back(static_cast<std::uint8_t>(v));
+  return out;
+}
+
+class UsbEmulatedHead : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!head.emulating()) {
+      GTEST_SKIP() << "the umockdev preload is not active; run under umockdev-wrapper";
+    }
+    if (udev_requested && !udev_unavailable.empty()) {
+      GTEST_SKIP() << udev_unavailable;
+    }
+    transport.set_status_callback([this](const std::string& text) { statuses += text + "\n"; });
+  }
+
+  void TearDown() override { transport.disconnect(); }
+
+  bool connect() {
+    if (!transport.connect(target)) return false;
+    if (udev_requested) {
+      EXPECT_TRUE(transport.watching_udev());
+    }
+    static bool told = false;
+    if (!told) {
+      told = true;
+      std::cout << "[   MODE   ] plug events from "
+                << (transport.watching_udev() ? "the udev monitor" : "the periodic scan") << "\n";
+    }
+    return true;
+  }
+
+  // Plugs the head into a connected transport and returns its handle, or 0.
+  device_handle connect_with_head() {
+    if (!head.plug() || !connect()) return 0;
+    if (!run_until([this] { return target.count("changed") == 1; })) return 0;
+    return transport.handle(device::vendor_id, device::product_id);
+  }
+
+  emulated_head head;  // first: the testbed outlives the transport's udev socket in it
+  device::usb_transport transport;
+  recording_target target;
+  std::string statuses;
+};
+
+TEST_F(UsbEmulatedHead, EnumerationFindsTheHeadThatIsAlreadyThere) {
+  ASSERT_TRUE(head.plug());
+  ASSERT_TRUE(connect());
+  ASSERT_TRUE(run_until([this] { return target.events.size() >= 2; })) << statuses;
+  run_for(50ms);
+
+  EXPECT_EQ(target.names(), "plugged changed");
+  const device_handle h = target.events.front().handle;
+  EXPECT_NE(h, 0u);
+  EXPECT_EQ(transport.vendor_id(h), 1240);
+  EXPECT_EQ(transport.product_id(h), 65267);
+  EXPECT_EQ(transport.handle(1240, 65267), h);
+  EXPECT_TRUE(statuses.empty()) << statuses;
+}
+
+TEST_F(UsbEmulatedHead, AddEventOpensTheHeadAndRemoveEventReportsTheUnplug) {
+  ASSERT_TRUE(connect());
+  run_for(100ms);
+  EXPECT_EQ(target.names(), "") << "nothing is plugged in yet";
+
+  ASSERT_TRUE(head.plug());
+  ASSERT_TRUE(run_until([this] { return target.count("changed") == 1; })) << statuses;
+  ASSERT_EQ(target.names(), "plugged changed");
+  const device_handle h = target.events.front().handle;
+  EXPECT_EQ(transport.handle(1240, 65267), h);
+
+  head.unplug();
+  ASSERT_TRUE(run_until([this] { return target.count("changed") == 2; })) << target.names();
+  run_for(50ms);
+  EXPECT_EQ(target.names(), "plugged changed unplugged changed");
+  EXPECT_EQ(target.events[2].handle, h);
+  EXPECT_EQ(transport.handle(1240, 65267), 0u);
+  // The unplugged notification asks for the ids of the head that went.
+  EXPECT_EQ(transport.vendor_id(h), 1240);
+  const device::output_report out{0, 'X', 1};
+  EXPECT_FALSE(transport.write(1240, 65267, out));
+}
+
+TEST_F(UsbEmulatedHead, FailingReadReportsTheUnplugWithoutARemoveEvent) {
+  const device_handle h = connect_with_head();
+  ASSERT_NE(h, 0u) << statuses;
+
+  // With the udev monitor only the worker's failed read can notice this; with the scan,
+  // whichever comes first reports it, and only once.
+  head.vanish();
+  ASSERT_TRUE(run_until([this] { return target.count("unplugged") == 1; }, 2s)) << target.names();
+  run_for(600ms);  // past the next scan
+  EXPECT_EQ(target.names(), "plugged changed unplugged changed");
+  EXPECT_EQ(target.events[2].handle, h);
+  EXPECT_EQ(transport.handle(1240, 65267), 0u);
+}
+
+TEST_F(UsbEmulatedHead, HeadThatReturnsGetsANewHandleAndTakesWritesAgain) {
+  const device_handle first = connect_with_head();
+  ASSERT_NE(first, 0u) << statuses;
+  head.unplug();
+  ASSERT_TRUE(run_until([this] { return target.count("unplugged") == 1; }));
+
+  ASSERT_TRUE(head.plug());
+  ASSERT_TRUE(run_until([this] { return target.count("plugged") == 2; })) << statuses;
+  const device_handle second = transport.handle(1240, 65267);
+  EXPECT_NE(second, 0u);
+  EXPECT_NE(second, first);
+
+  const device::output_report out{0, 'L', 4};
+  ASSERT_TRUE(transport.write(1240, 65267, out));
+  EXPECT_EQ(head.written(2s), bytes({0, 'L', 4, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST_F(UsbEmulatedHead, WriteReachesTheNodeWithReportIdZeroInByteZero) {
+  ASSERT_NE(connect_with_head(), 0u) << statuses;
+
+  device::output_report out{};
+  out[1] = 'X';
+  out[2] = 170;
+  out[8] = 0x55;
+  out[9] = 0xaa;  // bytes 9 and 10 are never sent
+  out[10] = 0xbb;
+  ASSERT_TRUE(transport.write(1240, 65267, out));
+
+  // One hidraw write of 9 bytes: the report id, then the report's 8 data bytes.
+  EXPECT_EQ(head.written(2s), bytes({0, 'X', 170, 0, 0, 0, 0, 0, 0x55}));
+}
+
+TEST_F(UsbEmulatedHead, AnswerLandsInTheInputBufferWithTheEchoAtByteThree) {
+  const device_handle h = connect_with_head();
+  ASSERT_NE(h, 0u) << statuses;
+  ASSERT_TRUE(transport.set_read_notify(h, true));
+
+  // A hidraw read of an unnumbered report gives its 8 data bytes, without a report id.
+  ASSERT_TRUE(head.answer(bytes({0x12, 0x34, 'T', 0xc8, 0x01, 0x00, 0x00, 0x7e})));
+  ASSERT_TRUE(run_until([this] { return target.count("read") == 1; }));
+
+  device::input_report in;
+  in.fill(0xee);
+  ASSERT_TRUE(transport.read(h, in));
+  EXPECT_EQ(in, (device::input_report{0, 0x12, 0x34, 'T', 0xc8, 0x01, 0x00, 0x00, 0x7e}));
+  EXPECT_EQ(in[device::echo_byte], 'T');
+  EXPECT_FALSE(transport.read(h, in)) << "one answer, one report";
+}
+
+// Plays the head on its end of the node: every command is answered with its letter in the
+// answer's third data byte, which lands at byte 3 of the input buffer.
+class echoing_head {
+ public:
+  explicit echoing_head(emulated_head& head)
+      : head_(head), notifier_(head.head_fd(), QSocketNotifier::Read) {
+    QObject::connect(&notifier_, &QSocketNotifier::activated, [this] { on_request(); });
+  }
+  bool silent = false;
+  std::vector<std::vector<std::uint8_t>> requests;
+
+ private:
+  void on_request() {
+    std::array<std::uint8_t, 64> chunk{};
+    const ssize_t n = ::read(head_.head_fd(), chunk.data(), chunk.size());
+    if (n <= 0) {
+      notifier_.setEnabled(false);
+      return;
+    }
+    pending_.insert(pending_.end(), chunk.begin(), chunk.begin() + n);
+    while (pending_.size() >= device::output_wire_size) {
+      requests.emplace_back(pending_.begin(), pending_.begin() + device::output_wire_size);
+      pending_.erase(pending_.begin(), pending_.begin() + device::output_wire_size);
+      if (!silent) head_.answer(bytes({0, 0, requests.back()[1], 0, 0, 0, 0, 0}));
+    }
+  }
+
+  emulated_head& head_;
+  QSocketNotifier notifier_;
+  std::vector<std::uint8_t> pending_;
+};
+
+TEST_F(UsbEmulatedHead, PositioningCommandGetsItsEchoThroughTheDeviceLink) {
+  device::command_exchange exchange(transport, 2000);
+  memory_panel window;
+  device::device_link link(transport, exchange, window);
+
+  ASSERT_TRUE(head.plug());
+  echoing_head responder(head);
+  ASSERT_TRUE(link.ConnectLink());
+  ASSERT_TRUE(run_until([&] { return window.caption() == device::caption_running; })) << statuses;
+  ASSERT_TRUE(run_until([&] { return link.head_present(); }));
+
+  ASSERT_TRUE(exchange.begin_operation("Home"));
+  EXPECT_NO_THROW(exchange.xpos(170));
+  EXPECT_NO_THROW(exchange.zpos(140));
+  exchange.end_operation();
+
+  ASSERT_EQ(responder.requests.size(), 2u);
+  EXPECT_EQ(responder.requests[0], bytes({0, 'X', 170, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(responder.requests[1], bytes({0, 'Z', 140, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(exchange.input()[device::echo_byte], 'Z');
+  EXPECT_EQ(exchange.input()[0], 0);
+}
+
+TEST_F(UsbEmulatedHead, UnplugDuringAnEchoWaitEndsItBeforeTheTimeout) {
+  device::command_exchange exchange(transport, 5000);
+  memory_panel window;
+  device::device_link link(transport, exchange, window);
+
+  ASSERT_TRUE(head.plug());
+  echoing_head responder(head);
+  responder.silent = true;
+  ASSERT_TRUE(link.ConnectLink());
+  ASSERT_TRUE(run_until([&] { return link.head_present(); })) << statuses;
+
+  QTimer unplug;  // ends with the test, so it never fires into a later one
+  unplug.setSingleShot(true);
+  QObject::connect(&unplug, &QTimer::timeout, [this] { head.unplug(); });
+  unplug.start(100ms);
+  QElapsedTimer waited;
+  waited.start();
+  ASSERT_TRUE(exchange.begin_operation("Sweep"));
+  EXPECT_THROW(exchange.xpos(170), device::device_error);
+  exchange.end_operation();
+
+  EXPECT_LT(waited.elapsed(), 3000) << "the unplug, not the 5 s echo timeout, ends the wait";
+  EXPECT_EQ(window.caption(), device::caption_absent);
+  EXPECT_FALSE(link.head_present());
+}
+
+}  // namespace
+}  // namespace brevane::testing
