@@ -16,13 +16,20 @@ std::optional<std::string> list_line_reader::next(std::size_t keep) {
   std::string line;
   char c = 0;
   bool any = false;
+  // Only a CR right before the line end belongs to the line end; one kept just at the cut
+  // is part of the text.
+  bool cr_kept_last = false;
   while (file_.getChar(&c)) {
     any = true;
     if (c == '\n') break;
-    if (line.size() < keep) line += c;
+    cr_kept_last = false;
+    if (line.size() < keep) {
+      line += c;
+      cr_kept_last = c == '\r';
+    }
   }
   if (!any) return std::nullopt;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (cr_kept_last) line.pop_back();
   return line;
 }
 
