@@ -63,17 +63,19 @@ void data_log::log_step(double s, int d) {
 QString data_log::append(const std::string& text) {
   if (folder_.isEmpty()) return QStringLiteral("there is no data folder");
   QFile file(path());
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return file.errorString();
-  const qint64 before = file.size();
+  // Unbuffered, so a failed write is seen here and the file's size is what is on disk.
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+    return file.errorString();
+  const bool regular = !file.isSequential();
+  const qint64 before = regular ? file.size() : 0;
   const qint64 written = file.write(text.data(), static_cast<qint64>(text.size()));
-  const bool ok = written == static_cast<qint64>(text.size()) && file.flush();
-  if (ok) {
+  if (written == static_cast<qint64>(text.size())) {
     file.close();
     return {};
   }
   QString reason = file.errorString();
-  // Take back a partial line so the lines already in the file stay intact.
-  if (file.size() > before) file.resize(before);
+  // Take back a partial line so the lines already in the file stay whole.
+  if (regular && file.size() > before) file.resize(before);
   file.close();
   return reason.isEmpty() ? QStringLiteral("write failed") : reason;
 }
