@@ -74,8 +74,9 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
     } else if (arg == QLatin1String("--echo-timeout")) {
       if (!value(&v)) return fail("--echo-timeout needs a number of milliseconds");
       auto ms = whole_number(v, 1, 600000);
-      if (!ms) return fail("--echo-timeout takes 1 to 600000 milliseconds, not \"" +
-                           v.toStdString() + "\"");
+      if (!ms)
+        return fail("--echo-timeout takes 1 to 600000 milliseconds, not \"" + v.toStdString() +
+                    "\"");
       cl.echo_timeout_ms = *ms;
     } else if (arg == QLatin1String("--sweep") && !has_inline) {
       cl.sweep = true;

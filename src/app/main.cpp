@@ -110,9 +110,9 @@ int main(int argc, char** argv) {
   }
 
   // --- Data folder ---
-  const data_folder_result folder = prepare_data_folder(
-      QCoreApplication::applicationDirPath(),
-      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+  const data_folder_result folder =
+      prepare_data_folder(QCoreApplication::applicationDirPath(),
+                          QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
   window.set_data_folder(folder.path);
 
   // --- The procedures ---
@@ -150,7 +150,8 @@ int main(int argc, char** argv) {
   if (options->sweep) {
     QTimer::singleShot(0, [&] {
       if (!wait_for_head(inst.device, options->echo_timeout_ms)) {
-        std::cerr << "brevane: Vexilor II not present: no scanning head answered (try --simulate)\n";
+        std::cerr
+            << "brevane: Vexilor II not present: no scanning head answered (try --simulate)\n";
         exit_code = 1;
         QApplication::exit(exit_code);
         return;
@@ -160,8 +161,7 @@ int main(int argc, char** argv) {
       QElapsedTimer timer;
       timer.start();
       sweep_procedure::outcome outcome = sweep_procedure::outcome::stopped;
-      const bool ran =
-          runner.run("Sweep", [&] { outcome = inst.sweep.sweep(options->cycles); });
+      const bool ran = runner.run("Sweep", [&] { outcome = inst.sweep.sweep(options->cycles); });
       const double seconds = static_cast<double>(timer.elapsed()) / 1000.0;
       if (!ran) {
         std::cerr << "brevane: the sweep did not complete: " << runner.last_error() << "\n";
@@ -176,9 +176,8 @@ int main(int argc, char** argv) {
                     "and %ld image files to %s\n",
                     inst.sweep.points_swept(), inst.sweep.cycles_completed(), seconds,
                     inst.datalog.lines_written(),
-                    inst.datalog.lines_written() > 0
-                        ? inst.datalog.path().toLocal8Bit().constData()
-                        : "(data log off)",
+                    inst.datalog.lines_written() > 0 ? inst.datalog.path().toLocal8Bit().constData()
+                                                     : "(data log off)",
                     inst.imagelog.files_written(), folder.path.toLocal8Bit().constData());
       std::cout << summary << std::flush;
       QApplication::exit(exit_code);
@@ -186,7 +185,8 @@ int main(int argc, char** argv) {
   } else if (!options->upload_list.isEmpty()) {
     QTimer::singleShot(0, [&] {
       if (!wait_for_head(inst.device, options->echo_timeout_ms)) {
-        std::cerr << "brevane: Vexilor II not present: no scanning head answered (try --simulate)\n";
+        std::cerr
+            << "brevane: Vexilor II not present: no scanning head answered (try --simulate)\n";
         QApplication::exit(1);
         return;
       }
@@ -199,8 +199,8 @@ int main(int argc, char** argv) {
         QApplication::exit(1);
         return;
       }
-      std::cout << "Uploaded " << *sent << " entries from "
-                << options->upload_list.toStdString() << "\n";
+      std::cout << "Uploaded " << *sent << " entries from " << options->upload_list.toStdString()
+                << "\n";
       QApplication::exit(0);
     });
   }

@@ -38,8 +38,7 @@ void wire_window(main_window& window, instrument& inst, const QString& default_l
   QObject::connect(&window, &main_window::upload_list_chosen, [&, default_list_file] {
     runner.run("Upload List", [&] { inst.upload.load_list(default_list_file); });
   });
-  QObject::connect(&window, &main_window::escape_pressed,
-                   [&] { inst.exchange.cancel("Escape"); });
+  QObject::connect(&window, &main_window::escape_pressed, [&] { inst.exchange.cancel("Escape"); });
   // Closing ends the operation in progress; its wait returns and the handler unwinds before
   // the program leaves its event loop.
   QObject::connect(&window, &main_window::close_requested, [&] {

@@ -14,15 +14,24 @@ namespace brevane::device {
 
 std::string command_name(std::uint8_t letter) {
   switch (letter) {
-    case cmd_x: return "X (move X)";
-    case cmd_z: return "Z (move Z)";
-    case cmd_t: return "T (temperature)";
-    case cmd_s: return "S (distance)";
-    case cmd_l: return "L (LEDs)";
-    case cmd_w: return "W (list entry)";
-    case cmd_p: return "P (parameters)";
-    case cmd_e: return "E (read parameters)";
-    default: return std::string(1, static_cast<char>(letter));
+    case cmd_x:
+      return "X (move X)";
+    case cmd_z:
+      return "Z (move Z)";
+    case cmd_t:
+      return "T (temperature)";
+    case cmd_s:
+      return "S (distance)";
+    case cmd_l:
+      return "L (LEDs)";
+    case cmd_w:
+      return "W (list entry)";
+    case cmd_p:
+      return "P (parameters)";
+    case cmd_e:
+      return "E (read parameters)";
+    default:
+      return std::string(1, static_cast<char>(letter));
   }
 }
 
@@ -31,7 +40,9 @@ command_exchange::command_exchange(transport& link, int echo_timeout_ms)
 
 command_exchange::~command_exchange() = default;
 
-void command_exchange::report_stored() { wake(); }
+void command_exchange::report_stored() {
+  wake();
+}
 
 void command_exchange::head_lost() {
   if (!busy()) return;
@@ -83,7 +94,9 @@ void command_exchange::check_cancel(const std::string& command) const {
   if (cancel_requested_) throw_cancelled(command);
 }
 
-void command_exchange::pump_once() { QCoreApplication::processEvents(); }
+void command_exchange::pump_once() {
+  QCoreApplication::processEvents();
+}
 
 void command_exchange::write_output(const std::string& command) {
   if (trace_) trace_->out(output_);
@@ -172,7 +185,9 @@ void command_exchange::zpos(int pos) {
   wait_for_echo(cmd_z);
 }
 
-void command_exchange::leds(int a) { send(cmd_l, {a}); }
+void command_exchange::leds(int a) {
+  send(cmd_l, {a});
+}
 
 void command_exchange::dtimer(double d) {
   if (!(d > 0)) return;
@@ -193,8 +208,8 @@ void command_exchange::dtimer(double d) {
 
 void command_exchange::P(const std::array<int, 6>& parameters) {
   input_[echo_byte] = 0;
-  send(cmd_p, {parameters[0], parameters[1], parameters[2], parameters[3], parameters[4],
-               parameters[5]});
+  send(cmd_p,
+       {parameters[0], parameters[1], parameters[2], parameters[3], parameters[4], parameters[5]});
   pump_once();
   wait_for_echo(cmd_p);
 }

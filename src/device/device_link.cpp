@@ -10,7 +10,9 @@ namespace brevane::device {
 device_link::device_link(transport& link, command_exchange& exchange, panel& window)
     : link_(link), exchange_(exchange), window_(window) {}
 
-device_link::~device_link() { DisconnectLink(); }
+device_link::~device_link() {
+  DisconnectLink();
+}
 
 bool device_link::ConnectLink() {
   if (connected_) return true;

@@ -1,20 +1,16 @@
 #include "display/scope_trace.h"
 
-#include "common/numbers.h"
 #include "display/canvas.h"
 #include "logging/data_log.h"
+#include "sensors/thermal_reading.h"
 #include "ui/main_window_state.h"
 #include "ui/panel.h"
 
 namespace brevane {
 
 double trace_value(int t, double avgt, int gain) {
-  if (t >= avgt) {
-    // A reading of 0 against a baseline of 0 or below has no remainder; it counts as 0 so
-    // the reading is still drawn and logged.
-    return static_cast<double>(whole_mod(avgt, t).value_or(0)) * gain;
-  }
-  return avgt - (avgt - t) * gain;
+  // The rounded reading goes through the same baseline rule as the thermal map.
+  return thermal_map_value(t, avgt, gain);
 }
 
 scope_trace::scope_trace(main_window_state& state, panel& window, data_log& log)

@@ -22,12 +22,14 @@ data_log::data_log(main_window_state& state, panel& window, const clock& time_so
       folder_(std::move(folder)),
       locale_(std::move(locale)) {}
 
-QString data_log::path() const { return folder_ + QLatin1Char('/') + data_log_file_name; }
+QString data_log::path() const {
+  return folder_ + QLatin1Char('/') + data_log_file_name;
+}
 
 std::string data_log::format_line(const std::string& stem, double thermal, int distance, int x,
                                   int z) {
-  return stem + ',' + str_format(thermal) + ',' + str_format(distance) + ',' + str_format(x) +
-         ',' + str_format(z);
+  return stem + ',' + str_format(thermal) + ',' + str_format(distance) + ',' + str_format(x) + ',' +
+         str_format(z);
 }
 
 void data_log::log_step(double s, int d) {
@@ -49,8 +51,8 @@ void data_log::log_step(double s, int d) {
   if (!error.isEmpty()) {
     // The line is dropped; the next reading tries again. Say so once per run of failures.
     if (!failure_reported_) {
-      window_.show_status("A data log line could not be written to " + path().toStdString() +
-                          ": " + error.toStdString());
+      window_.show_status("A data log line could not be written to " + path().toStdString() + ": " +
+                          error.toStdString());
       failure_reported_ = true;
     }
     return;

@@ -3,9 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "common/numbers.h"
 #include "device/command_exchange.h"
 #include "device/device_constants.h"
-#include "common/numbers.h"
 #include "ui/panel.h"
 
 namespace brevane {
@@ -78,8 +78,8 @@ std::optional<int> list_upload::load_list(const QString& path) {
     ++sent;
   }
   if (file.error() != QFileDevice::NoError) {
-    window_.show_status("Reading the list file " + path.toStdString() + " stopped: " +
-                        file.errorString().toStdString());
+    window_.show_status("Reading the list file " + path.toStdString() +
+                        " stopped: " + file.errorString().toStdString());
   }
   file.close();
   window_.set_caption("file Loaded");

@@ -10,9 +10,8 @@
 
 namespace brevane {
 
-manual_positioning::manual_positioning(device::command_exchange& exchange,
-                                       main_window_state& state, panel& window,
-                                       thermal_reading& thermal)
+manual_positioning::manual_positioning(device::command_exchange& exchange, main_window_state& state,
+                                       panel& window, thermal_reading& thermal)
     : exchange_(exchange), state_(state), window_(window), thermal_(thermal) {}
 
 bool manual_positioning::jog(int index) {
@@ -64,11 +63,21 @@ void manual_positioning::choose_step(int index) {
 void manual_positioning::limit_changed(scroll_bar bar, int value) {
   text_box box{};
   switch (bar) {
-    case scroll_bar::xmin: box = text_box::xmind; break;
-    case scroll_bar::xmax: box = text_box::xmaxd; break;
-    case scroll_bar::zmin: box = text_box::zmind; break;
-    case scroll_bar::zmax: box = text_box::zmaxd; break;
-    case scroll_bar::gain: gain_changed(value); return;
+    case scroll_bar::xmin:
+      box = text_box::xmind;
+      break;
+    case scroll_bar::xmax:
+      box = text_box::xmaxd;
+      break;
+    case scroll_bar::zmin:
+      box = text_box::zmind;
+      break;
+    case scroll_bar::zmax:
+      box = text_box::zmaxd;
+      break;
+    case scroll_bar::gain:
+      gain_changed(value);
+      return;
   }
   window_.set_text(box, std::to_string(value));
 }

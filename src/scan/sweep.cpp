@@ -31,7 +31,9 @@ sweep_procedure::sweep_procedure(command_exchange& exchange, main_window_state& 
       sonic_(sonic),
       maps_(maps) {}
 
-bool sweep_procedure::stop_requested() const { return window_.checked(check_box::estop); }
+bool sweep_procedure::stop_requested() const {
+  return window_.checked(check_box::estop);
+}
 
 void sweep_procedure::show_progress() const {
   window_.show_progress("Sweep cycle " + std::to_string(cycle_) + ", " + pass_ + " pass, row " +

@@ -11,7 +11,11 @@ namespace brevane {
 using namespace device;
 
 double thermal_map_value(double temperature, double avgt, int gain) {
-  if (temperature >= avgt) return static_cast<double>(whole_mod(avgt, temperature).value_or(0)) * gain;
+  if (temperature >= avgt) {
+    // A reading that rounds to 0 against a baseline of 0 or below has no remainder; it counts
+    // as 0, so the reading is still stored, drawn and logged.
+    return static_cast<double>(whole_mod(avgt, temperature).value_or(0)) * gain;
+  }
   return avgt - (avgt - temperature) * gain;
 }
 
@@ -33,7 +37,8 @@ void thermal_reading::therm() {
   window_.set_text(text_box::Text16, "");
   const int raw = combine_reading(in[reading_low_byte], in[reading_high_byte]).value_or(0);
   const double temperature = raw * degrees_per_count;
-  const double map_value = thermal_map_value(temperature, state_.avgt, window_.value(scroll_bar::gain));
+  const double map_value =
+      thermal_map_value(temperature, state_.avgt, window_.value(scroll_bar::gain));
 
   const auto i = try_to_integer(state_.posx - 100);
   const auto j = try_to_integer(state_.posz - 140);
