@@ -62,5 +62,31 @@ TEST(DrillSlowHead, WindowStaysResponsiveAndStopEndsTheSweepAtTheNextStopCheck) 
   EXPECT_EQ(r.head.commands_received(), 16);
 }
 
+TEST(DrillSlowHead, SmallSweepCompletesWhileTheWindowKeepsWorking) {
+  device::simulated_head_options slow;
+  slow.latency_ms = 200;
+  drill_rig r(3000, slow);
+  ASSERT_TRUE(r.start());
+  r.window.checks[check_box::repeat] = false;
+  // One row a pass and three points a run keep the drill to a few seconds.
+  r.window.values[scroll_bar::xmin] = 140;
+  r.window.values[scroll_bar::xmax] = 180;
+  r.window.values[scroll_bar::zmin] = 160;
+  r.window.values[scroll_bar::zmax] = 170;
+  r.inst.state.step_d = 20;
+
+  int ticks = 0;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+  ticker.start(50);
+  sweep_procedure::outcome outcome = sweep_procedure::outcome::stopped;
+  EXPECT_TRUE(r.sweep(&outcome, 20000));
+  ticker.stop();
+  EXPECT_EQ(outcome, sweep_procedure::outcome::completed);
+  EXPECT_EQ(r.inst.sweep.points_swept(), 6);
+  EXPECT_EQ(r.inst.state.cnt, 2);
+  EXPECT_GE(ticks, r.elapsed_ms / 50 / 2) << "the timer kept firing through every wait";
+}
+
 }  // namespace
 }  // namespace brevane
