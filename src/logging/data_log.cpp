@@ -11,7 +11,11 @@
 namespace brevane {
 
 std::string date_stem(const clock& time_source, const QLocale& locale) {
-  return dString(general_date_text(time_source.now(), locale)).toStdString();
+  try {
+    return dString(general_date_text(time_source.now(), locale)).toStdString();
+  } catch (const overflow_error&) {
+    return {};  // only a text of 32767 characters fails; no date text is that long
+  }
 }
 
 data_log::data_log(main_window_state& state, panel& window, const clock& time_source,
@@ -34,11 +38,7 @@ std::string data_log::format_line(const std::string& stem, double thermal, int d
 
 void data_log::log_step(double s, int d) {
   // The stamp and the logged value are taken whether or not the log is on.
-  try {
-    state_.tem = date_stem(clock_, locale_);
-  } catch (const overflow_error&) {
-    // A date text that long cannot happen; keep the previous stamp.
-  }
+  state_.tem = date_stem(clock_, locale_);
   const int gain = window_.value(scroll_bar::gain);
   const double thermal = state_.avgt + s / (gain != 0 ? gain : 1);
   if (!window_.log_data_checked()) return;

@@ -44,6 +44,7 @@ class data_log {
 };
 
 // The time stamp of a log line or an image name: the general date text through dString.
+// Never throws.
 std::string date_stem(const clock& time_source, const QLocale& locale);
 
 }  // namespace brevane

@@ -22,10 +22,7 @@ QString image_log::file_name(const QString& folder, const std::string& stem, int
 }
 
 void image_log::log_step() {
-  try {
-    state_.tem = date_stem(clock_, locale_);
-  } catch (const overflow_error&) {
-  }
+  state_.tem = date_stem(clock_, locale_);
   const std::string stem = state_.tem;
   if (state_.cnt < 32767) ++state_.cnt;
   if (!window_.log_images_checked()) return;
