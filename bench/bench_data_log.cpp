@@ -1,4 +1,4 @@
-// One data log line (open, append, close), and one PLOT step with "Log Data" on and off.
+// One data log line (open, append, close), and one plot step with "Log Data" on and off.
 #include <benchmark/benchmark.h>
 
 #include <QTemporaryDir>
@@ -6,9 +6,9 @@
 #include "bench_support.h"
 #include "display/scope_trace.h"
 #include "logging/data_log.h"
+#include "model/main_window_state.h"
 #include "support/memory_panel.h"
 #include "support/rig.h"
-#include "ui/main_window_state.h"
 
 namespace {
 
@@ -44,24 +44,24 @@ void BM_data_log_line(benchmark::State& state) {
 }
 
 // Arg 1: "Log Data" checked.
-void BM_PLOT(benchmark::State& state) {
+void BM_plot_step(benchmark::State& state) {
   logging_parts p(state.range(0) != 0);
   bench::iteration_times times;
   int n = 0;
   for (auto _ : state) {
     // Readings that move, so the segments have length.
-    p.s.TNOW = static_cast<std::int16_t>(60 + n % 25);
-    p.s.DNOW = static_cast<std::int16_t>(100 + n % 40);
+    p.s.last_temperature = static_cast<std::int16_t>(60 + n % 25);
+    p.s.last_distance = static_cast<std::int16_t>(100 + n % 40);
     times.start();
-    p.scope.PLOT();
+    p.scope.plot_step();
     times.stop();
     ++n;
   }
-  benchmark::DoNotOptimize(p.window.pictures(picture::SCOPE).image().constBits());
+  benchmark::DoNotOptimize(p.window.pictures(picture::scope).image().constBits());
   times.report(state);
 }
 
 BENCHMARK(BM_data_log_line)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_PLOT)->ArgName("log_data")->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_plot_step)->ArgName("log_data")->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

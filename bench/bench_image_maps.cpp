@@ -7,9 +7,9 @@
 
 #include "display/image_maps.h"
 #include "logging/image_log.h"
+#include "model/main_window_state.h"
 #include "support/memory_panel.h"
 #include "support/rig.h"
-#include "ui/main_window_state.h"
 
 namespace {
 
@@ -37,8 +37,8 @@ void BM_rawdraw_image_log_off(benchmark::State& state) {
 
   for (auto _ : state) {
     maps.rawdraw();
-    benchmark::DoNotOptimize(window.pictures(picture::Picture1).image().constBits());
-    benchmark::DoNotOptimize(window.pictures(picture::Picture2).image().constBits());
+    benchmark::DoNotOptimize(window.pictures(picture::thermal_map).image().constBits());
+    benchmark::DoNotOptimize(window.pictures(picture::sonic_map).image().constBits());
     benchmark::ClobberMemory();
   }
 }

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "display/map_painter.h"
-#include "ui/main_window_state.h"
+#include "model/main_window_state.h"
 
 namespace {
 

@@ -26,8 +26,8 @@
 #include "device/input_report.h"
 #include "device/report_trace.h"
 #include "device/usb_transport.h"
-#include "display/canvas.h"
-#include "ui/panel.h"
+#include "model/canvas.h"
+#include "model/panel.h"
 
 namespace brevane::fuzzing {
 
@@ -207,7 +207,7 @@ inline std::string check_input_reports(std::span<const std::uint8_t> data) {
   // An echo timeout of 0: every wait decides at once, from the reports already stored.
   command_exchange exchange(head, 0);
   device_link link(head, exchange, window);
-  link.ConnectLink();
+  link.connect_link();
 
   std::string failure;
   auto fail = [&failure](const std::string& what) {
@@ -287,14 +287,14 @@ inline std::string check_input_reports(std::span<const std::uint8_t> data) {
               letter = cmd_p;
               std::array<int, 6> p{argument};
               for (std::size_t i = 1; i < 6; ++i) p[i] = i < payload.size() ? payload[i] : 0;
-              got = run_step([&] { exchange.P(p); });
+              got = run_step([&] { exchange.set_parameters(p); });
               break;
             }
             case 3:
               letter = cmd_e;
               byte = 8;
               fits = true;
-              got = run_step([&] { parameters = exchange.E(); });
+              got = run_step([&] { parameters = exchange.read_parameters(); });
               break;
             default:
               letter = cmd_l;

@@ -97,7 +97,7 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
     } else if (arg == QLatin1String("--version") && !has_inline) {
       cl.version = true;
     } else {
-      return fail("unknown option \"" + arguments[i].toStdString() + "\" (see --help)");
+      return fail("unknown option \"" + arguments[i].toStdString() + "\"");
     }
   }
   if (cl.sweep && !cl.upload_list.isEmpty())

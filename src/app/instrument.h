@@ -12,11 +12,11 @@
 #include "logging/data_log.h"
 #include "logging/image_log.h"
 #include "logging/list_upload.h"
+#include "model/main_window_state.h"
 #include "scan/manual_positioning.h"
 #include "scan/sweep.h"
 #include "sensors/sonic_reading.h"
 #include "sensors/thermal_reading.h"
-#include "ui/main_window_state.h"
 #include "ui/operation_runner.h"
 
 namespace brevane {

@@ -9,8 +9,10 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "app/command_line.h"
 #include "app/instrument.h"
@@ -26,12 +28,47 @@ namespace {
 
 using namespace brevane;
 
-bool wants_headless_job(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a == "--sweep" || a.rfind("--upload-list", 0) == 0) return true;
+constexpr const char* program_version = "1.00";
+
+bool has_display() {
+#if defined(__unix__) && !defined(__APPLE__)
+  return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#else
+  return true;
+#endif
+}
+
+// A headless job without a display runs on the offscreen platform; the window without one
+// cannot start, and says why instead of letting the platform plugin abort.
+std::optional<std::string> choose_platform(bool headless_job) {
+  if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || has_display()) return std::nullopt;
+  if (headless_job) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return std::nullopt;
   }
-  return false;
+  return std::string(
+      "there is no display to open the window on (DISPLAY and WAYLAND_DISPLAY "
+      "are not set); --sweep and --upload-list run without one");
+}
+
+QtMessageHandler default_message_handler = nullptr;
+bool window_system_up = false;
+
+// A display that is named but cannot be reached makes the platform plugin fatal, which would
+// abort with a core dump; end with one line and status 2 instead.
+void install_fatal_display_handler() {
+  default_message_handler = qInstallMessageHandler(
+      [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (type == QtFatalMsg && !window_system_up) {
+          const QByteArray display = qgetenv("DISPLAY");
+          std::cerr << "brevane: the window cannot be opened"
+                    << (display.isEmpty() ? std::string() : " on display " + display.toStdString())
+                    << " (" << message.section(QLatin1Char('\n'), 0, 0).trimmed().toStdString()
+                    << "); --sweep and --upload-list run without a display\n";
+          std::_Exit(2);
+        }
+        if (default_message_handler) default_message_handler(type, context, message);
+      });
 }
 
 // The first of the places an installed or a freshly built program keeps a file.
@@ -67,22 +104,14 @@ bool wait_for_head(device::device_link& link, int ms) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // A sweep or an upload from a terminal needs no screen.
-  if (wants_headless_job(argc, argv) && qEnvironmentVariableIsEmpty("DISPLAY") &&
-      qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-      qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  }
-  QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Brevane"));
-  QApplication::setApplicationVersion(QStringLiteral("1.00"));
-
+  // The options come first, before any window system is touched: --help, --version and a
+  // mistake in the options must work on a machine without a display.
   QStringList arguments;
   for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   std::string error;
   const auto options = parse_command_line(arguments, &error);
   if (!options) {
-    std::cerr << "brevane: " << error << "\n";
+    std::cerr << "brevane: " << error << " (see brevane --help)\n";
     return 2;
   }
   if (options->help) {
@@ -90,9 +119,19 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options->version) {
-    std::cout << "Brevane version 1.00\n";
+    std::cout << "Brevane version " << program_version << "\n";
     return 0;
   }
+  if (const auto refusal = choose_platform(options->headless_job())) {
+    std::cerr << "brevane: " << *refusal << "\n";
+    return 2;
+  }
+  install_fatal_display_handler();
+
+  QApplication app(argc, argv);
+  window_system_up = true;
+  QApplication::setApplicationName(QStringLiteral("Brevane"));
+  QApplication::setApplicationVersion(QString::fromLatin1(program_version));
 
   // --- The window ---
   main_window window(find_installed(QStringLiteral("icons/hicolor/16x16/apps/"),
@@ -141,7 +180,7 @@ int main(int argc, char** argv) {
   wire_window(window, inst, QDir(QCoreApplication::applicationDirPath()).filePath("list.txt"));
   auto& runner = inst.runner;
 
-  inst.device.ConnectLink();
+  inst.device.connect_link();
   // A job from the command line paints into the pictures all the same; only the operator's
   // session needs the window on screen.
   if (!options->headless_job() || !qEnvironmentVariableIsEmpty("DISPLAY")) window.show();
@@ -207,6 +246,6 @@ int main(int argc, char** argv) {
 
   const int code = QApplication::exec();
   inst.exchange.cancel("closing");
-  inst.device.DisconnectLink();
+  inst.device.disconnect_link();
   return code != 0 ? code : exit_code;
 }

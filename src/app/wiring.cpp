@@ -43,11 +43,11 @@ void wire_window(main_window& window, instrument& inst, const QString& default_l
   // the program leaves its event loop.
   QObject::connect(&window, &main_window::close_requested, [&] {
     inst.exchange.cancel("window closed");
-    inst.device.DisconnectLink();
+    inst.device.disconnect_link();
   });
   QObject::connect(&window, &main_window::exit_chosen, [&] {
     inst.exchange.cancel("Exit");
-    inst.device.DisconnectLink();
+    inst.device.disconnect_link();
     QApplication::quit();
   });
 }

@@ -34,7 +34,9 @@ const date_formats& formats_for(const QLocale& locale) {
 QString general_date_text(const QDateTime& when, const QLocale& locale) {
   const date_formats& f = formats_for(locale);
   QString text = locale.toString(when.date(), f.date);
-  if (when.time() == QTime(0, 0, 0)) return text;
+  // Whole seconds: a clock that reads 00:00:00.250 is still at midnight.
+  const QTime t = when.time();
+  if (t.hour() == 0 && t.minute() == 0 && t.second() == 0) return text;
   text += QLatin1Char(' ') + locale.toString(when.time(), f.time);
   // Newer locale data puts no-break spaces before AM/PM; the stems want a plain blank there.
   text.replace(QChar(0x202F), QLatin1Char(' ')).replace(QChar(0x00A0), QLatin1Char(' '));

@@ -47,6 +47,12 @@ std::optional<long> whole_mod(double dividend, double divisor) {
   return static_cast<long>(std::fmod(a, b));
 }
 
+double baseline_value(double temperature, double avgt, int gain) {
+  if (temperature >= avgt)
+    return static_cast<double>(whole_mod(avgt, temperature).value_or(0)) * gain;
+  return avgt - (avgt - temperature) * gain;
+}
+
 std::string display_format(double v) {
   if (!std::isfinite(v)) return ".";
   // Work in hundredths so 73.455 and friends round once, away from zero.

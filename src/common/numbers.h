@@ -31,6 +31,12 @@ std::uint8_t to_byte(double v);
 // sign of the dividend. nullopt when the divisor rounds to 0.
 std::optional<long> whole_mod(double dividend, double divisor);
 
+// A temperature against the thermal baseline avgt at a gain, as the thermal map and the scope
+// show it: at or above the baseline, the whole remainder of avgt by the reading times the gain;
+// below it, the difference stretched by the gain. A reading that rounds to 0 against a baseline
+// of 0 or below has no remainder and counts as 0, so the reading is still stored and drawn.
+double baseline_value(double temperature, double avgt, int gain);
+
 // Display format "###.##": integer digits without leading zeros, always a point, at most two
 // decimals with trailing zeros dropped. 73.456 -> "73.46", 70 -> "70.", 0 -> ".".
 std::string display_format(double v);

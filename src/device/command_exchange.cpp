@@ -206,7 +206,7 @@ void command_exchange::dtimer(double d) {
   check_cancel(name);
 }
 
-void command_exchange::P(const std::array<int, 6>& parameters) {
+void command_exchange::set_parameters(const std::array<int, 6>& parameters) {
   input_[echo_byte] = 0;
   send(cmd_p,
        {parameters[0], parameters[1], parameters[2], parameters[3], parameters[4], parameters[5]});
@@ -214,7 +214,7 @@ void command_exchange::P(const std::array<int, 6>& parameters) {
   wait_for_echo(cmd_p);
 }
 
-std::array<std::uint8_t, 6> command_exchange::E() {
+std::array<std::uint8_t, 6> command_exchange::read_parameters() {
   input_[7] = 0;
   input_[8] = 0;
   send(cmd_e, {});

@@ -77,9 +77,9 @@ class command_exchange {
   // device events; a cancel ends it.
   void dtimer(double d);
   // Sets six parameters (each 0..255) and waits for the echo.
-  void P(const std::array<int, 6>& parameters);
+  void set_parameters(const std::array<int, 6>& parameters);
   // Reads back the six parameters.
-  std::array<std::uint8_t, 6> E();
+  std::array<std::uint8_t, 6> read_parameters();
 
  private:
   void wake();

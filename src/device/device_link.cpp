@@ -3,7 +3,7 @@
 #include "device/command_exchange.h"
 #include "device/device_constants.h"
 #include "device/report_trace.h"
-#include "ui/panel.h"
+#include "model/panel.h"
 
 namespace brevane::device {
 
@@ -11,16 +11,16 @@ device_link::device_link(transport& link, command_exchange& exchange, panel& win
     : link_(link), exchange_(exchange), window_(window) {}
 
 device_link::~device_link() {
-  DisconnectLink();
+  disconnect_link();
 }
 
-bool device_link::ConnectLink() {
+bool device_link::connect_link() {
   if (connected_) return true;
   connected_ = true;
   return link_.connect(*this);
 }
 
-bool device_link::DisconnectLink() {
+bool device_link::disconnect_link() {
   if (!connected_) return true;
   connected_ = false;
   return link_.disconnect();

@@ -20,9 +20,9 @@ class device_link final : public notification_target {
   device_link(transport& link, command_exchange& exchange, panel& window);
   ~device_link() override;
 
-  bool ConnectLink();
+  bool connect_link();
   // Harmless when not connected or called twice.
-  bool DisconnectLink();
+  bool disconnect_link();
   bool connected() const { return connected_; }
   // True while the head with the program's ids is attached.
   bool head_present() const;

@@ -8,133 +8,9 @@
 #include <utility>
 
 #include "device/input_report.h"
+#include "device/simulated_scene.h"
 
 namespace brevane::device {
-
-namespace {
-
-// The scene: a cool wall behind a warm elliptic object centred in the painted scan area
-// (X 100..240, Z 140..200), so both maps show it. The values sit mid-way between whole
-// units, so the +-1 count noise never changes the rounded reading the program shows.
-constexpr double object_x = 170.0;
-constexpr double object_z = 170.0;
-constexpr double object_half_width = 35.0;  // along X
-constexpr double object_half_height = 22.0;  // along Z
-constexpr double object_temperature_f = 95.0;
-constexpr double object_distance_in = 39.0;
-// Just above a whole degree, so noisy wall readings never fall below the baseline
-// taken on the wall, and the wall paints evenly dark.
-constexpr double wall_temperature_f = 70.2;
-constexpr double wall_distance_in = 120.0;
-// Thermal blur: the object's warmth fades out over this much of its radius beyond the rim.
-constexpr double thermal_fringe = 0.3;
-
-constexpr double counts_per_degree_f = 1.0 / 0.168;
-constexpr double counts_per_inch = 2.54;
-
-// 1 on the object's rim, less inside, more outside.
-double object_radius(int x, int z) {
-  const double dx = (x - object_x) / object_half_width;
-  const double dz = (z - object_z) / object_half_height;
-  return std::sqrt(dx * dx + dz * dz);
-}
-
-int to_raw(double value) {
-  return static_cast<int>(std::lround(value));
-}
-
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
-template <typename Number>
-std::optional<Number> parse_count(std::string_view text) {
-  if (text.empty()) return std::nullopt;
-  // Only plain digits: from_chars would accept a leading minus for signed types.
-  if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    return std::nullopt;
-  }
-  Number value{};
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
-void fail(std::string* error, std::string message) {
-  if (error) *error = std::move(message);
-}
-
-}  // namespace
-
-std::optional<simulated_head_options> parse_simulated_head_options(const std::string& text,
-                                                                   std::string* error) {
-  simulated_head_options options;
-  if (trim(text).empty()) return options;
-
-  bool seen_latency = false, seen_silent = false, seen_unplug = false, seen_seed = false;
-  std::string_view rest = text;
-  while (true) {
-    const std::size_t comma = rest.find(',');
-    const std::string_view item = trim(rest.substr(0, comma));
-    const std::string quoted = std::string("\"").append(item).append("\"");
-
-    if (item.empty()) {
-      fail(error, "empty item in simulated head options \"" + text + "\"");
-      return std::nullopt;
-    }
-    const std::size_t eq = item.find('=');
-    if (eq == std::string_view::npos) {
-      fail(error, "simulated head option " + quoted +
-                      " has no value; expected latency=MS, silent-after=N, unplug-after=N or "
-                      "seed=N");
-      return std::nullopt;
-    }
-    const std::string_view key = trim(item.substr(0, eq));
-    const std::string_view value = trim(item.substr(eq + 1));
-
-    bool* seen = nullptr;
-    bool ok = true;
-    if (key == "latency") {
-      seen = &seen_latency;
-      const auto v = parse_count<int>(value);
-      ok = v.has_value();
-      if (ok) options.latency_ms = *v;
-    } else if (key == "silent-after") {
-      seen = &seen_silent;
-      options.silent_after = parse_count<int>(value);
-      ok = options.silent_after.has_value();
-    } else if (key == "unplug-after") {
-      seen = &seen_unplug;
-      options.unplug_after = parse_count<int>(value);
-      ok = options.unplug_after.has_value();
-    } else if (key == "seed") {
-      seen = &seen_seed;
-      const auto v = parse_count<std::uint32_t>(value);
-      ok = v.has_value();
-      if (ok) options.seed = *v;
-    } else {
-      fail(error, "unknown simulated head option " + quoted +
-                      "; expected latency, silent-after, unplug-after or seed");
-      return std::nullopt;
-    }
-    if (!ok) {
-      const std::string limit = key == "seed" ? "4294967295" : "2147483647";
-      fail(error, "simulated head option " + quoted + " needs a whole number from 0 to " + limit);
-      return std::nullopt;
-    }
-    if (*seen) {
-      fail(error, "simulated head option " + quoted + " repeats \"" + std::string(key) + "\"");
-      return std::nullopt;
-    }
-    *seen = true;
-
-    if (comma == std::string_view::npos) break;
-    rest.remove_prefix(comma + 1);
-  }
-  return options;
-}
 
 simulated_head::simulated_head(simulated_head_options options, QObject* parent)
     : QObject(parent),
@@ -258,10 +134,10 @@ std::optional<simulated_head::report_data> simulated_head::carry_out(
       z_ = byte(2);
       break;
     case cmd_t:
-      put_reading(noisy(scene_temperature_raw(x_, z_)));
+      put_reading(noisy(scene::temperature_raw(x_, z_)));
       break;
     case cmd_s:
-      put_reading(noisy(scene_distance_raw(x_, z_)));
+      put_reading(noisy(scene::distance_raw(x_, z_)));
       break;
     case cmd_p:
       for (std::size_t i = 0; i < parameters_.size(); ++i) parameters_[i] = byte(2 + i);
@@ -285,27 +161,6 @@ int simulated_head::noisy(int raw) {
   // what its distributions make of it, and runs must repeat on every platform.
   const int offset = static_cast<int>(noise_() % 3) - 1;
   return std::clamp(raw + offset, 0, int{std::numeric_limits<std::int16_t>::max()});
-}
-
-double simulated_head::scene_temperature_f(int x, int z) {
-  const double r = object_radius(x, z);
-  if (r <= 1.0) return object_temperature_f;
-  if (r >= 1.0 + thermal_fringe) return wall_temperature_f;
-  const double warmth = 1.0 - (r - 1.0) / thermal_fringe;
-  return wall_temperature_f + warmth * (object_temperature_f - wall_temperature_f);
-}
-
-double simulated_head::scene_distance_in(int x, int z) {
-  // The sonic echo comes from the nearest surface; the object's rim is sharp.
-  return object_radius(x, z) <= 1.0 ? object_distance_in : wall_distance_in;
-}
-
-int simulated_head::scene_temperature_raw(int x, int z) {
-  return to_raw(scene_temperature_f(x, z) * counts_per_degree_f);
-}
-
-int simulated_head::scene_distance_raw(int x, int z) {
-  return to_raw(scene_distance_in(x, z) * counts_per_inch);
 }
 
 void simulated_head::set_silent_after(std::optional<int> n) {

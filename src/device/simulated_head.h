@@ -17,24 +17,10 @@
 #include <vector>
 
 #include "device/device_constants.h"
+#include "device/simulated_head_options.h"
 #include "device/transport.h"
 
 namespace brevane::device {
-
-struct simulated_head_options {
-  static constexpr std::uint32_t default_seed = 1729;
-
-  int latency_ms = 0;               // delay of every answer after its write
-  std::optional<int> silent_after;  // answers the first N commands, then nothing
-  std::optional<int> unplug_after;  // unplugged after the N-th command
-  std::uint32_t seed = default_seed;
-};
-
-// Reads "latency=MS,silent-after=N,unplug-after=N,seed=N" (any subset, any order; empty text
-// gives the defaults). On failure returns nullopt and, when error is given, says which item is
-// wrong.
-std::optional<simulated_head_options> parse_simulated_head_options(const std::string& text,
-                                                                   std::string* error);
 
 class simulated_head : public QObject, public transport {
   Q_OBJECT
@@ -57,13 +43,6 @@ class simulated_head : public QObject, public transport {
   bool set_read_notify(device_handle handle, bool enable) override;
   bool read(device_handle handle, std::span<std::uint8_t> buffer) override;
   bool write(int vendor, int product, std::span<const std::uint8_t> report) override;
-
-  // The scene's true readings at a head position, without noise.
-  static double scene_temperature_f(int x, int z);
-  static double scene_distance_in(int x, int z);
-  // The raw counts the head reports there, before noise.
-  static int scene_temperature_raw(int x, int z);
-  static int scene_distance_raw(int x, int z);
 
   // Test hooks.
   // Answers the next n commands, then nothing; nullopt answers everything again.

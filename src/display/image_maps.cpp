@@ -1,10 +1,10 @@
 #include "display/image_maps.h"
 
-#include "display/canvas.h"
 #include "display/map_painter.h"
 #include "logging/image_log.h"
-#include "ui/main_window_state.h"
-#include "ui/panel.h"
+#include "model/canvas.h"
+#include "model/main_window_state.h"
+#include "model/panel.h"
 
 namespace brevane {
 
@@ -12,8 +12,8 @@ image_maps::image_maps(main_window_state& state, panel& window, image_log& log)
     : state_(state), window_(window), log_(log) {}
 
 void image_maps::rawdraw() {
-  paint_map(window_.pictures(picture::Picture1), state_.thermal_map, state_.step_d);
-  paint_map(window_.pictures(picture::Picture2), state_.sonic_map, state_.step_d);
+  paint_map(window_.pictures(picture::thermal_map), state_.thermal_map, state_.step_d);
+  paint_map(window_.pictures(picture::sonic_map), state_.sonic_map, state_.step_d);
   state_.sonic_map.clear();
   state_.thermal_map.clear();
   log_.log_step();

@@ -1,5 +1,5 @@
 #pragma once
-// rawdraw: paints the thermal map into Picture1 and the sonic map into Picture2, empties both
+// rawdraw: paints the thermal map into its picture and the sonic map into its own, empties both
 // grids and runs the image log.
 
 namespace brevane {

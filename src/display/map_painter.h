@@ -1,8 +1,8 @@
 #pragma once
 // Grey-level painting of one image map (thermal or sonic) into its picture.
 
-#include "display/canvas.h"
-#include "ui/main_window_state.h"
+#include "model/canvas.h"
+#include "model/main_window_state.h"
 
 namespace brevane {
 

@@ -1,35 +1,35 @@
 #include "display/scope_trace.h"
 
-#include "display/canvas.h"
+#include "common/numbers.h"
 #include "logging/data_log.h"
-#include "sensors/thermal_reading.h"
-#include "ui/main_window_state.h"
-#include "ui/panel.h"
+#include "model/canvas.h"
+#include "model/main_window_state.h"
+#include "model/panel.h"
 
 namespace brevane {
 
 double trace_value(int t, double avgt, int gain) {
   // The rounded reading goes through the same baseline rule as the thermal map.
-  return thermal_map_value(t, avgt, gain);
+  return baseline_value(t, avgt, gain);
 }
 
 scope_trace::scope_trace(main_window_state& state, panel& window, data_log& log)
     : state_(state), window_(window), log_(log) {}
 
 void scope_trace::lines() {
-  canvas& scope = window_.pictures(picture::SCOPE);
+  canvas& scope = window_.pictures(picture::scope);
   for (int x = 0; x <= 500; x += 10) scope.draw_line(x, 0, x, 500, scope_grid);
   for (int y = 0; y <= 300; y += 10) scope.draw_line(0, y, 500, y, scope_grid);
 }
 
-void scope_trace::PLOT() {
-  canvas& scope = window_.pictures(picture::SCOPE);
+void scope_trace::plot_step() {
+  canvas& scope = window_.pictures(picture::scope);
   if (column_ == 0) {
     scope.clear();
     lines();
   }
-  const int t = state_.TNOW;
-  const int d = state_.DNOW;
+  const int t = state_.last_temperature;
+  const int d = state_.last_distance;
   const double s = trace_value(t, state_.avgt, window_.value(scroll_bar::gain));
 
   scope.draw_line(column_, 300 - previous_trace_value_, column_ + 1, 300 - s, scope_thermal);

@@ -22,7 +22,7 @@ class scope_trace {
  public:
   scope_trace(main_window_state& state, panel& window, data_log& log);
 
-  void PLOT();
+  void plot_step();
   void lines();
 
   int column() const { return column_; }

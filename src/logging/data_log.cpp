@@ -5,8 +5,8 @@
 #include "common/clock.h"
 #include "common/numbers.h"
 #include "logging/text_filters.h"
-#include "ui/main_window_state.h"
-#include "ui/panel.h"
+#include "model/main_window_state.h"
+#include "model/panel.h"
 
 namespace brevane {
 

@@ -1,10 +1,10 @@
 #include "logging/image_log.h"
 
 #include "common/numbers.h"
-#include "display/canvas.h"
 #include "logging/data_log.h"
-#include "ui/main_window_state.h"
-#include "ui/panel.h"
+#include "model/canvas.h"
+#include "model/main_window_state.h"
+#include "model/panel.h"
 
 namespace brevane {
 
@@ -31,9 +31,9 @@ void image_log::log_step() {
     picture which;
     const char* suffix;
   };
-  static constexpr save saves[] = {{picture::Picture1, " Thermal.BMP"},
-                                   {picture::Picture2, " Sonic.BMP"},
-                                   {picture::SCOPE, " Histogram.BMP"}};
+  static constexpr save saves[] = {{picture::thermal_map, " Thermal.BMP"},
+                                   {picture::sonic_map, " Sonic.BMP"},
+                                   {picture::scope, " Histogram.BMP"}};
   std::string failures;
   if (folder_.isEmpty()) failures = "there is no data folder";
   for (const auto& s : saves) {

@@ -6,7 +6,7 @@
 #include "common/numbers.h"
 #include "device/command_exchange.h"
 #include "device/device_constants.h"
-#include "ui/panel.h"
+#include "model/panel.h"
 
 namespace brevane {
 

@@ -4,9 +4,9 @@
 
 #include "common/numbers.h"
 #include "device/command_exchange.h"
+#include "model/main_window_state.h"
+#include "model/panel.h"
 #include "sensors/thermal_reading.h"
-#include "ui/main_window_state.h"
-#include "ui/panel.h"
 
 namespace brevane {
 
@@ -40,7 +40,7 @@ double take_baseline(thermal_reading& thermal, const main_window_state& state, b
   for (int k = 0; k < 10; ++k) {
     thermal.therm();
     if (pump_between) device::command_exchange::pump_once();
-    sum += state.TNOW;
+    sum += state.last_temperature;
   }
   return sum / 10;
 }
@@ -64,16 +64,16 @@ void manual_positioning::limit_changed(scroll_bar bar, int value) {
   text_box box{};
   switch (bar) {
     case scroll_bar::xmin:
-      box = text_box::xmind;
+      box = text_box::x_min_text;
       break;
     case scroll_bar::xmax:
-      box = text_box::xmaxd;
+      box = text_box::x_max_text;
       break;
     case scroll_bar::zmin:
-      box = text_box::zmind;
+      box = text_box::z_min_text;
       break;
     case scroll_bar::zmax:
-      box = text_box::zmaxd;
+      box = text_box::z_max_text;
       break;
     case scroll_bar::gain:
       gain_changed(value);
@@ -83,21 +83,21 @@ void manual_positioning::limit_changed(scroll_bar bar, int value) {
 }
 
 void manual_positioning::gain_changed(int value) {
-  window_.set_text(text_box::gaind, str_format(value));
+  window_.set_text(text_box::gain_text, str_format(value));
 }
 
 void manual_positioning::reset_temperature() {
   state_.mint = 100.0;
   state_.maxt = 0.0;
-  window_.set_text(text_box::mintd, "");
-  window_.set_text(text_box::maxtd, "");
+  window_.set_text(text_box::min_temperature_text, "");
+  window_.set_text(text_box::max_temperature_text, "");
 }
 
 void manual_positioning::reset_distance() {
   state_.dmin = 9999.0;
   state_.dmax = 0.0;
-  window_.set_text(text_box::dmind, "");
-  window_.set_text(text_box::dmaxd, "");
+  window_.set_text(text_box::min_distance_text, "");
+  window_.set_text(text_box::max_distance_text, "");
 }
 
 }  // namespace brevane

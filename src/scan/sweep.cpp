@@ -6,11 +6,11 @@
 #include "device/command_exchange.h"
 #include "device/device_constants.h"
 #include "display/image_maps.h"
+#include "model/main_window_state.h"
+#include "model/panel.h"
 #include "scan/manual_positioning.h"
 #include "sensors/sonic_reading.h"
 #include "sensors/thermal_reading.h"
-#include "ui/main_window_state.h"
-#include "ui/panel.h"
 
 namespace brevane {
 
@@ -32,7 +32,7 @@ sweep_procedure::sweep_procedure(command_exchange& exchange, main_window_state& 
       maps_(maps) {}
 
 bool sweep_procedure::stop_requested() const {
-  return window_.checked(check_box::estop);
+  return window_.checked(check_box::stop);
 }
 
 void sweep_procedure::show_progress() const {
@@ -96,14 +96,14 @@ bool sweep_procedure::row_start(int z, bool upward) {
   point_ = 0;
   points_in_run_ = 0;
   show_progress();
-  if (!window_.checked(check_box::zoff)) exchange_.zpos(state_.pos);
+  if (!window_.checked(check_box::z_off)) exchange_.zpos(state_.pos);
   exchange_.leds(led_row_start);
   if (upward) command_exchange::pump_once();
-  if (!window_.checked(check_box::sonicoff)) {
+  if (!window_.checked(check_box::sonic_off)) {
     sonic_.sonic();
     exchange_.leds(led_after_sonic);
   }
-  if (!window_.checked(check_box::tempoff)) {
+  if (!window_.checked(check_box::temp_off)) {
     thermal_.therm();
     exchange_.leds(led_after_thermal);
   }
@@ -134,7 +134,7 @@ bool sweep_procedure::x_point(int x, bool upward, bool increasing) {
   ++point_;
   ++points_;
   show_progress();
-  const bool move = !window_.checked(check_box::xoff);
+  const bool move = !window_.checked(check_box::x_off);
   const std::string caption = "X " + str_format(state_.posx) + " Z " + str_format(state_.posz);
   if (upward && !increasing) {
     if (move) exchange_.xpos(state_.pos);
@@ -143,12 +143,12 @@ bool sweep_procedure::x_point(int x, bool upward, bool increasing) {
     window_.set_caption(caption);
     if (move) exchange_.xpos(state_.pos);
   }
-  if (!window_.checked(check_box::tempoff)) {
+  if (!window_.checked(check_box::temp_off)) {
     thermal_.therm();
     exchange_.leds(led_after_thermal);
   }
   if (!(upward && increasing)) command_exchange::pump_once();
-  if (!window_.checked(check_box::sonicoff)) {
+  if (!window_.checked(check_box::sonic_off)) {
     sonic_.sonic();
     exchange_.leds(led_after_sonic);
   }

@@ -3,9 +3,9 @@
 #include "common/numbers.h"
 #include "device/command_exchange.h"
 #include "display/scope_trace.h"
+#include "model/main_window_state.h"
+#include "model/panel.h"
 #include "sensors/thermal_reading.h"
-#include "ui/main_window_state.h"
-#include "ui/panel.h"
 
 namespace brevane {
 
@@ -24,31 +24,31 @@ void sonic_reading::sonic() {
   command_exchange::pump_once();
   exchange_.wait_for_echo(cmd_s);
 
-  window_.set_text(text_box::Text7, "");
+  window_.set_text(text_box::distance_text, "");
   const int raw = combine_reading(in[reading_low_byte], in[reading_high_byte]).value_or(0);
   const double distance = raw / counts_per_inch;
   const double feet = distance / 12;
 
-  window_.set_text(text_box::Text7,
+  window_.set_text(text_box::distance_text,
                    display_format(distance) + " Inches  \r\n" + display_format(feet) + " feet");
   if (distance < state_.dmin) {
     state_.dmin = distance;
-    window_.set_text(text_box::dmind, display_format(distance / 12) + " feet");
+    window_.set_text(text_box::min_distance_text, display_format(distance / 12) + " feet");
   }
   if (distance > state_.dmax) {
     state_.dmax = distance;
-    window_.set_text(text_box::dmaxd, display_format(distance / 12) + " feet");
+    window_.set_text(text_box::max_distance_text, display_format(distance / 12) + " feet");
   }
   for (int b = 0; b < 3; ++b)
     window_.set_bar_top(b, bar_base_twips - static_cast<float>(distance) * bar_scale[b]);
 
   const auto whole = try_to_integer(distance);
-  if (whole) state_.DNOW = *whole;
+  if (whole) state_.last_distance = *whole;
   const auto i = try_to_integer(state_.posx - 100);
   const auto j = try_to_integer(state_.posz - 140);
   if (whole && i && j && map_grid::in_range(*i, *j)) state_.sonic_map.at(*i, *j) = *whole;
 
-  if (window_.checked(check_box::tempoff)) scope_.PLOT();
+  if (window_.checked(check_box::temp_off)) scope_.plot_step();
 }
 
 void sonic_reading::static_read() {
@@ -56,7 +56,7 @@ void sonic_reading::static_read() {
     exchange_.dtimer(100);
     thermal_.therm();
     sonic();
-    scope_.PLOT();
+    scope_.plot_step();
   }
 }
 

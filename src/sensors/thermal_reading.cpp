@@ -3,21 +3,12 @@
 #include "common/numbers.h"
 #include "device/command_exchange.h"
 #include "display/scope_trace.h"
-#include "ui/main_window_state.h"
-#include "ui/panel.h"
+#include "model/main_window_state.h"
+#include "model/panel.h"
 
 namespace brevane {
 
 using namespace device;
-
-double thermal_map_value(double temperature, double avgt, int gain) {
-  if (temperature >= avgt) {
-    // A reading that rounds to 0 against a baseline of 0 or below has no remainder; it counts
-    // as 0, so the reading is still stored, drawn and logged.
-    return static_cast<double>(whole_mod(avgt, temperature).value_or(0)) * gain;
-  }
-  return avgt - (avgt - temperature) * gain;
-}
 
 thermal_reading::thermal_reading(command_exchange& exchange, main_window_state& state,
                                  panel& window, scope_trace& scope)
@@ -34,11 +25,11 @@ void thermal_reading::therm() {
   exchange_.wait_for_echo(cmd_t);
 
   // From here every step stands alone: a failing step leaves its result unset.
-  window_.set_text(text_box::Text16, "");
+  window_.set_text(text_box::temperature_text, "");
   const int raw = combine_reading(in[reading_low_byte], in[reading_high_byte]).value_or(0);
   const double temperature = raw * degrees_per_count;
   const double map_value =
-      thermal_map_value(temperature, state_.avgt, window_.value(scroll_bar::gain));
+      baseline_value(temperature, state_.avgt, window_.value(scroll_bar::gain));
 
   const auto i = try_to_integer(state_.posx - 100);
   const auto j = try_to_integer(state_.posz - 140);
@@ -46,18 +37,18 @@ void thermal_reading::therm() {
   if (i && j && v && map_grid::in_range(*i, *j)) state_.thermal_map.at(*i, *j) = *v;
 
   const std::string shown = display_format(temperature) + "f";
-  window_.set_text(text_box::Text16, shown);
-  if (auto t = try_to_integer(temperature)) state_.TNOW = *t;
+  window_.set_text(text_box::temperature_text, shown);
+  if (auto t = try_to_integer(temperature)) state_.last_temperature = *t;
 
-  scope_.PLOT();
+  scope_.plot_step();
 
   if (temperature < state_.mint) {
     state_.mint = temperature;
-    window_.set_text(text_box::mintd, shown);
+    window_.set_text(text_box::min_temperature_text, shown);
   }
   if (temperature > state_.maxt) {
     state_.maxt = temperature;
-    window_.set_text(text_box::maxtd, shown);
+    window_.set_text(text_box::max_temperature_text, shown);
   }
 }
 

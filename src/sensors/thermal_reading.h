@@ -1,5 +1,6 @@
 #pragma once
-// One reading of the thermal sensor: T command, conversion, display, map cell, TNOW, the
+// One reading of the thermal sensor: T command, conversion, display, map cell, the rounded
+// temperature, the
 // plot step and the extremes.
 
 #include <optional>
@@ -14,9 +15,6 @@ class scope_trace;
 struct main_window_state;
 
 inline constexpr double degrees_per_count = 0.168;
-
-// The value stored in the thermal map for a temperature against the baseline and gain.
-double thermal_map_value(double temperature, double avgt, int gain);
 
 class thermal_reading {
  public:

@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <QPointer>
 
-#include "display/canvas.h"
+#include "model/canvas.h"
 #include "ui/layout_table.h"
 
 namespace brevane {

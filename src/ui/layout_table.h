@@ -19,7 +19,7 @@ inline constexpr int client_height_twips = 4470;
 // Picture boxes draw inside a sunken border of this many pixels on each side.
 inline constexpr int picture_border_pixels = 2;
 
-// One SCOPE unit, in twips.
+// One scope unit, in twips.
 inline constexpr double scope_unit_w_twips = 15.05;
 inline constexpr double scope_unit_h_twips = 12.609375;
 

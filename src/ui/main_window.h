@@ -9,8 +9,8 @@
 #include <array>
 #include <string>
 
-#include "display/canvas.h"
-#include "ui/panel.h"
+#include "model/canvas.h"
+#include "model/panel.h"
 
 class QAction;
 class QLabel;
@@ -98,14 +98,14 @@ class main_window : public QMainWindow, public panel {
   void show_status_text(const QString& message);
 
   canvas scope_;
-  canvas picture1_;
-  canvas picture2_;
+  canvas thermal_picture_;
+  canvas sonic_picture_;
 
   QHash<QString, QWidget*> controls_;
   QHash<QString, QAction*> menu_items_;
   std::array<QWidget*, 3> views_{};
   std::array<QWidget*, 3> bars_{};
-  // What the procedures last wrote, returned unchanged by text() (Text7 shows its line
+  // What the procedures last wrote, returned unchanged by text() (the distance box shows its line
   // break differently from how it was written).
   std::array<std::string, 11> texts_;
   QLabel* progress_label_ = nullptr;

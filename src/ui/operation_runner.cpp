@@ -3,7 +3,7 @@
 #include "common/numbers.h"
 #include "device/command_exchange.h"
 #include "device/device_errors.h"
-#include "ui/panel.h"
+#include "model/panel.h"
 
 namespace brevane {
 

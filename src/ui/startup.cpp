@@ -3,8 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "ui/main_window_state.h"
-#include "ui/panel.h"
+#include "model/main_window_state.h"
+#include "model/panel.h"
 
 namespace brevane {
 
@@ -34,10 +34,10 @@ data_folder_result prepare_data_folder(const QString& program_folder,
 
 void load_step(main_window_state& state, panel& window) {
   apply_startup_values(state);
-  window.set_text(text_box::mintd, "");
-  window.set_text(text_box::maxtd, "");
-  window.set_text(text_box::dmind, "");
-  window.set_text(text_box::dmaxd, "");
+  window.set_text(text_box::min_temperature_text, "");
+  window.set_text(text_box::max_temperature_text, "");
+  window.set_text(text_box::min_distance_text, "");
+  window.set_text(text_box::max_distance_text, "");
 }
 
 }  // namespace brevane

@@ -143,9 +143,8 @@ TEST(CommandExchange, GuardAllowsOneOperationAtATime) {
   bool nested_started = true;
   r.head.latency_ms = 50;
   // A click that arrives while Temp waits must not start a second exchange.
-  QTimer::singleShot(10, [&] {
-    nested_started = r->runner.run("Distance", [&] { r->sonic.sonic(); });
-  });
+  QTimer::singleShot(
+      10, [&] { nested_started = r->runner.run("Distance", [&] { r->sonic.sonic(); }); });
   EXPECT_TRUE(r->runner.run("Temp", [&] { r->thermal.therm(); }));
   EXPECT_FALSE(nested_started);
   EXPECT_EQ(r.head.commands(), std::vector<std::string>{"T"});
@@ -179,12 +178,12 @@ TEST(CommandExchange, AbsentHeadFailsAtOnceInsteadOfWaiting) {
 TEST(CommandExchange, ParametersAreSetAndReadBack) {
   rig r;
   ASSERT_TRUE(r.start());
-  r->exchange.P({1, 2, 3, 4, 5, 255});
+  r->exchange.set_parameters({1, 2, 3, 4, 5, 255});
   const auto& p = r.head.writes.back();
   EXPECT_EQ(p[1], 'P');
   EXPECT_EQ((std::vector<int>{p[2], p[3], p[4], p[5], p[6], p[7]}),
             (std::vector<int>{1, 2, 3, 4, 5, 255}));
-  EXPECT_THROW(r->exchange.P({1, 2, 3, 4, 5, 256}), overflow_error);
+  EXPECT_THROW(r->exchange.set_parameters({1, 2, 3, 4, 5, 256}), overflow_error);
 }
 
 TEST(CommandExchange, DtimerPausesWithoutFreezingAndZeroReturnsAtOnce) {

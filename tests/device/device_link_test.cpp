@@ -28,7 +28,9 @@ class device_table : public transport {
     ++disconnects;
     return true;
   }
-  int vendor_id(device_handle h) const override { return devices.count(h) ? devices.at(h).vendor : 0; }
+  int vendor_id(device_handle h) const override {
+    return devices.count(h) ? devices.at(h).vendor : 0;
+  }
   int product_id(device_handle h) const override {
     return devices.count(h) ? devices.at(h).product : 0;
   }
@@ -105,9 +107,9 @@ TEST_F(link_fixture, ReadStoresTheReportAndSetsTheFlagOnlyWhenItSucceeds) {
 }
 
 TEST_F(link_fixture, DisconnectTwiceIsHarmless) {
-  link.ConnectLink();
-  EXPECT_TRUE(link.DisconnectLink());
-  EXPECT_TRUE(link.DisconnectLink());
+  link.connect_link();
+  EXPECT_TRUE(link.disconnect_link());
+  EXPECT_TRUE(link.disconnect_link());
   EXPECT_EQ(table.connects, 1);
   EXPECT_EQ(table.disconnects, 1);
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "device/device_constants.h"
+#include "device/simulated_scene.h"
 
 namespace brevane::device {
 namespace {
@@ -159,13 +160,13 @@ TEST_F(SimulatedHead, ReadingsFollowTheSceneAtTheHeadsPosition) {
     const auto t = exchange('T');
     const auto s = exchange('S');
     ASSERT_TRUE(t && s);
-    EXPECT_NEAR(reading(*t), simulated_head::scene_temperature_raw(x, z), 1);
-    EXPECT_NEAR(reading(*s), simulated_head::scene_distance_raw(x, z), 1);
+    EXPECT_NEAR(reading(*t), scene::temperature_raw(x, z), 1);
+    EXPECT_NEAR(reading(*s), scene::distance_raw(x, z), 1);
   }
-  EXPECT_NEAR(simulated_head::scene_temperature_f(170, 170), 95.0, 1.0);
-  EXPECT_NEAR(simulated_head::scene_distance_in(170, 170), 40.0, 2.0);
-  EXPECT_NEAR(simulated_head::scene_temperature_f(100, 140), 70.2, 0.01);
-  EXPECT_NEAR(simulated_head::scene_distance_in(100, 140), 120.0, 1.0);
+  EXPECT_NEAR(scene::temperature_f(170, 170), 95.0, 1.0);
+  EXPECT_NEAR(scene::distance_in(170, 170), 40.0, 2.0);
+  EXPECT_NEAR(scene::temperature_f(100, 140), 70.2, 0.01);
+  EXPECT_NEAR(scene::distance_in(100, 140), 120.0, 1.0);
 }
 
 TEST_F(SimulatedHead, NoiseNeverMovesTheRoundedReading) {
@@ -185,8 +186,7 @@ TEST_F(SimulatedHead, NoiseNeverMovesTheRoundedReading) {
     const auto s = exchange('S');
     ASSERT_TRUE(t && s);
     EXPECT_EQ(std::lround(reading(*t) * 0.168), 95);
-    EXPECT_EQ(std::lround(reading(*s) / 2.54),
-              std::lround(simulated_head::scene_distance_in(170, 170)));
+    EXPECT_EQ(std::lround(reading(*s) / 2.54), std::lround(scene::distance_in(170, 170)));
   }
 }
 

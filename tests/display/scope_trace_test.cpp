@@ -12,8 +12,9 @@ namespace {
 using testing::rig;
 
 QColor scope_pixel(testing::memory_panel& w, double x, double y) {
-  return w.pictures(picture::SCOPE).image().pixelColor(
-      static_cast<int>(x * 15.05 / 15.0), static_cast<int>(y * 12.609375 / 15.0));
+  return w.pictures(picture::scope)
+      .image()
+      .pixelColor(static_cast<int>(x * 15.05 / 15.0), static_cast<int>(y * 12.609375 / 15.0));
 }
 
 TEST(ScopeTrace, TraceValuesFollowTheBaselineRule) {
@@ -29,9 +30,9 @@ TEST(ScopeTrace, TraceValuesFollowTheBaselineRule) {
 TEST(ScopeTrace, ZeroReadingWithoutBaselineIsStillDrawnAndLogged) {
   rig r;
   r.window.log_data = true;
-  r->state.TNOW = 0;
+  r->state.last_temperature = 0;
   r->state.avgt = 0.0;
-  r->scope.PLOT();
+  r->scope.plot_step();
   EXPECT_EQ(r->scope.column(), 1);
   EXPECT_EQ(r->scope.previous_trace_value(), 0.0);
   QFile csv(r->datalog.path());
@@ -42,9 +43,9 @@ TEST(ScopeTrace, ZeroReadingWithoutBaselineIsStillDrawnAndLogged) {
 TEST(ScopeTrace, FirstStepClearsDrawsTheGridAndTheSegmentsFromTheirZeroLines) {
   rig r;
   r->state.avgt = 25.0;
-  r->state.TNOW = 30;  // s = 250, drawn at y = 50
-  r->state.DNOW = 100;  // y = 240
-  r->scope.PLOT();
+  r->state.last_temperature = 30;  // s = 250, drawn at y = 50
+  r->state.last_distance = 100;    // y = 240
+  r->scope.plot_step();
   auto& w = r.window;
   EXPECT_EQ(scope_pixel(w, 5, 5), QColor(0, 192, 0));    // background
   EXPECT_EQ(scope_pixel(w, 20, 5), QColor(0, 200, 0));   // grid line x = 20
@@ -60,22 +61,22 @@ TEST(ScopeTrace, FirstStepClearsDrawsTheGridAndTheSegmentsFromTheirZeroLines) {
 TEST(ScopeTrace, ColumnWrapsAfter351SegmentsAndTheScreenStartsOver) {
   rig r;
   r->state.avgt = 25.0;
-  r->state.TNOW = 25;
-  for (int k = 0; k < 351; ++k) r->scope.PLOT();
+  r->state.last_temperature = 25;
+  for (int k = 0; k < 351; ++k) r->scope.plot_step();
   EXPECT_EQ(r->scope.column(), 0);
   // Mark the picture; the 352nd step must clear it.
-  r.window.pictures(picture::SCOPE).image().setPixelColor(100, 100, Qt::white);
-  r->scope.PLOT();
+  r.window.pictures(picture::scope).image().setPixelColor(100, 100, Qt::white);
+  r->scope.plot_step();
   EXPECT_EQ(r->scope.column(), 1);
-  EXPECT_NE(r.window.pictures(picture::SCOPE).image().pixelColor(100, 100), QColor(Qt::white));
+  EXPECT_NE(r.window.pictures(picture::scope).image().pixelColor(100, 100), QColor(Qt::white));
 }
 
 TEST(ScopeTrace, PersistentValuesCarryOverToTheNextStep) {
   rig r;
   r->state.avgt = 25.0;
-  r->state.TNOW = 24;
-  r->state.DNOW = 80;
-  r->scope.PLOT();
+  r->state.last_temperature = 24;
+  r->state.last_distance = 80;
+  r->scope.plot_step();
   EXPECT_EQ(r->scope.previous_trace_value(), 15.0);
   EXPECT_EQ(r->scope.previous_distance(), 80);
 }

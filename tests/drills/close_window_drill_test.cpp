@@ -38,7 +38,7 @@ struct windowed_program {
     QApplication::setQuitOnLastWindowClosed(false);
     load_step(inst.state, window);
     wire_window(window, inst, folder.filePath("list.txt"));
-    inst.device.ConnectLink();
+    inst.device.connect_link();
     window.show();
   }
   ~windowed_program() { QApplication::setQuitOnLastWindowClosed(quit_on_close); }

@@ -45,7 +45,7 @@ struct drill_rig {
   // Connects and waits until the head has announced itself.
   bool start() {
     load_step(inst.state, window);
-    inst.device.ConnectLink();
+    inst.device.connect_link();
     return wait_for_caption("Up and Running");
   }
 

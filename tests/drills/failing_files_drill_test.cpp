@@ -51,7 +51,8 @@ TEST(DrillFailingFiles, DataFolderUnderARegularFileIsReportedOnceAndReadingsGoOn
   r.window.log_data = true;
 
   for (int k = 0; k < 3; ++k) EXPECT_TRUE(temp(r));
-  EXPECT_TRUE(r.window.text(text_box::Text16).starts_with("70.")) << "the reading is shown";
+  EXPECT_TRUE(r.window.text(text_box::temperature_text).starts_with("70."))
+      << "the reading is shown";
   EXPECT_EQ(r.statuses_containing(log_failure), 1) << "said once, not at every line";
   EXPECT_TRUE(r.status().starts_with(log_failure + (folder + "/datalog.csv: ").toStdString()))
       << r.status();

@@ -58,8 +58,8 @@ TEST(DrillMalformedReports, ShortAndLongReportsWhileIdleAreStoredWithinTheBuffer
 
   // The head's own answer still comes through.
   EXPECT_TRUE(r.run("Temp", [&] { r.inst.thermal.therm(); }));
-  EXPECT_TRUE(r.window.text(text_box::Text16).starts_with("70."))
-      << r.window.text(text_box::Text16);
+  EXPECT_TRUE(r.window.text(text_box::temperature_text).starts_with("70."))
+      << r.window.text(text_box::temperature_text);
 }
 
 TEST(DrillMalformedReports, OnlyTheRightEchoEndsAWait) {
@@ -88,8 +88,8 @@ TEST(DrillMalformedReports, OnlyTheRightEchoEndsAWait) {
   ASSERT_GE(answered_at, 0) << "the wait ended before the right echo came";
   EXPECT_GE(r.elapsed_ms, answered_at);
   // 0x0210 counts.
-  EXPECT_EQ(r.window.text(text_box::Text16), "88.7f");
-  EXPECT_EQ(r.inst.state.TNOW, 89);
+  EXPECT_EQ(r.window.text(text_box::temperature_text), "88.7f");
+  EXPECT_EQ(r.inst.state.last_temperature, 89);
 }
 
 TEST(DrillMalformedReports, HighBytesOf128OrMoreGiveAReadingOfZero) {
@@ -99,17 +99,17 @@ TEST(DrillMalformedReports, HighBytesOf128OrMoreGiveAReadingOfZero) {
   silent_reading reading(r);
 
   EXPECT_TRUE(reading.temp([&] { r.head.inject_raw(answer('T', 0xff, 0xff)); }));
-  EXPECT_EQ(r.window.text(text_box::Text16), ".f");
-  EXPECT_EQ(r.inst.state.TNOW, 0);
+  EXPECT_EQ(r.window.text(text_box::temperature_text), ".f");
+  EXPECT_EQ(r.inst.state.last_temperature, 0);
   EXPECT_TRUE(reading.temp([&] { r.head.inject_raw(answer('T', 0x00, 0x80)); }));
-  EXPECT_EQ(r.window.text(text_box::Text16), ".f");
+  EXPECT_EQ(r.window.text(text_box::temperature_text), ".f");
   // The largest reading that fits is taken as it is.
   EXPECT_TRUE(reading.temp([&] { r.head.inject_raw(answer('T', 0xff, 0x7f)); }));
-  EXPECT_EQ(r.window.text(text_box::Text16), "5504.86f");
+  EXPECT_EQ(r.window.text(text_box::temperature_text), "5504.86f");
 
   EXPECT_TRUE(reading.distance([&] { r.head.inject_raw(answer('S', 0x00, 0x80)); }));
-  EXPECT_EQ(r.window.text(text_box::Text7), ". Inches  \r\n. feet");
-  EXPECT_EQ(r.inst.state.DNOW, 0);
+  EXPECT_EQ(r.window.text(text_box::distance_text), ". Inches  \r\n. feet");
+  EXPECT_EQ(r.inst.state.last_distance, 0);
   EXPECT_EQ(testing::log_lines(r.inst.datalog.path()).size(), 1u + 3);
 }
 
@@ -141,8 +141,8 @@ TEST(DrillMalformedReports, AFloodOfUnrequestedReportsLeavesTheProgramWorking) {
   EXPECT_EQ(r.head.pending_reports(), 0u);
 
   EXPECT_TRUE(r.run("Temp", [&] { r.inst.thermal.therm(); }));
-  EXPECT_TRUE(r.window.text(text_box::Text16).starts_with("70."))
-      << r.window.text(text_box::Text16);
+  EXPECT_TRUE(r.window.text(text_box::temperature_text).starts_with("70."))
+      << r.window.text(text_box::temperature_text);
   EXPECT_TRUE(r.run("Home", [&] { r.inst.positioning.home(); }));
   EXPECT_EQ(r.head.x_position(), 170);
 }

@@ -32,7 +32,7 @@ TEST(DrillSlowHead, WindowStaysResponsiveAndStopEndsTheSweepAtTheNextStopCheck) 
     ticks.push_back(clock.elapsed());
     if (commands_at_stop < 0 && r.head.commands_received() >= 5) {
       commands_at_stop = r.head.commands_received();
-      r.window.checks[check_box::estop] = true;
+      r.window.checks[check_box::stop] = true;
     }
   });
   clock.start();

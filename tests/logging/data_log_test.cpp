@@ -28,7 +28,7 @@ TEST(DataLog, LinesAreExactlyAsReadersExpectThem) {
   r.head.repeat_last = false;
   // 24 F -> trace 15 -> logged 26.5; 25 F -> trace 0 -> 25.
   r.head.temperatures = {143, 149};  // 24.024 F and 25.032 F
-  r->state.DNOW = 87;
+  r->state.last_distance = 87;
   r->thermal.therm();
   r->thermal.therm();
   EXPECT_EQ(file_bytes(r->datalog.path()),
@@ -41,11 +41,11 @@ TEST(DataLog, LinesAreExactlyAsReadersExpectThem) {
 TEST(DataLog, OneHeaderPerRunEvenWhenSwitchedOffAndOn) {
   rig r;
   r.window.log_data = true;
-  r->scope.PLOT();
+  r->scope.plot_step();
   r.window.log_data = false;
-  r->scope.PLOT();
+  r->scope.plot_step();
   r.window.log_data = true;
-  r->scope.PLOT();
+  r->scope.plot_step();
   const QByteArray text = file_bytes(r->datalog.path());
   EXPECT_EQ(text.count("Time,Thermal"), 1);
   EXPECT_EQ(text.count("\r\n"), 3);
@@ -56,7 +56,8 @@ TEST(DataLog, OneHeaderPerRunEvenWhenSwitchedOffAndOn) {
   window2.log_data = true;
   main_window_state state2;
   testing::pinned_clock clock2;
-  data_log second(state2, window2, clock2, r.folder.path(), QLocale(QLocale::English, QLocale::UnitedStates));
+  data_log second(state2, window2, clock2, r.folder.path(),
+                  QLocale(QLocale::English, QLocale::UnitedStates));
   second.log_step(0, 0);
   const QByteArray after = file_bytes(r->datalog.path());
   EXPECT_TRUE(after.startsWith(text));
@@ -66,7 +67,7 @@ TEST(DataLog, OneHeaderPerRunEvenWhenSwitchedOffAndOn) {
 TEST(DataLog, LoggingOffWritesNoFileButStillStampsTem) {
   rig r;
   r->state.tem = "old";
-  r->scope.PLOT();
+  r->scope.plot_step();
   EXPECT_EQ(r->state.tem, "1262026 50410 AM");
   EXPECT_FALSE(QFile::exists(r->datalog.path()));
 }
@@ -74,14 +75,25 @@ TEST(DataLog, LoggingOffWritesNoFileButStillStampsTem) {
 TEST(DataLog, StampFollowsTheLocaleAndDropsTheTimeAtMidnight) {
   testing::pinned_clock c;
   EXPECT_EQ(date_stem(c, QLocale(QLocale::German, QLocale::Germany)), "06122026 050410");
-  c.when = QDateTime(QDate(2026, 12, 6), QTime(0, 0, 0));
-  EXPECT_EQ(date_stem(c, QLocale(QLocale::English, QLocale::UnitedStates)), "1262026");
+  // Midnight is the whole second: the milliseconds of the clock do not matter.
+  const struct {
+    QTime time;
+    const char* stem;
+  } cases[] = {{QTime(0, 0, 0), "1262026"},
+               {QTime(0, 0, 0, 999), "1262026"},
+               {QTime(0, 0, 1), "1262026 120001 AM"},
+               {QTime(23, 59, 59, 999), "1262026 115959 PM"}};
+  for (const auto& k : cases) {
+    c.when = QDateTime(QDate(2026, 12, 6), k.time);
+    EXPECT_EQ(date_stem(c, QLocale(QLocale::English, QLocale::UnitedStates)), k.stem)
+        << k.time.toString("hh:mm:ss.zzz").toStdString();
+  }
 }
 
 TEST(DataLog, FailedWriteDropsTheLineKeepsTheFileAndRetries) {
   rig r;
   r.window.log_data = true;
-  r->scope.PLOT();
+  r->scope.plot_step();
   const QByteArray before = file_bytes(r->datalog.path());
   ASSERT_FALSE(before.isEmpty());
 
@@ -89,8 +101,8 @@ TEST(DataLog, FailedWriteDropsTheLineKeepsTheFileAndRetries) {
   const QString path = r->datalog.path();
   ASSERT_TRUE(QFile::rename(path, path + ".aside"));
   ASSERT_TRUE(QDir().mkdir(path));
-  r->scope.PLOT();
-  r->scope.PLOT();
+  r->scope.plot_step();
+  r->scope.plot_step();
   EXPECT_EQ(r.window.statuses.size(), 1u);
   ASSERT_FALSE(r.window.statuses.empty());
   EXPECT_NE(r.window.statuses[0].find("data log line could not be written"), std::string::npos);
@@ -99,7 +111,7 @@ TEST(DataLog, FailedWriteDropsTheLineKeepsTheFileAndRetries) {
   // The file is back: the next reading is logged below the old lines.
   ASSERT_TRUE(QDir().rmdir(path));
   ASSERT_TRUE(QFile::rename(path + ".aside", path));
-  r->scope.PLOT();
+  r->scope.plot_step();
   const QByteArray after = file_bytes(path);
   EXPECT_TRUE(after.startsWith(before));
   EXPECT_EQ(after.count("\r\n"), before.count("\r\n") + 1);

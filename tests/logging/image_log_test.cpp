@@ -66,8 +66,8 @@ TEST(ImageMaps, RawdrawPaintsBothMapsThenEmptiesEveryCell) {
   r->maps.rawdraw();
   EXPECT_TRUE(r->state.thermal_map.all_zero());
   EXPECT_TRUE(r->state.sonic_map.all_zero());
-  EXPECT_EQ(qGray(r.window.pictures(picture::Picture1).image().pixel(141, 60)), 250);
-  EXPECT_EQ(qGray(r.window.pictures(picture::Picture2).image().pixel(0, 0)), 100);
+  EXPECT_EQ(qGray(r.window.pictures(picture::thermal_map).image().pixel(141, 60)), 250);
+  EXPECT_EQ(qGray(r.window.pictures(picture::sonic_map).image().pixel(0, 0)), 100);
 }
 
 }  // namespace

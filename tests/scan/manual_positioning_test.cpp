@@ -76,24 +76,24 @@ TEST(ManualPositioning, StepLimitGainAndResets) {
   EXPECT_EQ(r->state.step_d, 10);
 
   r->positioning.limit_changed(scroll_bar::zmin, 155);
-  EXPECT_EQ(r.window.text(text_box::zmind), "155");
+  EXPECT_EQ(r.window.text(text_box::z_min_text), "155");
   r->positioning.limit_changed(scroll_bar::xmax, 180);
-  EXPECT_EQ(r.window.text(text_box::xmaxd), "180");
+  EXPECT_EQ(r.window.text(text_box::x_max_text), "180");
   r->positioning.gain_changed(25);
-  EXPECT_EQ(r.window.text(text_box::gaind), " 25");
+  EXPECT_EQ(r.window.text(text_box::gain_text), " 25");
   r->positioning.gain_changed(10);
-  EXPECT_EQ(r.window.text(text_box::gaind), " 10");
+  EXPECT_EQ(r.window.text(text_box::gain_text), " 10");
 
   r->state.mint = 50;
   r->state.maxt = 90;
-  r.window.set_text(text_box::mintd, "50.f");
+  r.window.set_text(text_box::min_temperature_text, "50.f");
   r->positioning.reset_temperature();
   EXPECT_EQ(r->state.mint, 100.0);
   EXPECT_EQ(r->state.maxt, 0.0);
-  EXPECT_EQ(r.window.text(text_box::mintd), "");
+  EXPECT_EQ(r.window.text(text_box::min_temperature_text), "");
   r->positioning.reset_distance();
   EXPECT_EQ(r->state.dmin, 9999.0);
-  EXPECT_EQ(r.window.text(text_box::dmaxd), "");
+  EXPECT_EQ(r.window.text(text_box::max_distance_text), "");
 }
 
 TEST(ManualPositioning, ReadingAfterResetFillsBothBoxes) {
@@ -102,8 +102,8 @@ TEST(ManualPositioning, ReadingAfterResetFillsBothBoxes) {
   r->positioning.reset_temperature();
   r.head.temperatures = {432};  // 72.576 F
   r->thermal.therm();
-  EXPECT_EQ(r.window.text(text_box::mintd), "72.58f");
-  EXPECT_EQ(r.window.text(text_box::maxtd), "72.58f");
+  EXPECT_EQ(r.window.text(text_box::min_temperature_text), "72.58f");
+  EXPECT_EQ(r.window.text(text_box::max_temperature_text), "72.58f");
 }
 
 }  // namespace

@@ -62,10 +62,12 @@ TEST(Sweep, StartValuesGiveTheBaselineThenFourteenRowsOf16Points) {
   EXPECT_EQ(x[16], "X255");
   EXPECT_EQ(x[31], "X105");
   EXPECT_EQ(x[7 * 16], "X255") << "the downward pass begins with a decreasing run";
-  EXPECT_EQ(r.window.captions[std::find(r.window.captions.begin(), r.window.captions.end(),
-                                        "X  100 Z  140") -
-                              r.window.captions.begin()],
-            "X  100 Z  140");
+  // The first position caption of the sweep is that of its first X point.
+  const auto first_position =
+      std::find_if(r.window.captions.begin(), r.window.captions.end(),
+                   [](const std::string& s) { return s.starts_with("X "); });
+  ASSERT_NE(first_position, r.window.captions.end());
+  EXPECT_EQ(*first_position, "X  100 Z  140");
   EXPECT_EQ(r->state.cnt, 2) << "two paintings a cycle";
 }
 
@@ -106,7 +108,7 @@ TEST(Sweep, ZOffSendsNoZButStillLedFourAndStoresUnderTheNominalZ) {
   rig r;
   ASSERT_TRUE(r.start());
   r.window.checks[check_box::repeat] = false;
-  r.window.checks[check_box::zoff] = true;
+  r.window.checks[check_box::z_off] = true;
   r.head.distances = {254};
   r->sweep.sweep();
   const strings c = r.head.commands();
@@ -119,8 +121,8 @@ TEST(Sweep, TempOffAndSonicOffLeaveOnlyMovesAndLedFourAfterTheBaseline) {
   rig r;
   ASSERT_TRUE(r.start());
   r.window.checks[check_box::repeat] = false;
-  r.window.checks[check_box::tempoff] = true;
-  r.window.checks[check_box::sonicoff] = true;
+  r.window.checks[check_box::temp_off] = true;
+  r.window.checks[check_box::sonic_off] = true;
   r->sweep.sweep();
   const strings c = r.head.commands();
   EXPECT_EQ(slice(c, 0, 10), strings(10, "T"));
@@ -132,7 +134,7 @@ TEST(Sweep, TempOffAndSonicOffLeaveOnlyMovesAndLedFourAfterTheBaseline) {
 TEST(Sweep, StopTickedBeforehandEndsAfterTheFirstRowStartWithoutPainting) {
   rig r;
   ASSERT_TRUE(r.start());
-  r.window.checks[check_box::estop] = true;
+  r.window.checks[check_box::stop] = true;
   EXPECT_EQ(r->sweep.sweep(), sweep_procedure::outcome::stopped);
   strings expected(10, "T");
   for (auto s : {"Z140", "L4", "S", "L5", "T", "L6"}) expected.push_back(s);
@@ -158,7 +160,7 @@ TEST(Sweep, RepeatUntickedDuringTheDownwardPassFinishesThatCycle) {
 TEST(Sweep, StepChangeTakesEffectAtTheNextRunAndTheNextPass) {
   rig r;
   ASSERT_TRUE(r.start());
-  r.window.checks[check_box::estop] = false;
+  r.window.checks[check_box::stop] = false;
   r.window.checks[check_box::repeat] = false;
   // Change the step to 5 in the middle of the first run.
   QTimer watch;
@@ -215,8 +217,8 @@ TEST(Sweep, MapsOfTheSimulatedSceneShowTheWarmObject) {
   ASSERT_TRUE(r.start());
   r.window.checks[check_box::repeat] = false;
   r->sweep.sweep();
-  const QImage& thermal = r.window.pictures(picture::Picture1).image();
-  const QImage& sonic = r.window.pictures(picture::Picture2).image();
+  const QImage& thermal = r.window.pictures(picture::thermal_map).image();
+  const QImage& sonic = r.window.pictures(picture::sonic_map).image();
   // Object centre X 170, Z 170 -> cell (70, 30); wall at X 110, Z 150 -> cell (10, 10).
   EXPECT_GT(qGray(thermal.pixel(75, 32)), qGray(thermal.pixel(15, 12)) + 100);
   EXPECT_LT(qGray(sonic.pixel(75, 32)), qGray(sonic.pixel(15, 12)) - 40);

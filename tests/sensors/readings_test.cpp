@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include "common/numbers.h"
 #include "sensors/sonic_reading.h"
 #include "sensors/thermal_reading.h"
 #include "support/rig.h"
@@ -16,11 +17,11 @@ TEST(ThermalReading, Raw440ShowsTheTemperatureAndRoundsTnow) {
   ASSERT_TRUE(r.start());
   r.head.temperatures = {440};
   r->thermal.therm();
-  EXPECT_EQ(r.window.text(text_box::Text16), "73.92f");
-  EXPECT_EQ(r->state.TNOW, 74);
+  EXPECT_EQ(r.window.text(text_box::temperature_text), "73.92f");
+  EXPECT_EQ(r->state.last_temperature, 74);
   // First reading after start-up is both extremes.
-  EXPECT_EQ(r.window.text(text_box::mintd), "73.92f");
-  EXPECT_EQ(r.window.text(text_box::maxtd), "73.92f");
+  EXPECT_EQ(r.window.text(text_box::min_temperature_text), "73.92f");
+  EXPECT_EQ(r.window.text(text_box::max_temperature_text), "73.92f");
 }
 
 TEST(ThermalReading, HighByteOf128OrMoreReadsAsZero) {
@@ -28,8 +29,8 @@ TEST(ThermalReading, HighByteOf128OrMoreReadsAsZero) {
   ASSERT_TRUE(r.start());
   r.head.temperatures = {200 * 256};
   r->thermal.therm();
-  EXPECT_EQ(r.window.text(text_box::Text16), ".f");
-  EXPECT_EQ(r->state.TNOW, 0);
+  EXPECT_EQ(r.window.text(text_box::temperature_text), ".f");
+  EXPECT_EQ(r->state.last_temperature, 0);
   EXPECT_EQ(r->state.mint, 0.0);
 }
 
@@ -39,21 +40,21 @@ TEST(ThermalReading, ExtremesMoveOnlyOnNewLowsAndHighs) {
   r.head.repeat_last = false;
   r.head.temperatures = {440, 500, 440, 400};
   for (int k = 0; k < 4; ++k) r->thermal.therm();
-  EXPECT_EQ(r.window.text(text_box::maxtd), "84.f");
-  EXPECT_EQ(r.window.text(text_box::mintd), "67.2f");
-  r.window.set_text(text_box::mintd, "kept");
+  EXPECT_EQ(r.window.text(text_box::max_temperature_text), "84.f");
+  EXPECT_EQ(r.window.text(text_box::min_temperature_text), "67.2f");
+  r.window.set_text(text_box::min_temperature_text, "kept");
   r.head.temperatures = {400};  // equal to the minimum: no rewrite
   r->thermal.therm();
-  EXPECT_EQ(r.window.text(text_box::mintd), "kept");
+  EXPECT_EQ(r.window.text(text_box::min_temperature_text), "kept");
 }
 
 TEST(ThermalReading, MapValueFollowsTheBaselineRule) {
-  EXPECT_DOUBLE_EQ(thermal_map_value(65.0, 70.0, 2), 60.0);
-  EXPECT_DOUBLE_EQ(thermal_map_value(70.2, 70.0, 2), 0.0);
-  EXPECT_DOUBLE_EQ(thermal_map_value(75.3, 70.0, 2), 140.0);
-  EXPECT_DOUBLE_EQ(thermal_map_value(33.0, 0.0, 2), 0.0);
-  EXPECT_DOUBLE_EQ(thermal_map_value(0.0, 0.0, 2), 0.0);  // no remainder: 0
-  EXPECT_DOUBLE_EQ(thermal_map_value(61.5, 70.0, 1), 61.5);
+  EXPECT_DOUBLE_EQ(baseline_value(65.0, 70.0, 2), 60.0);
+  EXPECT_DOUBLE_EQ(baseline_value(70.2, 70.0, 2), 0.0);
+  EXPECT_DOUBLE_EQ(baseline_value(75.3, 70.0, 2), 140.0);
+  EXPECT_DOUBLE_EQ(baseline_value(33.0, 0.0, 2), 0.0);
+  EXPECT_DOUBLE_EQ(baseline_value(0.0, 0.0, 2), 0.0);  // no remainder: 0
+  EXPECT_DOUBLE_EQ(baseline_value(61.5, 70.0, 1), 61.5);
 }
 
 TEST(ThermalReading, StoresTheMapCellOnlyInsideTheMap) {
@@ -78,14 +79,14 @@ TEST(SonicReading, Raw254GivesOneHundredInchesFeetAndBars) {
   r->state.posx = 110;
   r->state.posz = 150;
   r->sonic.sonic();
-  EXPECT_EQ(r.window.text(text_box::Text7), "100. Inches  \r\n8.33 feet");
-  EXPECT_EQ(r->state.DNOW, 100);
+  EXPECT_EQ(r.window.text(text_box::distance_text), "100. Inches  \r\n8.33 feet");
+  EXPECT_EQ(r->state.last_distance, 100);
   EXPECT_EQ(r->state.sonic_map.at(10, 10), 100);
   EXPECT_FLOAT_EQ(r.window.bar_tops[0], 2170.0F);
   EXPECT_FLOAT_EQ(r.window.bar_tops[1], 2740.0F);
   EXPECT_FLOAT_EQ(r.window.bar_tops[2], 1740.0F);
-  EXPECT_EQ(r.window.text(text_box::dmind), "8.33 feet");
-  EXPECT_EQ(r.window.text(text_box::dmaxd), "8.33 feet");
+  EXPECT_EQ(r.window.text(text_box::min_distance_text), "8.33 feet");
+  EXPECT_EQ(r.window.text(text_box::max_distance_text), "8.33 feet");
 }
 
 TEST(SonicReading, RawZeroShowsLonePoints) {
@@ -93,7 +94,7 @@ TEST(SonicReading, RawZeroShowsLonePoints) {
   ASSERT_TRUE(r.start());
   r.head.distances = {0};
   r->sonic.sonic();
-  EXPECT_EQ(r.window.text(text_box::Text7), ". Inches  \r\n. feet");
+  EXPECT_EQ(r.window.text(text_box::distance_text), ". Inches  \r\n. feet");
   EXPECT_EQ(r->state.dmin, 0.0);
 }
 
@@ -103,15 +104,15 @@ TEST(SonicReading, PlotCallsForDistanceTempAndStaticRead) {
   auto plots = [&] { return r->scope.column(); };
   r->sonic.sonic();
   EXPECT_EQ(plots(), 0) << "Distance with Temp Off unticked does not plot";
-  r.window.checks[check_box::tempoff] = true;
+  r.window.checks[check_box::temp_off] = true;
   r->sonic.sonic();
   EXPECT_EQ(plots(), 1);
   r->thermal.therm();
   EXPECT_EQ(plots(), 2) << "Temp plots once";
 
   // Static Read: two plots a cycle with Temp Off unticked, three with it ticked.
-  for (bool tempoff : {false, true}) {
-    r.window.checks[check_box::tempoff] = tempoff;
+  for (bool temp_off : {false, true}) {
+    r.window.checks[check_box::temp_off] = temp_off;
     const int before = plots();
     r.window.checks[check_box::repeat] = true;
     // Untick Repeat during the second cycle's readings.
@@ -119,13 +120,14 @@ TEST(SonicReading, PlotCallsForDistanceTempAndStaticRead) {
     const auto writes_before = r.head.writes.size();
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
-      if ((r.head.writes.size() - writes_before) / 2 >= 2) r.window.checks[check_box::repeat] = false;
+      if ((r.head.writes.size() - writes_before) / 2 >= 2)
+        r.window.checks[check_box::repeat] = false;
     });
     watcher.start(1);
     r->sonic.static_read();
     watcher.stop();
     const int done_cycles = static_cast<int>((r.head.writes.size() - writes_before) / 2);
-    EXPECT_EQ(plots() - before, done_cycles * (tempoff ? 3 : 2)) << "tempoff " << tempoff;
+    EXPECT_EQ(plots() - before, done_cycles * (temp_off ? 3 : 2)) << "Temp Off " << temp_off;
     EXPECT_GE(done_cycles, 2);
   }
 }

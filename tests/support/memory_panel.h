@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "display/canvas.h"
-#include "ui/panel.h"
+#include "model/canvas.h"
+#include "model/panel.h"
 
 namespace brevane::testing {
 
@@ -15,8 +15,8 @@ class memory_panel : public panel {
  public:
   memory_panel()
       : scope_(325, 269, QColor(0, 192, 0), 15.05 / 15.0, 12.609375 / 15.0),
-        picture1_(149, 69, QColor(192, 192, 192)),
-        picture2_(149, 69, QColor(192, 192, 192)) {
+        thermal_picture_(149, 69, QColor(192, 192, 192)),
+        sonic_picture_(149, 69, QColor(192, 192, 192)) {
     checks[check_box::repeat] = true;
     values[scroll_bar::xmin] = 100;
     values[scroll_bar::xmax] = 255;
@@ -46,9 +46,12 @@ class memory_panel : public panel {
   bool log_images_checked() const override { return log_images; }
   canvas& pictures(picture which) override {
     switch (which) {
-      case picture::SCOPE: return scope_;
-      case picture::Picture1: return picture1_;
-      case picture::Picture2: return picture2_;
+      case picture::scope:
+        return scope_;
+      case picture::thermal_map:
+        return thermal_picture_;
+      case picture::sonic_map:
+        return sonic_picture_;
     }
     return scope_;
   }
@@ -69,8 +72,8 @@ class memory_panel : public panel {
  private:
   std::string caption_ = "Brevane version 1.00";
   canvas scope_;
-  canvas picture1_;
-  canvas picture2_;
+  canvas thermal_picture_;
+  canvas sonic_picture_;
 };
 
 }  // namespace brevane::testing

@@ -33,19 +33,19 @@ inline bool run_events_until(const std::function<bool()>& done, int ms = 2000) {
 
 template <typename Transport = scripted_head>
 struct basic_rig {
-  explicit basic_rig(int echo_timeout_ms = 500)
-      : app(*this, echo_timeout_ms) {}
+  explicit basic_rig(int echo_timeout_ms = 500) : app(*this, echo_timeout_ms) {}
 
   struct parts {
     parts(basic_rig& r, int echo_timeout_ms)
-        : inst(r.head, r.window, r.clock_, r.folder.path(), echo_timeout_ms, QLocale(QLocale::English, QLocale::UnitedStates)) {}
+        : inst(r.head, r.window, r.clock_, r.folder.path(), echo_timeout_ms,
+               QLocale(QLocale::English, QLocale::UnitedStates)) {}
     instrument inst;
   };
 
   // Connects and waits for the head's plugged and changed notifications.
   bool start() {
     load_step(app.inst.state, window);
-    app.inst.device.ConnectLink();
+    app.inst.device.connect_link();
     const bool up = run_events_until([this] { return window.caption() == "Up and Running"; });
     QCoreApplication::processEvents();
     return up;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
+#include <QProcessEnvironment>
+
 namespace brevane {
 namespace {
 
@@ -16,10 +19,10 @@ TEST(CommandLine, NoArgumentsOpensTheWindowOnTheUsbHead) {
 
 TEST(CommandLine, ReadsEveryOption) {
   std::string error;
-  auto cl = parse_command_line({"--simulate=latency=200,seed=5", "--trace", "t.txt",
-                                "--echo-timeout", "500", "--sweep", "--cycles=3", "--log-data",
-                                "--log-images"},
-                               &error);
+  auto cl =
+      parse_command_line({"--simulate=latency=200,seed=5", "--trace", "t.txt", "--echo-timeout",
+                          "500", "--sweep", "--cycles=3", "--log-data", "--log-images"},
+                         &error);
   ASSERT_TRUE(cl) << error;
   ASSERT_TRUE(cl->simulate);
   EXPECT_EQ(cl->simulate->latency_ms, 200);
@@ -47,6 +50,42 @@ TEST(CommandLine, BadInputIsRefusedWithAMessage) {
   EXPECT_FALSE(parse_command_line({"--frobnicate"}, &error));
   EXPECT_NE(error.find("--frobnicate"), std::string::npos);
   EXPECT_NE(command_line_help().find("--upload-list"), std::string::npos);
+}
+
+// Run as a new user would on a server: no display at all. Nothing may abort, every refusal is
+// one line on stderr.
+TEST(CommandLine, ProgramAnswersWithoutADisplay) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+  const struct {
+    QStringList arguments;
+    int status;
+    const char* out;  // stdout starts with it
+    const char* err;  // stderr contains it
+  } cases[] = {
+      {{"--help"}, 0, "Usage: brevane", ""},
+      {{"--version"}, 0, "Brevane version 1.00\n", ""},
+      {{"--bogus"}, 2, "", "brevane: unknown option \"--bogus\" (see brevane --help)\n"},
+      {{"--cycles", "many"}, 2, "", "\"many\" (see brevane --help)"},
+      {{}, 2, "", "there is no display"},
+      {{"--simulate", "--log-data"}, 2, "", "--sweep and --upload-list run without one"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments.join(' ').toStdString());
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(BREVANE_PROGRAM), c.arguments);
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << "it must not abort";
+    EXPECT_EQ(program.exitCode(), c.status);
+    const QByteArray out = program.readAllStandardOutput();
+    const QByteArray err = program.readAllStandardError();
+    EXPECT_TRUE(out.startsWith(c.out)) << out.toStdString();
+    EXPECT_TRUE(err.contains(c.err)) << err.toStdString();
+    if (c.status != 0) {
+      EXPECT_EQ(err.count('\n'), 1) << "one line: " << err.toStdString();
+    }
+  }
 }
 
 }  // namespace

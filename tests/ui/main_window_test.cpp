@@ -19,7 +19,7 @@
 #include <limits>
 #include <vector>
 
-#include "display/canvas.h"
+#include "model/canvas.h"
 #include "ui/canvas_view.h"
 
 namespace brevane {
@@ -64,8 +64,8 @@ TEST(MainWindowStart, ShowsTheStartStateOfTheLayout) {
   EXPECT_EQ(visible_view(w), 0);
 
   EXPECT_TRUE(w.checked(check_box::repeat));
-  for (auto box : {check_box::estop, check_box::sonicoff, check_box::tempoff, check_box::xoff,
-                   check_box::zoff})
+  for (auto box : {check_box::stop, check_box::sonic_off, check_box::temp_off, check_box::x_off,
+                   check_box::z_off})
     EXPECT_FALSE(w.checked(box));
 
   for (int i = 0; i < 6; ++i)
@@ -80,19 +80,19 @@ TEST(MainWindowStart, ShowsTheStartStateOfTheLayout) {
 
 TEST(MainWindowStart, ValueBoxesShowTheScrollBarValues) {
   main_window w;
-  EXPECT_EQ(w.text(text_box::xmind), "100");
-  EXPECT_EQ(w.text(text_box::xmaxd), "255");
-  EXPECT_EQ(w.text(text_box::zmind), "140");
-  EXPECT_EQ(w.text(text_box::zmaxd), "200");
-  EXPECT_EQ(w.text(text_box::gaind), "10");
+  EXPECT_EQ(w.text(text_box::x_min_text), "100");
+  EXPECT_EQ(w.text(text_box::x_max_text), "255");
+  EXPECT_EQ(w.text(text_box::z_min_text), "140");
+  EXPECT_EQ(w.text(text_box::z_max_text), "200");
+  EXPECT_EQ(w.text(text_box::gain_text), "10");
   EXPECT_EQ(widget<QLineEdit>(w, "gaind")->text(), "10");
   EXPECT_EQ(w.value(scroll_bar::xmin), 100);
   EXPECT_EQ(w.value(scroll_bar::xmax), 255);
   EXPECT_EQ(w.value(scroll_bar::zmin), 140);
   EXPECT_EQ(w.value(scroll_bar::zmax), 200);
   EXPECT_EQ(w.value(scroll_bar::gain), 10);
-  EXPECT_EQ(w.text(text_box::mintd), "");
-  EXPECT_EQ(w.text(text_box::Text7), "");
+  EXPECT_EQ(w.text(text_box::min_temperature_text), "");
+  EXPECT_EQ(w.text(text_box::distance_text), "");
 }
 
 TEST(MainWindowGeometry, ClientAreaIsFixedAndControlsSitInTheirFrames) {
@@ -134,12 +134,12 @@ TEST(MainWindowGeometry, CaptionsAreNotCutShort) {
 TEST(MainWindowGeometry, Text7ShowsBothLines) {
   main_window w;
   const std::string two_lines = "100. Inches  \r\n8.33 feet";
-  w.set_text(text_box::Text7, two_lines);
+  w.set_text(text_box::distance_text, two_lines);
   auto* box = widget<QPlainTextEdit>(w, "Text7");
   EXPECT_EQ(box->toPlainText(), "100. Inches  \n8.33 feet");
   const int margins = 2 * static_cast<int>(box->document()->documentMargin());
   EXPECT_GE(box->viewport()->height() - margins, 2 * box->fontMetrics().lineSpacing());
-  EXPECT_EQ(w.text(text_box::Text7), two_lines);
+  EXPECT_EQ(w.text(text_box::distance_text), two_lines);
 }
 
 TEST(MainWindowGeometry, TabFollowsTheLaidOutFocusOrder) {
@@ -355,15 +355,15 @@ TEST(MainWindowBars, RedBarShowsFromItsTopToTheColumnBottom) {
 
 TEST(MainWindowPictures, CanvasesHaveTheirSizesAndBackgrounds) {
   main_window w;
-  canvas& scope = w.pictures(picture::SCOPE);
+  canvas& scope = w.pictures(picture::scope);
   EXPECT_EQ(QSize(scope.width(), scope.height()), QSize(325, 269));
   EXPECT_EQ(scope.background(), QColor(0, 192, 0));
-  for (auto which : {picture::Picture1, picture::Picture2}) {
+  for (auto which : {picture::thermal_map, picture::sonic_map}) {
     canvas& map = w.pictures(which);
     EXPECT_EQ(QSize(map.width(), map.height()), QSize(149, 69));
     EXPECT_EQ(map.background(), QColor(192, 192, 192));
   }
-  EXPECT_NE(&w.pictures(picture::Picture1), &w.pictures(picture::Picture2));
+  EXPECT_NE(&w.pictures(picture::thermal_map), &w.pictures(picture::sonic_map));
 
   // The scope's 320 units of height fill its drawable area.
   scope.draw_line(0, 319, 300, 319, Qt::red);

@@ -6,8 +6,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "model/main_window_state.h"
 #include "support/memory_panel.h"
-#include "ui/main_window_state.h"
 
 namespace brevane {
 namespace {
@@ -49,16 +49,16 @@ TEST(Startup, FallsBackToTheUsersFolderAndSaysSo) {
 TEST(Startup, LoadStepSetsStartValuesAndEmptiesTheExtremes) {
   main_window_state state;
   testing::memory_panel window;
-  window.set_text(text_box::mintd, "x");
-  window.set_text(text_box::dmaxd, "y");
+  window.set_text(text_box::min_temperature_text, "x");
+  window.set_text(text_box::max_distance_text, "y");
   load_step(state, window);
   EXPECT_EQ(state.step_d, 10);
   EXPECT_EQ(state.mint, 100.0);
   EXPECT_EQ(state.maxt, 0.0);
   EXPECT_EQ(state.dmin, 9999.0);
   EXPECT_EQ(state.dmax, 0.0);
-  EXPECT_EQ(window.text(text_box::mintd), "");
-  EXPECT_EQ(window.text(text_box::dmaxd), "");
+  EXPECT_EQ(window.text(text_box::min_temperature_text), "");
+  EXPECT_EQ(window.text(text_box::max_distance_text), "");
 }
 
 }  // namespace

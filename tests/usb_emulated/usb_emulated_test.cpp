@@ -256,7 +256,7 @@ TEST_F(UsbEmulatedHead, PositioningCommandGetsItsEchoThroughTheDeviceLink) {
 
   ASSERT_TRUE(head.plug());
   echoing_head responder(head);
-  ASSERT_TRUE(link.ConnectLink());
+  ASSERT_TRUE(link.connect_link());
   ASSERT_TRUE(run_until([&] { return window.caption() == device::caption_running; })) << statuses;
   ASSERT_TRUE(run_until([&] { return link.head_present(); }));
 
@@ -280,7 +280,7 @@ TEST_F(UsbEmulatedHead, UnplugDuringAnEchoWaitEndsItBeforeTheTimeout) {
   ASSERT_TRUE(head.plug());
   echoing_head responder(head);
   responder.silent = true;
-  ASSERT_TRUE(link.ConnectLink());
+  ASSERT_TRUE(link.connect_link());
   ASSERT_TRUE(run_until([&] { return link.head_present(); })) << statuses;
 
   QTimer unplug;  // ends with the test, so it never fires into a later one

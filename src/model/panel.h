@@ -8,10 +8,25 @@ namespace brevane {
 
 class canvas;
 
-enum class check_box { repeat, estop, sonicoff, tempoff, xoff, zoff };
+// The sweep options, in the order of the layout's option panel.
+enum class check_box { repeat, stop, sonic_off, temp_off, x_off, z_off };
 enum class scroll_bar { xmin, xmax, zmin, zmax, gain };
-enum class text_box { xmind, xmaxd, zmind, zmaxd, gaind, mintd, maxtd, Text16, dmind, dmaxd, Text7 };
-enum class picture { SCOPE, Picture1, Picture2 };
+// The boxes that show a value: the four limits and the gain, then the temperature and the
+// distance with their extremes.
+enum class text_box {
+  x_min_text,
+  x_max_text,
+  z_min_text,
+  z_max_text,
+  gain_text,
+  min_temperature_text,
+  max_temperature_text,
+  temperature_text,
+  min_distance_text,
+  max_distance_text,
+  distance_text,
+};
+enum class picture { scope, thermal_map, sonic_map };
 
 class panel {
  public:

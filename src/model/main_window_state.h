@@ -29,17 +29,17 @@ class map_grid {
 };
 
 struct main_window_state {
-  std::string tem;     // latest filtered date stem
+  std::string tem;       // latest filtered date stem
   std::int16_t pos = 0;  // argument of the next X or Z move
-  int posx = 0;        // last commanded X position
-  int posz = 0;        // last commanded Z position
+  int posx = 0;          // last commanded X position
+  int posz = 0;          // last commanded Z position
   std::int16_t step_d = 0;
   double mint = 0.0;
   double maxt = 0.0;
   double dmin = 0.0;
   double dmax = 0.0;
-  std::int16_t TNOW = 0;
-  std::int16_t DNOW = 0;
+  std::int16_t last_temperature = 0;  // the last temperature, rounded
+  std::int16_t last_distance = 0;     // the last distance in whole inches
   double avgt = 0.0;
   std::int16_t cnt = 0;
   std::int16_t wp = 0;

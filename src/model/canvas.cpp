@@ -1,4 +1,4 @@
-#include "display/canvas.h"
+#include "model/canvas.h"
 
 #include <QFile>
 #include <QImageWriter>

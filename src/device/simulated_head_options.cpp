@@ -1,0 +1,105 @@
+#include "device/simulated_head_options.h"
+
+#include <algorithm>
+#include <charconv>
+#include <string_view>
+#include <utility>
+
+namespace brevane::device {
+
+namespace {
+
+std::string_view trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+template <typename Number>
+std::optional<Number> parse_count(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  // Only plain digits: from_chars would accept a leading minus for signed types.
+  if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return std::nullopt;
+  }
+  Number value{};
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+void fail(std::string* error, std::string message) {
+  if (error) *error = std::move(message);
+}
+
+}  // namespace
+
+std::optional<simulated_head_options> parse_simulated_head_options(const std::string& text,
+                                                                   std::string* error) {
+  simulated_head_options options;
+  if (trim(text).empty()) return options;
+
+  bool seen_latency = false, seen_silent = false, seen_unplug = false, seen_seed = false;
+  std::string_view rest = text;
+  while (true) {
+    const std::size_t comma = rest.find(',');
+    const std::string_view item = trim(rest.substr(0, comma));
+    const std::string quoted = std::string("\"").append(item).append("\"");
+
+    if (item.empty()) {
+      fail(error, "empty item in simulated head options \"" + text + "\"");
+      return std::nullopt;
+    }
+    const std::size_t eq = item.find('=');
+    if (eq == std::string_view::npos) {
+      fail(error, "simulated head option " + quoted +
+                      " has no value; expected latency=MS, silent-after=N, unplug-after=N or "
+                      "seed=N");
+      return std::nullopt;
+    }
+    const std::string_view key = trim(item.substr(0, eq));
+    const std::string_view value = trim(item.substr(eq + 1));
+
+    bool* seen = nullptr;
+    bool ok = true;
+    if (key == "latency") {
+      seen = &seen_latency;
+      const auto v = parse_count<int>(value);
+      ok = v.has_value();
+      if (ok) options.latency_ms = *v;
+    } else if (key == "silent-after") {
+      seen = &seen_silent;
+      options.silent_after = parse_count<int>(value);
+      ok = options.silent_after.has_value();
+    } else if (key == "unplug-after") {
+      seen = &seen_unplug;
+      options.unplug_after = parse_count<int>(value);
+      ok = options.unplug_after.has_value();
+    } else if (key == "seed") {
+      seen = &seen_seed;
+      const auto v = parse_count<std::uint32_t>(value);
+      ok = v.has_value();
+      if (ok) options.seed = *v;
+    } else {
+      fail(error, "unknown simulated head option " + quoted +
+                      "; expected latency, silent-after, unplug-after or seed");
+      return std::nullopt;
+    }
+    if (!ok) {
+      const std::string limit = key == "seed" ? "4294967295" : "2147483647";
+      fail(error, "simulated head option " + quoted + " needs a whole number from 0 to " + limit);
+      return std::nullopt;
+    }
+    if (*seen) {
+      fail(error, "simulated head option " + quoted + " repeats \"" + std::string(key) + "\"");
+      return std::nullopt;
+    }
+    *seen = true;
+
+    if (comma == std::string_view::npos) break;
+    rest.remove_prefix(comma + 1);
+  }
+  return options;
+}
+
+}  // namespace brevane::device

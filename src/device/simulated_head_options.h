@@ -1,0 +1,25 @@
+#pragma once
+// The simulated head's options, as "--simulate=OPTIONS" gives them.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace brevane::device {
+
+struct simulated_head_options {
+  static constexpr std::uint32_t default_seed = 1729;
+
+  int latency_ms = 0;               // delay of every answer after its write
+  std::optional<int> silent_after;  // answers the first N commands, then nothing
+  std::optional<int> unplug_after;  // unplugged after the N-th command
+  std::uint32_t seed = default_seed;
+};
+
+// Reads "latency=MS,silent-after=N,unplug-after=N,seed=N" (any subset, any order; empty text
+// gives the defaults). On failure returns nullopt and, when error is given, says which item is
+// wrong.
+std::optional<simulated_head_options> parse_simulated_head_options(const std::string& text,
+                                                                   std::string* error);
+
+}  // namespace brevane::device
