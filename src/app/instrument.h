@@ -13,6 +13,7 @@
 #include "logging/image_log.h"
 #include "logging/list_upload.h"
 #include "model/main_window_state.h"
+#include "model/reading_stream.h"
 #include "scan/manual_positioning.h"
 #include "scan/sweep.h"
 #include "sensors/sonic_reading.h"
@@ -37,11 +38,12 @@ struct instrument {
         imagelog(state, window, time_source, data_folder, locale),
         maps(state, window, imagelog),
         positioning(exchange, state, window, thermal),
-        sweep(exchange, state, window, thermal, sonic, maps),
+        sweep(exchange, state, window, thermal, sonic, maps, readings, time_source),
         upload(exchange, window),
         runner(exchange, window) {}
 
   main_window_state state;
+  reading_stream readings;
   device::command_exchange exchange;
   device::device_link device;
   data_log datalog;

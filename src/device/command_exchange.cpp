@@ -81,7 +81,7 @@ void command_exchange::wake() {
 
 void command_exchange::throw_cancelled(const std::string& command) const {
   if (cancel_reason_ == "head lost") {
-    throw operation_cancelled(command, "Vexilor II not present",
+    throw device::head_lost(command, "Vexilor II not present",
                               "The head went away while waiting for the answer to " + command +
                                   "; " + operation_ + " stopped.");
   }

@@ -33,4 +33,10 @@ class operation_cancelled : public device_error {
   using device_error::device_error;
 };
 
+// The head went away while its answer was awaited.
+class head_lost : public operation_cancelled {
+ public:
+  using operation_cancelled::operation_cancelled;
+};
+
 }  // namespace brevane::device

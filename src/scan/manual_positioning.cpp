@@ -35,10 +35,12 @@ bool manual_positioning::jog(int index) {
   return true;
 }
 
-double take_baseline(thermal_reading& thermal, const main_window_state& state, bool pump_between) {
+double take_baseline(thermal_reading& thermal, const main_window_state& state, bool pump_between,
+                     const std::function<void(int, double)>& each) {
   double sum = 0;
   for (int k = 0; k < 10; ++k) {
-    thermal.therm();
+    const double temperature = thermal.therm();
+    if (each) each(k + 1, temperature);
     if (pump_between) device::command_exchange::pump_once();
     sum += state.last_temperature;
   }

@@ -3,6 +3,7 @@
 // baseline, the raster step, the limit and gain boxes, and the extremes resets.
 
 #include <array>
+#include <functional>
 
 namespace brevane {
 
@@ -40,6 +41,8 @@ class manual_positioning {
 
 // Mean of ten thermal readings, as Home and the sweep take it. pump_between lets events run
 // after each reading.
-double take_baseline(thermal_reading& thermal, const main_window_state& state, bool pump_between);
+// each, when given, hears of every reading (1 to 10) with its temperature.
+double take_baseline(thermal_reading& thermal, const main_window_state& state, bool pump_between,
+                     const std::function<void(int, double)>& each = {});
 
 }  // namespace brevane

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 
+#include "common/clock.h"
 #include "common/numbers.h"
 #include "device/command_exchange.h"
 #include "device/device_constants.h"
+#include "device/device_errors.h"
 #include "display/image_maps.h"
 #include "model/main_window_state.h"
 #include "model/panel.h"
+#include "model/reading_stream.h"
 #include "scan/manual_positioning.h"
 #include "sensors/sonic_reading.h"
 #include "sensors/thermal_reading.h"
@@ -23,20 +26,23 @@ int raster_count(int from, int to, int step) {
 
 sweep_procedure::sweep_procedure(command_exchange& exchange, main_window_state& state,
                                  panel& window, thermal_reading& thermal, sonic_reading& sonic,
-                                 image_maps& maps)
+                                 image_maps& maps, reading_stream& stream, const clock& time_source)
     : exchange_(exchange),
       state_(state),
       window_(window),
       thermal_(thermal),
       sonic_(sonic),
-      maps_(maps) {}
+      maps_(maps),
+      stream_(stream),
+      clock_(time_source) {}
 
 bool sweep_procedure::stop_requested() const {
   return window_.checked(check_box::stop);
 }
 
 void sweep_procedure::show_progress() const {
-  window_.show_progress("Sweep cycle " + std::to_string(cycle_) + ", " + pass_ + " pass, row " +
+  const char* pass = pass_ == pass_direction::upward ? "upward" : "downward";
+  window_.show_progress("Sweep cycle " + std::to_string(cycle_) + ", " + pass + " pass, row " +
                         std::to_string(row_) + "/" + std::to_string(rows_) + ", point " +
                         std::to_string(point_) + "/" + std::to_string(points_in_run_));
 }
@@ -44,17 +50,76 @@ void sweep_procedure::show_progress() const {
 sweep_procedure::outcome sweep_procedure::sweep(std::optional<int> cycles) {
   points_ = 0;
   cycles_done_ = 0;
+  cycle_ = 0;
+  row_ = point_ = 0;
+  pass_ = pass_direction::none;
+  const bool repeat_at_start = window_.checked(check_box::repeat);
+  in_use_ = raster_in_use{window_.value(scroll_bar::xmin), window_.value(scroll_bar::xmax),
+                          window_.value(scroll_bar::zmin), window_.value(scroll_bar::zmax),
+                          std::max<int>(1, state_.step_d), std::max<int>(1, state_.step_d)};
+  announced_ = in_use_;
+  if (stream_.listened_to()) {
+    const QDateTime now = clock_.now();
+    stream_.notify([&](reading_observer& o) { o.sweep_started(in_use_, now); });
+  }
+  try {
+    const outcome how = run_cycles(cycles);
+    if (how == outcome::stopped) {
+      ended(sweep_end::stopped, "the Stop box ended the sweep");
+    } else if (!cycles && repeat_at_start) {
+      ended(sweep_end::stopped, "Repeat was unticked; the cycle in progress was completed");
+    } else {
+      ended(sweep_end::completed, "");
+    }
+    return how;
+  } catch (const head_lost& e) {
+    ended(sweep_end::head_unplugged, e.what());
+    throw;
+  } catch (const echo_timeout& e) {
+    ended(sweep_end::echo_timeout, e.what());
+    throw;
+  } catch (const operation_cancelled& e) {
+    ended(sweep_end::cancelled, e.what());
+    throw;
+  } catch (const device_error& e) {
+    // The only other device error: a report could not be sent because the head is gone.
+    ended(sweep_end::head_unplugged, e.what());
+    throw;
+  } catch (const std::exception& e) {
+    ended(sweep_end::error, e.what());
+    throw;
+  }
+}
+
+void sweep_procedure::ended(sweep_end how, const std::string& message) {
+  if (!stream_.listened_to()) return;
+  const QDateTime now = clock_.now();
+  stream_.notify([&](reading_observer& o) { o.sweep_ended(how, message, now); });
+}
+
+sweep_procedure::outcome sweep_procedure::run_cycles(std::optional<int> cycles) {
   // The baseline is taken where the head stands, without a stop check.
-  state_.avgt = take_baseline(thermal_, state_, true);
+  state_.avgt = take_baseline(thermal_, state_, true, [this](int k, double temperature) {
+    if (!stream_.listened_to()) return;
+    reading_event e = event(reading_kind::baseline);
+    e.point = k;
+    e.temperature_f = temperature;
+    stream_.notify([&](reading_observer& o) { o.reading_taken(e); });
+  });
+  if (stream_.listened_to()) {
+    const double avgt = state_.avgt;
+    stream_.notify([&](reading_observer& o) { o.baseline_taken(avgt); });
+  }
 
   for (cycle_ = 1;; ++cycle_) {
     direction_ = 0;
 
-    pass_ = "upward";
+    pass_ = pass_direction::upward;
     {
       const int zmin = window_.value(scroll_bar::zmin);
       const int zmax = window_.value(scroll_bar::zmax);
       const int step = std::max<int>(1, state_.step_d);
+      pass_begins(zmin, zmax, step);
       rows_ = raster_count(zmin, zmax, step);
       row_ = 0;
       for (int z = zmin; z <= zmax; z += step) {
@@ -64,13 +129,15 @@ sweep_procedure::outcome sweep_procedure::sweep(std::optional<int> cycles) {
       }
     }
     maps_.rawdraw();
+    pass_ended();
     direction_ = 1;
 
-    pass_ = "downward";
+    pass_ = pass_direction::downward;
     {
       const int zmin = window_.value(scroll_bar::zmin);
       const int zmax = window_.value(scroll_bar::zmax);
       const int step = std::max<int>(1, state_.step_d);
+      pass_begins(zmin, zmax, step);
       rows_ = raster_count(zmin, zmax, step);
       row_ = 0;
       for (int z = zmax; z >= zmin; z -= step) {
@@ -81,6 +148,7 @@ sweep_procedure::outcome sweep_procedure::sweep(std::optional<int> cycles) {
       }
     }
     maps_.rawdraw();
+    pass_ended();
     exchange_.leds(led_cycle_done);
     ++cycles_done_;
 
@@ -88,6 +156,51 @@ sweep_procedure::outcome sweep_procedure::sweep(std::optional<int> cycles) {
   }
   window_.show_progress("");
   return outcome::completed;
+}
+
+reading_event sweep_procedure::event(reading_kind kind) const {
+  reading_event e;
+  e.kind = kind;
+  if (kind != reading_kind::baseline) {
+    e.cycle = cycle_;
+    e.pass = pass_;
+    e.row = row_;
+    e.point = kind == reading_kind::point ? point_ : 0;
+  }
+  e.x = state_.posx;
+  e.z = state_.posz;
+  e.time = clock_.now();
+  return e;
+}
+
+void sweep_procedure::reading_taken(reading_kind kind, std::optional<double> temperature,
+                                    std::optional<double> distance) {
+  if (!stream_.listened_to()) return;
+  reading_event e = event(kind);
+  e.temperature_f = temperature;
+  e.distance_in = distance;
+  stream_.notify([&](reading_observer& o) { o.reading_taken(e); });
+}
+
+void sweep_procedure::pass_begins(int zmin, int zmax, int step) {
+  in_use_.zmin = zmin;
+  in_use_.zmax = zmax;
+  in_use_.row_step = step;
+  announce_raster();
+}
+
+void sweep_procedure::announce_raster() {
+  if (in_use_ == announced_) return;
+  announced_ = in_use_;
+  if (stream_.listened_to())
+    stream_.notify([this](reading_observer& o) { o.raster_changed(in_use_); });
+}
+
+void sweep_procedure::pass_ended() {
+  if (!stream_.listened_to()) return;
+  const int cycle = cycle_;
+  const pass_direction pass = pass_;
+  stream_.notify([&](reading_observer& o) { o.pass_ended(cycle, pass); });
 }
 
 bool sweep_procedure::row_start(int z, bool upward) {
@@ -99,14 +212,16 @@ bool sweep_procedure::row_start(int z, bool upward) {
   if (!window_.checked(check_box::z_off)) exchange_.zpos(state_.pos);
   exchange_.leds(led_row_start);
   if (upward) command_exchange::pump_once();
+  std::optional<double> distance, temperature;
   if (!window_.checked(check_box::sonic_off)) {
-    sonic_.sonic();
+    distance = sonic_.sonic();
     exchange_.leds(led_after_sonic);
   }
   if (!window_.checked(check_box::temp_off)) {
-    thermal_.therm();
+    temperature = thermal_.therm();
     exchange_.leds(led_after_thermal);
   }
+  reading_taken(reading_kind::row_start, temperature, distance);
   return !stop_requested();
 }
 
@@ -114,6 +229,10 @@ bool sweep_procedure::x_run(bool upward) {
   const int xmin = window_.value(scroll_bar::xmin);
   const int xmax = window_.value(scroll_bar::xmax);
   const int step = std::max<int>(1, state_.step_d);
+  in_use_.xmin = xmin;
+  in_use_.xmax = xmax;
+  in_use_.point_step = step;
+  announce_raster();
   points_in_run_ = raster_count(xmin, xmax, step);
   point_ = 0;
   if (direction_ == 0) {
@@ -143,15 +262,17 @@ bool sweep_procedure::x_point(int x, bool upward, bool increasing) {
     window_.set_caption(caption);
     if (move) exchange_.xpos(state_.pos);
   }
+  std::optional<double> temperature, distance;
   if (!window_.checked(check_box::temp_off)) {
-    thermal_.therm();
+    temperature = thermal_.therm();
     exchange_.leds(led_after_thermal);
   }
   if (!(upward && increasing)) command_exchange::pump_once();
   if (!window_.checked(check_box::sonic_off)) {
-    sonic_.sonic();
+    distance = sonic_.sonic();
     exchange_.leds(led_after_sonic);
   }
+  reading_taken(reading_kind::point, temperature, distance);
   return !stop_requested();
 }
 

@@ -6,11 +6,14 @@
 #include <optional>
 #include <string>
 
+#include "model/reading_stream.h"
+
 namespace brevane {
 
 namespace device {
 class command_exchange;
 }
+class clock;
 class image_maps;
 class panel;
 class sonic_reading;
@@ -22,7 +25,8 @@ class sweep_procedure {
   enum class outcome { completed, stopped };
 
   sweep_procedure(device::command_exchange& exchange, main_window_state& state, panel& window,
-                  thermal_reading& thermal, sonic_reading& sonic, image_maps& maps);
+                  thermal_reading& thermal, sonic_reading& sonic, image_maps& maps,
+                  reading_stream& stream, const clock& time_source);
 
   // With cycles set, runs that many cycles whatever "Repeat" says; otherwise "Repeat" decides.
   outcome sweep(std::optional<int> cycles = std::nullopt);
@@ -31,11 +35,19 @@ class sweep_procedure {
   int cycles_completed() const { return cycles_done_; }
 
  private:
+  outcome run_cycles(std::optional<int> cycles);
   bool row_start(int z, bool upward);
   bool x_run(bool upward);
   bool x_point(int x, bool upward, bool increasing);
   bool stop_requested() const;
   void show_progress() const;
+  reading_event event(reading_kind kind) const;
+  void reading_taken(reading_kind kind, std::optional<double> temperature,
+                     std::optional<double> distance);
+  void pass_begins(int zmin, int zmax, int step);
+  void announce_raster();
+  void pass_ended();
+  void ended(sweep_end how, const std::string& message);
 
   device::command_exchange& exchange_;
   main_window_state& state_;
@@ -43,13 +55,17 @@ class sweep_procedure {
   thermal_reading& thermal_;
   sonic_reading& sonic_;
   image_maps& maps_;
+  reading_stream& stream_;
+  const clock& clock_;
 
   int direction_ = 0;  // 0: next X run increasing, 1: decreasing
   long points_ = 0;
   int cycles_done_ = 0;
   // Progress of the cycle in progress, for the status bar.
   int cycle_ = 0;
-  const char* pass_ = "";
+  pass_direction pass_ = pass_direction::none;
+  raster_in_use in_use_;
+  raster_in_use announced_;
   int row_ = 0, rows_ = 0, point_ = 0, points_in_run_ = 0;
 };
 

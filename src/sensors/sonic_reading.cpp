@@ -15,7 +15,7 @@ sonic_reading::sonic_reading(command_exchange& exchange, main_window_state& stat
                              scope_trace& scope, thermal_reading& thermal)
     : exchange_(exchange), state_(state), window_(window), scope_(scope), thermal_(thermal) {}
 
-void sonic_reading::sonic() {
+double sonic_reading::sonic() {
   auto& in = exchange_.input();
   in[echo_byte] = 0;
   in[reading_low_byte] = 0;
@@ -49,6 +49,7 @@ void sonic_reading::sonic() {
   if (whole && i && j && map_grid::in_range(*i, *j)) state_.sonic_map.at(*i, *j) = *whole;
 
   if (window_.checked(check_box::temp_off)) scope_.plot_step();
+  return distance;
 }
 
 void sonic_reading::static_read() {

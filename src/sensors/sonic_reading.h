@@ -20,7 +20,8 @@ class sonic_reading {
  public:
   sonic_reading(device::command_exchange& exchange, main_window_state& state, panel& window,
                 scope_trace& scope, thermal_reading& thermal);
-  void sonic();
+  // Returns the distance in inches.
+  double sonic();
   // Runs until "Repeat" is unticked at the top of a cycle (or the operation is cancelled).
   void static_read();
 

@@ -14,7 +14,7 @@ thermal_reading::thermal_reading(command_exchange& exchange, main_window_state& 
                                  panel& window, scope_trace& scope)
     : exchange_(exchange), state_(state), window_(window), scope_(scope) {}
 
-void thermal_reading::therm() {
+double thermal_reading::therm() {
   auto& in = exchange_.input();
   in[echo_byte] = 0;
   in[reading_low_byte] = 0;
@@ -50,6 +50,7 @@ void thermal_reading::therm() {
     state_.maxt = temperature;
     window_.set_text(text_box::max_temperature_text, shown);
   }
+  return temperature;
 }
 
 }  // namespace brevane

@@ -20,7 +20,8 @@ class thermal_reading {
  public:
   thermal_reading(device::command_exchange& exchange, main_window_state& state, panel& window,
                   scope_trace& scope);
-  void therm();
+  // Returns the temperature in degrees F.
+  double therm();
 
  private:
   device::command_exchange& exchange_;
