@@ -19,6 +19,19 @@ namespace brevane {
 
 using namespace device;
 
+namespace {
+
+sweep_end how_it_ended(const device_error& e) {
+  // Besides these, a device operation ends only when a report cannot be sent, because the
+  // head is gone.
+  if (dynamic_cast<const echo_timeout*>(&e)) return sweep_end::echo_timeout;
+  if (dynamic_cast<const head_lost*>(&e)) return sweep_end::head_unplugged;
+  if (dynamic_cast<const operation_cancelled*>(&e)) return sweep_end::cancelled;
+  return sweep_end::head_unplugged;
+}
+
+}  // namespace
+
 int raster_count(int from, int to, int step) {
   if (step < 1 || to < from) return 0;
   return (to - from) / step + 1;
@@ -72,18 +85,8 @@ sweep_procedure::outcome sweep_procedure::sweep(std::optional<int> cycles) {
       ended(sweep_end::completed, "");
     }
     return how;
-  } catch (const head_lost& e) {
-    ended(sweep_end::head_unplugged, e.what());
-    throw;
-  } catch (const echo_timeout& e) {
-    ended(sweep_end::echo_timeout, e.what());
-    throw;
-  } catch (const operation_cancelled& e) {
-    ended(sweep_end::cancelled, e.what());
-    throw;
   } catch (const device_error& e) {
-    // The only other device error: a report could not be sent because the head is gone.
-    ended(sweep_end::head_unplugged, e.what());
+    ended(how_it_ended(e), e.what());
     throw;
   } catch (const std::exception& e) {
     ended(sweep_end::error, e.what());
