@@ -30,6 +30,7 @@ std::string command_line_help() {
          "  --log-data             start with \"Log Data\" checked\n"
          "  --log-images           start with \"Log Images\" checked\n"
          "  --upload-list FILE     send the list file to the head, then exit\n"
+         "  --list-devices         list the heads attached over USB, then exit\n"
          "  --help                 show this text\n"
          "  --version              show the version\n"
          "\n"
@@ -96,6 +97,8 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
       cl.help = true;
     } else if (arg == QLatin1String("--version") && !has_inline) {
       cl.version = true;
+    } else if (arg == QLatin1String("--list-devices") && !has_inline) {
+      cl.list_devices = true;
     } else {
       return fail("unknown option \"" + arguments[i].toStdString() + "\"");
     }

@@ -22,6 +22,7 @@ struct command_line {
   QString upload_list;
   bool help = false;
   bool version = false;
+  bool list_devices = false;
 
   // True when the program runs a job and exits rather than waiting for the operator.
   bool headless_job() const { return sweep || !upload_list.isEmpty(); }

@@ -20,6 +20,7 @@
 #include "common/clock.h"
 #include "device/report_trace.h"
 #include "device/simulated_head.h"
+#include "device/usb_heads.h"
 #include "device/usb_transport.h"
 #include "ui/main_window.h"
 #include "ui/startup.h"
@@ -120,6 +121,10 @@ int main(int argc, char** argv) {
   }
   if (options->version) {
     std::cout << "Brevane version " << program_version << "\n";
+    return 0;
+  }
+  if (options->list_devices) {
+    std::cout << device::attached_heads_text(device::attached_heads());
     return 0;
   }
   if (const auto refusal = choose_platform(options->headless_job())) {

@@ -65,6 +65,7 @@ TEST(CommandLine, ProgramAnswersWithoutADisplay) {
   } cases[] = {
       {{"--help"}, 0, "Usage: brevane", ""},
       {{"--version"}, 0, "Brevane version 1.00\n", ""},
+      {{"--list-devices"}, 0, "no heads attached\n", ""},
       {{"--bogus"}, 2, "", "brevane: unknown option \"--bogus\" (see brevane --help)\n"},
       {{"--cycles", "many"}, 2, "", "\"many\" (see brevane --help)"},
       {{}, 2, "", "there is no display"},
