@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -16,6 +17,7 @@
 
 #include "app/command_line.h"
 #include "app/instrument.h"
+#include "app/signal_watch.h"
 #include "app/wiring.h"
 #include "common/clock.h"
 #include "device/report_trace.h"
@@ -185,6 +187,21 @@ int main(int argc, char** argv) {
   wire_window(window, inst, QDir(QCoreApplication::applicationDirPath()).filePath("list.txt"));
   auto& runner = inst.runner;
 
+  // SIGINT and SIGTERM: a job ends after the exchange in progress, with its logs and record
+  // closed, and the program exits 128 + the signal's number; the window closes as its close
+  // button does.
+  int signal_status = 0;
+  signal_watch signal_listener([&](int number) {
+    if (!options->headless_job()) {
+      window.close();
+      return;
+    }
+    if (signal_status == 0) signal_status = exit_status_for_signal(number);
+    inst.exchange.stop_before_next_report(number == SIGINT ? "SIGINT" : "SIGTERM");
+    // Between operations nothing needs to wind down.
+    if (!inst.exchange.busy()) QApplication::exit(signal_status);
+  });
+
   inst.device.connect_link();
   // A job from the command line paints into the pictures all the same; only the operator's
   // session needs the window on screen.
@@ -252,5 +269,6 @@ int main(int argc, char** argv) {
   const int code = QApplication::exec();
   inst.exchange.cancel("closing");
   inst.device.disconnect_link();
+  if (signal_status != 0) return signal_status;
   return code != 0 ? code : exit_code;
 }

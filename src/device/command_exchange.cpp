@@ -82,8 +82,8 @@ void command_exchange::wake() {
 void command_exchange::throw_cancelled(const std::string& command) const {
   if (cancel_reason_ == "head lost") {
     throw device::head_lost(command, "Vexilor II not present",
-                              "The head went away while waiting for the answer to " + command +
-                                  "; " + operation_ + " stopped.");
+                            "The head went away while waiting for the answer to " + command + "; " +
+                                operation_ + " stopped.");
   }
   throw operation_cancelled(command, "Cancelled waiting for " + command,
                             operation_ + " cancelled (" + cancel_reason_ +
@@ -98,7 +98,17 @@ void command_exchange::pump_once() {
   QCoreApplication::processEvents();
 }
 
+void command_exchange::stop_before_next_report(const std::string& reason) {
+  stop_reason_ = reason;
+}
+
 void command_exchange::write_output(const std::string& command) {
+  if (!stop_reason_.empty()) {
+    throw operation_stopped(command, "Stopped by " + stop_reason_,
+                            (operation_.empty() ? std::string("the command") : operation_) +
+                                " stopped by " + stop_reason_ + " before " + command +
+                                " was sent.");
+  }
   if (trace_) trace_->out(output_);
   if (!link_.write(vendor_id, product_id, output_)) {
     throw device_error(command, "Vexilor II not present",

@@ -50,6 +50,9 @@ class command_exchange {
   // Ends the wait of the operation in progress, and every later wait of it.
   void cancel(const std::string& reason);
   bool cancel_requested() const { return cancel_requested_; }
+  // Lets the exchange in progress finish, then refuses every later report: a signal must not
+  // cut a reading in half. Stays in force for the rest of the run.
+  void stop_before_next_report(const std::string& reason);
   // Throws operation_cancelled when a cancel is pending; long loops call it between steps.
   void check_cancel(const std::string& command) const;
   std::function<void(bool busy)> on_busy_changed;
@@ -94,6 +97,7 @@ class command_exchange {
   std::string operation_;
   bool cancel_requested_ = false;
   std::string cancel_reason_;
+  std::string stop_reason_;
   std::vector<QEventLoop*> waits_;
 };
 

@@ -33,6 +33,12 @@ class operation_cancelled : public device_error {
   using device_error::device_error;
 };
 
+// A signal ended the operation between two exchanges.
+class operation_stopped : public operation_cancelled {
+ public:
+  using operation_cancelled::operation_cancelled;
+};
+
 // The head went away while its answer was awaited.
 class head_lost : public operation_cancelled {
  public:

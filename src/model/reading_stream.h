@@ -40,7 +40,15 @@ struct raster_in_use {
   friend bool operator==(const raster_in_use&, const raster_in_use&) = default;
 };
 
-enum class sweep_end { completed, stopped, cancelled, echo_timeout, head_unplugged, error };
+enum class sweep_end {
+  completed,
+  stopped,
+  cancelled,
+  echo_timeout,
+  head_unplugged,
+  error,
+  stopped_by_signal,
+};
 
 class reading_observer {
  public:

@@ -26,6 +26,7 @@ sweep_end how_it_ended(const device_error& e) {
   // head is gone.
   if (dynamic_cast<const echo_timeout*>(&e)) return sweep_end::echo_timeout;
   if (dynamic_cast<const head_lost*>(&e)) return sweep_end::head_unplugged;
+  if (dynamic_cast<const operation_stopped*>(&e)) return sweep_end::stopped_by_signal;
   if (dynamic_cast<const operation_cancelled*>(&e)) return sweep_end::cancelled;
   return sweep_end::head_unplugged;
 }
