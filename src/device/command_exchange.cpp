@@ -63,6 +63,9 @@ bool command_exchange::begin_operation(const std::string& name) {
 void command_exchange::end_operation() {
   if (!busy()) return;
   operation_.clear();
+  paused_ = false;
+  hooks_ = {};
+  restore_due_ = restoring_ = false;
   cancel_requested_ = false;
   cancel_reason_.clear();
   if (on_busy_changed) on_busy_changed(false);
@@ -100,19 +103,23 @@ void command_exchange::pump_once() {
 
 void command_exchange::stop_before_next_report(const std::string& reason) {
   stop_reason_ = reason;
+  wake();  // a pause or a lost head waiting ends here too
+}
+
+void command_exchange::check_stop(const std::string& command) const {
+  if (stop_reason_.empty()) return;
+  throw operation_stopped(command, "Stopped by " + stop_reason_,
+                          (operation_.empty() ? std::string("the command") : operation_) +
+                              " stopped by " + stop_reason_ + " before " + command + " was sent.");
 }
 
 void command_exchange::write_output(const std::string& command) {
-  if (!stop_reason_.empty()) {
-    throw operation_stopped(command, "Stopped by " + stop_reason_,
-                            (operation_.empty() ? std::string("the command") : operation_) +
-                                " stopped by " + stop_reason_ + " before " + command +
-                                " was sent.");
-  }
+  wait_while_paused(command);
+  check_stop(command);
   if (trace_) trace_->out(output_);
   if (!link_.write(vendor_id, product_id, output_)) {
-    throw device_error(command, "Vexilor II not present",
-                       "The head is not connected; " + command + " could not be sent.");
+    throw head_absent(command, "Vexilor II not present",
+                      "The head is not connected; " + command + " could not be sent.");
   }
 }
 
@@ -182,21 +189,15 @@ void command_exchange::send(std::uint8_t letter, std::initializer_list<int> argu
 }
 
 void command_exchange::xpos(int pos) {
-  input_[echo_byte] = 0;
-  send(cmd_x, {pos});
-  pump_once();
-  wait_for_echo(cmd_x);
+  transact(cmd_x, {pos}, echo_byte, [this] { input_[echo_byte] = 0; });
 }
 
 void command_exchange::zpos(int pos) {
-  input_[echo_byte] = 0;
-  send(cmd_z, {pos});
-  pump_once();
-  wait_for_echo(cmd_z);
+  transact(cmd_z, {pos}, echo_byte, [this] { input_[echo_byte] = 0; });
 }
 
 void command_exchange::leds(int a) {
-  send(cmd_l, {a});
+  transact(cmd_l, {a}, std::nullopt);
 }
 
 void command_exchange::dtimer(double d) {

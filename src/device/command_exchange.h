@@ -4,8 +4,10 @@
 
 #include <QObject>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@ class QEventLoop;
 
 namespace brevane::device {
 
+class device_error;
 class report_trace;
 
 class command_exchange {
@@ -71,6 +74,31 @@ class command_exchange {
   // Clears input byte 3 (and more), sets bytes 0..2 and writes; throws before writing when an
   // argument is outside 0..255.
   void send(std::uint8_t letter, std::initializer_list<int> arguments);
+  // One command: prepare() (clearing the input bytes the answer will fill), send, and, when
+  // echo_at is given, wait for the echo there. While an operation rides out a lost head (see
+  // below), a command the loss interrupted is sent again once the head is back.
+  void transact(std::uint8_t letter, std::initializer_list<int> arguments,
+                std::optional<std::size_t> echo_at, const std::function<void()>& prepare = {});
+
+  // --- Pause, and a head that comes back ---
+  // While paused, the next report waits to be sent until the pause ends; Escape, a close or a
+  // signal still end the operation. A new operation starts unpaused.
+  void set_paused(bool paused);
+  bool paused() const { return paused_; }
+  // How long an operation that rides out a lost head waits for its return: nullopt waits until
+  // the operator ends it, 0 does not wait at all (the operation ends as any other does).
+  void set_head_return_wait(std::optional<std::chrono::milliseconds> wait) { return_wait_ = wait; }
+  // Called by the device link after every change while the head is attached.
+  void head_present();
+  // An operation that sets these rides out a lost head (when the wait above allows): it is
+  // told when a pause takes effect and ends and when the head is lost and back, and restore
+  // runs once the head is back, before the interrupted report goes out again.
+  struct interruption_hooks {
+    std::function<void(bool paused)> pause;
+    std::function<void(bool lost)> loss;
+    std::function<void()> restore;
+  };
+  void set_interruption_hooks(interruption_hooks hooks) { hooks_ = std::move(hooks); }
 
   // --- Procedures ---
   void xpos(int pos);
@@ -88,6 +116,12 @@ class command_exchange {
   void wake();
   void closing_check(int loop_result, const std::string& command);
   [[noreturn]] void throw_cancelled(const std::string& command) const;
+  void check_stop(const std::string& command) const;
+  void wait_while_paused(const std::string& command);
+  bool rides_out(const device_error& e) const;
+  void wait_for_return(const std::string& command);
+  // Runs an event loop until a wake or ms (negative: no deadline); -1 when quitting.
+  int sleep_in_loop(qint64 ms);
 
   transport& link_;
   int echo_timeout_ms_;
@@ -99,6 +133,12 @@ class command_exchange {
   std::string cancel_reason_;
   std::string stop_reason_;
   std::vector<QEventLoop*> waits_;
+  bool paused_ = false;
+  std::optional<std::chrono::milliseconds> return_wait_{std::chrono::milliseconds(0)};
+  interruption_hooks hooks_;
+  bool head_returned_ = false;
+  bool restore_due_ = false;
+  bool restoring_ = false;
 };
 
 // Display name of a command letter for messages ("T").

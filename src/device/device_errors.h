@@ -33,6 +33,12 @@ class operation_cancelled : public device_error {
   using device_error::device_error;
 };
 
+// A report could not be sent: the head is not attached.
+class head_absent : public device_error {
+ public:
+  using device_error::device_error;
+};
+
 // A signal ended the operation between two exchanges.
 class operation_stopped : public operation_cancelled {
  public:

@@ -45,7 +45,9 @@ void device_link::OnUnplugged(device_handle handle) {
 
 void device_link::OnChanged() {
   // Enabled on every change, present head or not; never switched off.
-  link_.set_read_notify(link_.handle(vendor_id, product_id), true);
+  const device_handle head = link_.handle(vendor_id, product_id);
+  link_.set_read_notify(head, true);
+  if (head != 0) exchange_.head_present();
   if (on_notification) on_notification();
 }
 

@@ -17,12 +17,11 @@ sonic_reading::sonic_reading(command_exchange& exchange, main_window_state& stat
 
 double sonic_reading::sonic() {
   auto& in = exchange_.input();
-  in[echo_byte] = 0;
-  in[reading_low_byte] = 0;
-  in[reading_high_byte] = 0;
-  exchange_.send(cmd_s, {});
-  command_exchange::pump_once();
-  exchange_.wait_for_echo(cmd_s);
+  exchange_.transact(cmd_s, {}, echo_byte, [&] {
+    in[echo_byte] = 0;
+    in[reading_low_byte] = 0;
+    in[reading_high_byte] = 0;
+  });
 
   window_.set_text(text_box::distance_text, "");
   const int raw = combine_reading(in[reading_low_byte], in[reading_high_byte]).value_or(0);

@@ -16,13 +16,12 @@ thermal_reading::thermal_reading(command_exchange& exchange, main_window_state& 
 
 double thermal_reading::therm() {
   auto& in = exchange_.input();
-  in[echo_byte] = 0;
-  in[reading_low_byte] = 0;
-  in[reading_high_byte] = 0;
-  exchange_.dataread = 0;
-  exchange_.send(cmd_t, {});
-  command_exchange::pump_once();
-  exchange_.wait_for_echo(cmd_t);
+  exchange_.transact(cmd_t, {}, echo_byte, [&] {
+    in[echo_byte] = 0;
+    in[reading_low_byte] = 0;
+    in[reading_high_byte] = 0;
+    exchange_.dataread = 0;
+  });
 
   // From here every step stands alone: a failing step leaves its result unset.
   window_.set_text(text_box::temperature_text, "");

@@ -1,0 +1,111 @@
+// The command exchange's pause and its riding out of a lost head: both hold the operation
+// between two exchanges, with the window live and Escape, a close or a signal still ending it.
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+
+#include "device/command_exchange.h"
+#include "device/device_errors.h"
+
+namespace brevane::device {
+
+int command_exchange::sleep_in_loop(qint64 ms) {
+  QEventLoop loop;
+  QTimer deadline;
+  if (ms >= 0) {
+    deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    deadline.start(static_cast<int>(std::min<qint64>(ms, 1 << 30)));
+  }
+  waits_.push_back(&loop);
+  const int result = loop.exec();
+  waits_.erase(std::find(waits_.begin(), waits_.end(), &loop));
+  return result;
+}
+
+void command_exchange::set_paused(bool paused) {
+  paused_ = busy() && paused;
+  if (!paused_) wake();
+}
+
+void command_exchange::wait_while_paused(const std::string& command) {
+  if (!paused_) return;
+  if (hooks_.pause) hooks_.pause(true);
+  while (paused_) {
+    check_cancel(command);
+    check_stop(command);
+    closing_check(sleep_in_loop(-1), command);
+  }
+  if (hooks_.pause) hooks_.pause(false);
+}
+
+void command_exchange::head_present() {
+  if (!busy()) return;
+  head_returned_ = true;
+  wake();
+}
+
+bool command_exchange::rides_out(const device_error& e) const {
+  if (!hooks_.restore || restoring_) return false;
+  if (return_wait_ && return_wait_->count() <= 0) return false;
+  return dynamic_cast<const device::head_lost*>(&e) || dynamic_cast<const head_absent*>(&e);
+}
+
+void command_exchange::wait_for_return(const std::string& command) {
+  // The loss is what is being handled here; it no longer ends the operation.
+  cancel_requested_ = false;
+  cancel_reason_.clear();
+  head_returned_ = false;
+  if (hooks_.loss) hooks_.loss(true);
+  const QDeadlineTimer deadline = return_wait_ ? QDeadlineTimer(return_wait_->count())
+                                               : QDeadlineTimer(QDeadlineTimer::Forever);
+  while (!head_returned_) {
+    if (cancel_requested_ && cancel_reason_ == "head lost") {
+      cancel_requested_ = false;
+      cancel_reason_.clear();
+    }
+    check_cancel(command);
+    check_stop(command);
+    if (deadline.hasExpired()) {
+      throw device::head_lost(command, "Vexilor II not present",
+                      "The head went away and did not come back within " +
+                          std::to_string(return_wait_->count() / 1000.0).substr(0, 5) + " s; " +
+                          operation_ + " stopped.");
+    }
+    closing_check(sleep_in_loop(return_wait_ ? deadline.remainingTime() : -1), command);
+  }
+  if (hooks_.loss) hooks_.loss(false);
+}
+
+void command_exchange::transact(std::uint8_t letter, std::initializer_list<int> arguments,
+                                std::optional<std::size_t> echo_at,
+                                const std::function<void()>& prepare) {
+  for (;;) {
+    bool restoring_here = false;
+    try {
+      if (restore_due_ && !restoring_) {
+        // The head may have restarted: its position first, then the interrupted command.
+        restoring_ = restoring_here = true;
+        if (hooks_.restore) hooks_.restore();
+        restoring_ = restoring_here = false;
+        restore_due_ = false;
+      }
+      if (prepare) prepare();
+      send(letter, arguments);
+      if (echo_at) {
+        pump_once();
+        wait_for_echo(letter, *echo_at);
+      }
+      return;
+    } catch (const device_error& e) {
+      if (restoring_here) restoring_ = false;
+      if (!rides_out(e)) throw;
+    }
+    wait_for_return(command_name(letter));
+    restore_due_ = true;
+  }
+}
+
+}  // namespace brevane::device
