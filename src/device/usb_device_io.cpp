@@ -11,7 +11,11 @@
 namespace brevane::device {
 
 open_result open_device_io(const std::string& path, io_events events) {
+#if defined(__linux__)
+  return open_hidraw_io(path, std::move(events));
+#else
   return open_hidapi_io(path, std::move(events));
+#endif
 }
 
 std::mutex& hid_global_mutex() {

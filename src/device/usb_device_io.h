@@ -45,11 +45,14 @@ struct open_result {
 
 using io_opener = std::function<open_result(const std::string& path, io_events events)>;
 
-// The platform's own.
+// The platform's own: the hidraw node on Linux, hidapi elsewhere.
 open_result open_device_io(const std::string& path, io_events events);
 // hidapi's I/O: a reader and a writer thread from hidapi 0.15 on (hid_read_error keeps the read's
 // error apart from the write's), a single worker before that.
 open_result open_hidapi_io(const std::string& path, io_events events);
+#if defined(__linux__)
+open_result open_hidraw_io(const std::string& path, io_events events);
+#endif
 
 // hid_init, hid_enumerate, hid_open_path, hid_close and hid_exit share hidapi's global state.
 std::mutex& hid_global_mutex();

@@ -1,6 +1,6 @@
 #pragma once
 // The transport to the real head over USB HID. hidapi enumerates the heads; each opened head
-// gets a device_io whose threads read and write it. Reports
+// gets a device_io whose threads read and write it (the hidraw node itself on Linux). Reports
 // and plug events reach the user-interface thread as queued events; the user-interface thread
 // only ever queues writes, so a stalled write never holds up the window.
 
