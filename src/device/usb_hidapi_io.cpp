@@ -86,6 +86,7 @@ class hidapi_worker_io final : public hidapi_io {
                                      busy ? busy_read_timeout_ms : idle_read_timeout_ms);
       if (n < 0) {
         // -1 repeats forever once the device is gone.
+        writes_.close();
         events_.on_lost();
         return;
       }
@@ -135,6 +136,7 @@ class hidapi_threaded_io final : public hidapi_io {
     while (!stop_.load()) {
       const int n = hid_read_timeout(device_, buffer.data(), buffer.size(), stop_check_ms);
       if (n < 0) {
+        writes_.close();
         events_.on_lost();
         return;
       }

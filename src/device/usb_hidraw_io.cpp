@@ -78,6 +78,7 @@ class hidraw_io final : public device_io {
       }
       if (ready & (POLLHUP | POLLERR | POLLNVAL)) break;
     }
+    writes_.close();  // a write to a gone head is refused, not reported as queued
     events_.on_lost();
   }
 
