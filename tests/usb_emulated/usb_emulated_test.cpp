@@ -298,5 +298,86 @@ TEST_F(UsbEmulatedHead, UnplugDuringAnEchoWaitEndsItBeforeTheTimeout) {
   EXPECT_FALSE(link.head_present());
 }
 
+// The same wire behaviour from each I/O the transport can open a head with: the hidraw node
+// itself (Linux) and hidapi (elsewhere; also built here so it cannot rot).
+struct io_case {
+  const char* name;
+  device::io_opener opener;
+};
+
+class UsbEmulatedIo : public UsbEmulatedHead, public ::testing::WithParamInterface<io_case> {
+ protected:
+  void SetUp() override {
+    UsbEmulatedHead::SetUp();
+    transport.set_io_opener(GetParam().opener);
+  }
+};
+
+TEST_P(UsbEmulatedIo, BackToBackWritesGoOutWholeAndInOrder) {
+  ASSERT_NE(connect_with_head(), 0u) << statuses;
+  std::vector<std::uint8_t> expected;
+  for (int letter : {'X', 'Z', 'T'}) {
+    const device::output_report out{0, static_cast<std::uint8_t>(letter), 7};
+    ASSERT_TRUE(transport.write(1240, 65267, out));
+    const auto wire = bytes({0, letter, 7, 0, 0, 0, 0, 0, 0});
+    expected.insert(expected.end(), wire.begin(), wire.end());
+  }
+  EXPECT_EQ(head.written(2s), expected);
+}
+
+TEST_P(UsbEmulatedIo, EachAnswerIsOneReportWithTheEchoAtByteThree) {
+  const device_handle h = connect_with_head();
+  ASSERT_NE(h, 0u) << statuses;
+  ASSERT_TRUE(transport.set_read_notify(h, true));
+
+  std::string echoes;
+  for (int letter : {'X', 'Z'}) {
+    ASSERT_TRUE(head.answer(bytes({1, 2, letter, 4, 5, 6, 7, 8})));
+    ASSERT_TRUE(run_until([&] { return target.count("read") == echoes.size() + 1; }));
+    device::input_report in;
+    in.fill(0xee);
+    ASSERT_TRUE(transport.read(h, in));
+    EXPECT_EQ(in,
+              (device::input_report{0, 1, 2, static_cast<std::uint8_t>(letter), 4, 5, 6, 7, 8}));
+    echoes += static_cast<char>(in[device::echo_byte]);
+  }
+  EXPECT_EQ(echoes, "XZ");
+}
+
+TEST_P(UsbEmulatedIo, FailingReadIsOneUnplugAndLaterWritesAreRefused) {
+  const device_handle h = connect_with_head();
+  ASSERT_NE(h, 0u) << statuses;
+  ASSERT_TRUE(transport.set_read_notify(h, true));
+
+  head.vanish();
+  ASSERT_TRUE(run_until([this] { return target.count("unplugged") == 1; })) << target.names();
+  run_for(100ms);
+  EXPECT_EQ(target.names(), "plugged changed unplugged changed");
+  EXPECT_EQ(target.count("read"), 0u) << "the wake-up byte of a failing node is no report";
+  const device::output_report out{0, 'X', 1};
+  EXPECT_FALSE(transport.write(1240, 65267, out));
+}
+
+TEST_P(UsbEmulatedIo, DisconnectWithTrafficInFlightDeliversNothingAfterwards) {
+  const device_handle h = connect_with_head();
+  ASSERT_NE(h, 0u) << statuses;
+  ASSERT_TRUE(transport.set_read_notify(h, true));
+  for (int i = 0; i < 20; ++i) {
+    const device::output_report out{0, 'X', static_cast<std::uint8_t>(i)};
+    ASSERT_TRUE(transport.write(1240, 65267, out));
+    ASSERT_TRUE(head.answer(bytes({0, 0, 'X', i, 0, 0, 0, 0})));
+  }
+  transport.disconnect();
+  const std::size_t before = target.events.size();
+  run_for(100ms);
+  EXPECT_EQ(target.events.size(), before);
+  EXPECT_FALSE(transport.read(h, std::span<std::uint8_t>{}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Io, UsbEmulatedIo,
+                         ::testing::Values(io_case{"hidraw", device::open_hidraw_io},
+                                           io_case{"hidapi", device::open_hidapi_io}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace brevane::testing
