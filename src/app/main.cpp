@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTimer>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -85,6 +86,12 @@ QString find_installed(const QString& relative_to_share, const char* built_in_di
   return {};
 }
 
+// A status bar sentence as the rest of an stderr line.
+std::string lower_first(std::string text) {
+  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+  return text;
+}
+
 // Waits, with events running, until the head is there or the time is up.
 bool wait_for_head(device::device_link& link, int ms) {
   QDeadlineTimer deadline(ms);
@@ -149,9 +156,16 @@ int main(int argc, char** argv) {
   }
 
   // --- Data folder ---
-  const data_folder_result folder =
-      prepare_data_folder(QCoreApplication::applicationDirPath(),
-                          QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+  // Held until main() returns: one writer per folder.
+  const data_folder_result folder = prepare_data_folder(
+      QCoreApplication::applicationDirPath(),
+      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation), options->data_folder);
+  // A job that was told where to write, or asked for a log, does not run without its folder.
+  if (folder.path.isEmpty() && options->headless_job() &&
+      (!options->data_folder.isEmpty() || options->log_data || options->log_images)) {
+    std::cerr << "brevane: " << lower_first(folder.message) << "\n";
+    return 2;
+  }
   window.set_data_folder(folder.path);
 
   // --- The procedures ---
@@ -171,7 +185,7 @@ int main(int argc, char** argv) {
   load_step(inst.state, window);
   if (!folder.message.empty()) {
     window.show_status(folder.message);
-    if (options->headless_job()) std::cerr << "brevane: " << folder.message << "\n";
+    if (options->headless_job()) std::cerr << "brevane: " << lower_first(folder.message) << "\n";
   }
   window.set_log_data(options->log_data);
   window.set_log_images(options->log_images);
