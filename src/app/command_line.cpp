@@ -31,6 +31,9 @@ std::string command_line_help() {
          "  --log-images           start with \"Log Images\" checked\n"
          "  --upload-list FILE     send the list file to the head, then exit\n"
          "  --list-devices         list the heads attached over USB, then exit\n"
+         "  --data-folder DIR      write the logs into DIR, made when missing (default: data\n"
+         "                         beside the program); when another Brevane uses it, into\n"
+         "                         \"DIR 2\", \"DIR 3\", ...\n"
          "  --help                 show this text\n"
          "  --version              show the version\n"
          "\n"
@@ -93,6 +96,9 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
     } else if (arg == QLatin1String("--upload-list")) {
       if (!value(&v) || v.isEmpty()) return fail("--upload-list needs a file name");
       cl.upload_list = v;
+    } else if (arg == QLatin1String("--data-folder")) {
+      if (!value(&v) || v.isEmpty()) return fail("--data-folder needs a folder name");
+      cl.data_folder = v;
     } else if ((arg == QLatin1String("--help") || arg == QLatin1String("-h")) && !has_inline) {
       cl.help = true;
     } else if (arg == QLatin1String("--version") && !has_inline) {

@@ -20,6 +20,7 @@ struct command_line {
   bool log_data = false;
   bool log_images = false;
   QString upload_list;
+  QString data_folder;  // empty: "data" beside the program
   bool help = false;
   bool version = false;
   bool list_devices = false;

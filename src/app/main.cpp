@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTimer>
+#include <cctype>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -70,6 +71,9 @@ void install_fatal_display_handler() {
                     << "); --sweep and --upload-list run without a display\n";
           std::_Exit(2);
         }
+        // Said on every start as a user without a login session (a service, CI); Qt falls
+        // back to a private folder, and a job's stderr stays one line per problem.
+        if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) return;
         if (default_message_handler) default_message_handler(type, context, message);
       });
 }
@@ -86,6 +90,12 @@ QString find_installed(const QString& relative_to_share, const char* built_in_di
   for (const QString& c : candidates)
     if (QFileInfo::exists(c)) return QFileInfo(c).canonicalFilePath();
   return {};
+}
+
+// A status bar sentence as the rest of an stderr line.
+std::string lower_first(std::string text) {
+  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+  return text;
 }
 
 // Waits, with events running, until the head is there or the time is up.
@@ -156,9 +166,16 @@ int main(int argc, char** argv) {
   }
 
   // --- Data folder ---
-  const data_folder_result folder =
-      prepare_data_folder(QCoreApplication::applicationDirPath(),
-                          QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+  // Held until main() returns: one writer per folder.
+  const data_folder_result folder = prepare_data_folder(
+      QCoreApplication::applicationDirPath(),
+      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation), options->data_folder);
+  // A job that was told where to write, or asked for a log, does not run without its folder.
+  if (folder.path.isEmpty() && options->headless_job() &&
+      (!options->data_folder.isEmpty() || options->log_data || options->log_images)) {
+    std::cerr << "brevane: " << lower_first(folder.message) << "\n";
+    return 2;
+  }
   window.set_data_folder(folder.path);
 
   // --- The procedures ---
@@ -178,7 +195,7 @@ int main(int argc, char** argv) {
   load_step(inst.state, window);
   if (!folder.message.empty()) {
     window.show_status(folder.message);
-    if (options->headless_job()) std::cerr << "brevane: " << folder.message << "\n";
+    if (options->headless_job()) std::cerr << "brevane: " << lower_first(folder.message) << "\n";
   }
   window.set_log_data(options->log_data);
   window.set_log_images(options->log_images);

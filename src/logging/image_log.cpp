@@ -1,7 +1,10 @@
 #include "logging/image_log.h"
 
+#include <QFileInfo>
+
 #include "common/numbers.h"
 #include "logging/data_log.h"
+#include "logging/new_file.h"
 #include "model/canvas.h"
 #include "model/main_window_state.h"
 #include "model/panel.h"
@@ -35,17 +38,26 @@ void image_log::log_step() {
                                    {picture::sonic_map, " Sonic.BMP"},
                                    {picture::scope, " Histogram.BMP"}};
   std::string failures;
+  QString renamed;  // the first picture that had to take a numbered name
   if (folder_.isEmpty()) failures = "there is no data folder";
   for (const auto& s : saves) {
     // Each save stands alone; one failing does not stop the others.
     if (folder_.isEmpty()) break;
     const QString name = file_name(folder_, stem, state_.cnt, s.suffix);
-    const QString error = window_.pictures(s.which).save_bmp(name);
-    if (error.isEmpty()) {
+    const QByteArray bytes = window_.pictures(s.which).bmp();
+    new_file_result saved{QString(), name + QStringLiteral(": the picture cannot be encoded")};
+    if (!bytes.isEmpty()) saved = write_new_file(name, bytes);
+    if (!saved.path.isEmpty()) {
       ++files_written_;
+      if (saved.path != name && renamed.isEmpty()) renamed = saved.path;
     } else if (failures.empty()) {
-      failures = name.toStdString() + ": " + error.toStdString();
+      failures = saved.error.toStdString();
     }
+  }
+  if (!renamed.isEmpty() && !rename_reported_) {
+    rename_reported_ = true;
+    window_.show_status("An image name was already taken in the data folder; the new picture is " +
+                        QFileInfo(renamed).fileName().toStdString() + " and no file was replaced.");
   }
   if (!failures.empty()) window_.show_status("An image could not be saved: " + failures);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Keeps a record of every painting of the maps: advances the image set number and, while
 // "Log Images" is checked, saves the thermal map, the sonic map and the scope as BMP files.
+// A taken name is never replaced: the new picture gets " (2)" before ".BMP", and so on.
 
 #include <QLocale>
 #include <QString>
@@ -31,6 +32,7 @@ class image_log {
   QString folder_;
   QLocale locale_;
   long files_written_ = 0;
+  bool rename_reported_ = false;  // a taken name is said once per run
 };
 
 }  // namespace brevane

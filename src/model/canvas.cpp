@@ -1,6 +1,6 @@
 #include "model/canvas.h"
 
-#include <QFile>
+#include <QBuffer>
 #include <QImageWriter>
 #include <QPainter>
 
@@ -33,13 +33,13 @@ void canvas::touched() {
   if (on_changed) on_changed();
 }
 
-QString canvas::save_bmp(const QString& path) const {
-  QImageWriter writer(path, "bmp");
-  if (writer.write(image_.convertToFormat(QImage::Format_RGB888))) return {};
-  QString reason = writer.errorString();
-  // A half-written file would pass for a picture; take it away.
-  QFile::remove(path);
-  return reason.isEmpty() ? QStringLiteral("could not write the file") : reason;
+QByteArray canvas::bmp() const {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, "bmp");
+  if (!writer.write(image_.convertToFormat(QImage::Format_RGB888))) return {};
+  return bytes;
 }
 
 }  // namespace brevane

@@ -2,9 +2,9 @@
 // A picture that keeps its drawing: the procedures draw into the image, a widget only shows
 // it, and the image log saves it. Optional user units scale line coordinates to pixels.
 
+#include <QByteArray>
 #include <QColor>
 #include <QImage>
-#include <QString>
 #include <functional>
 
 namespace brevane {
@@ -26,8 +26,9 @@ class canvas {
   QImage& image() { return image_; }
   const QImage& image() const { return image_; }
   void touched();
-  // Uncompressed BMP of the picture at its full size. Returns an error text, empty on success.
-  QString save_bmp(const QString& path) const;
+  // The picture at its full size as an uncompressed BMP file's bytes; empty when it cannot be
+  // encoded. The image log decides where they go.
+  QByteArray bmp() const;
 
   // Called after every change, so a widget can repaint.
   std::function<void()> on_changed;

@@ -1,35 +1,47 @@
 #include "ui/startup.h"
 
 #include <QDir>
-#include <QFileInfo>
 
+#include "logging/data_folder.h"
 #include "model/main_window_state.h"
 #include "model/panel.h"
 
 namespace brevane {
 
 namespace {
-bool usable_folder(const QString& path) {
-  if (!QDir().mkpath(path)) return false;
-  const QFileInfo info(path);
-  return info.isDir() && info.isWritable();
+data_folder_result result(data_folder_claim& claim, std::string message) {
+  return {claim.path, std::move(message), std::move(claim.lock)};
 }
 }  // namespace
 
-data_folder_result prepare_data_folder(const QString& program_folder,
-                                       const QString& fallback_base) {
+data_folder_result prepare_data_folder(const QString& program_folder, const QString& fallback_base,
+                                       const QString& chosen) {
+  // A folder the operator chose is used or refused, never swapped for another place.
+  if (!chosen.isEmpty()) {
+    data_folder_claim claim = claim_data_folder(chosen);
+    return result(claim, claim.message);
+  }
   const QString primary = QDir(program_folder).filePath(QStringLiteral("data"));
-  if (usable_folder(primary)) return {QDir::cleanPath(primary), {}};
+  if (make_writable_folder(primary).empty()) {
+    data_folder_claim claim = claim_data_folder(primary);
+    return result(claim, claim.message);
+  }
   if (!fallback_base.isEmpty()) {
     const QString fallback = QDir(fallback_base).filePath(QStringLiteral("data"));
-    if (usable_folder(fallback)) {
-      return {QDir::cleanPath(fallback), "The data folder cannot be made beside the program (" +
-                                             primary.toStdString() + "); logs go to " +
-                                             QDir::cleanPath(fallback).toStdString() + " instead."};
+    if (make_writable_folder(fallback).empty()) {
+      data_folder_claim claim = claim_data_folder(fallback);
+      if (claim.path.isEmpty()) return result(claim, claim.message);
+      std::string message = "The data folder cannot be made beside the program (" +
+                            primary.toStdString() + "); logs go to " + claim.path.toStdString() +
+                            " instead.";
+      if (!claim.message.empty()) message += " " + claim.message;
+      return result(claim, message);
     }
   }
-  return {QString(), "No data folder could be made (" + primary.toStdString() +
-                         "); the data log and the image log cannot be written."};
+  return {QString(),
+          "No data folder could be made (" + primary.toStdString() +
+              "); the data log and the image log cannot be written.",
+          nullptr};
 }
 
 void load_step(main_window_state& state, panel& window) {

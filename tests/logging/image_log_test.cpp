@@ -47,14 +47,45 @@ TEST(ImageLog, CounterStopsAt32767) {
 TEST(ImageLog, EachSaveStandsAloneAndAFailureIsReported) {
   rig r;
   r.window.log_images = true;
-  // A folder where the thermal picture should go makes that one save fail.
-  ASSERT_TRUE(QDir(r.folder.path()).mkdir("1262026 50410 AM 1 Thermal.BMP"));
+  // A picture with nothing in it cannot be encoded; the other two are saved all the same.
+  r.window.pictures(picture::thermal_map).image() = QImage();
   r->maps.rawdraw();
+  EXPECT_FALSE(QFile::exists(r.folder.filePath("1262026 50410 AM 1 Thermal.BMP")));
   EXPECT_TRUE(QFile::exists(r.folder.filePath("1262026 50410 AM 1 Sonic.BMP")));
   EXPECT_TRUE(QFile::exists(r.folder.filePath("1262026 50410 AM 1 Histogram.BMP")));
   ASSERT_EQ(r.window.statuses.size(), 1u);
   EXPECT_NE(r.window.statuses[0].find("Thermal.BMP"), std::string::npos);
   EXPECT_EQ(r->imagelog.files_written(), 2);
+}
+
+TEST(ImageLog, ATakenNameGetsANumberAndTheOldFileStays) {
+  rig r;
+  r.window.log_images = true;
+  const QStringList taken = {"1262026 50410 AM 1 Thermal.BMP", "1262026 50410 AM 1 Sonic.BMP",
+                             "1262026 50410 AM 1 Sonic (2).BMP", "1262026 50410 AM 2 Thermal.BMP"};
+  for (const QString& name : taken) {
+    QFile f(r.folder.filePath(name));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(name.toUtf8());
+  }
+  r->maps.rawdraw();
+  r->maps.rawdraw();
+  for (const QString& name : taken) {
+    QFile f(r.folder.filePath(name));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), name.toUtf8()) << "kept as it was";
+  }
+  // Each picture of a painting takes its own free name.
+  for (const char* name : {"1262026 50410 AM 1 Thermal (2).BMP", "1262026 50410 AM 1 Sonic (3).BMP",
+                           "1262026 50410 AM 1 Histogram.BMP", "1262026 50410 AM 2 Thermal (2).BMP",
+                           "1262026 50410 AM 2 Sonic.BMP", "1262026 50410 AM 2 Histogram.BMP"})
+    EXPECT_FALSE(QImage(r.folder.filePath(name)).isNull()) << name;
+  EXPECT_EQ(r->imagelog.files_written(), 6);
+  EXPECT_EQ(r.window.statuses,
+            std::vector<std::string>{"An image name was already taken in the data folder; the new "
+                                     "picture is 1262026 50410 AM 1 Thermal (2).BMP and no file "
+                                     "was replaced."})
+      << "said once";
 }
 
 TEST(ImageMaps, RawdrawPaintsBothMapsThenEmptiesEveryCell) {

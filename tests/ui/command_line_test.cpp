@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 
 namespace brevane {
 namespace {
@@ -38,6 +40,14 @@ TEST(CommandLine, ReadsEveryOption) {
   ASSERT_TRUE(cl);
   EXPECT_EQ(cl->simulate->latency_ms, 0);
   EXPECT_EQ(cl->upload_list, "list.txt");
+  EXPECT_TRUE(cl->data_folder.isEmpty());
+
+  for (const QStringList& arguments :
+       {QStringList{"--data-folder", "my data"}, QStringList{"--data-folder=my data"}}) {
+    cl = parse_command_line(arguments, &error);
+    ASSERT_TRUE(cl) << error;
+    EXPECT_EQ(cl->data_folder, "my data");
+  }
 }
 
 TEST(CommandLine, BadInputIsRefusedWithAMessage) {
@@ -47,9 +57,13 @@ TEST(CommandLine, BadInputIsRefusedWithAMessage) {
   EXPECT_FALSE(parse_command_line({"--simulate=latency"}, &error));
   EXPECT_FALSE(parse_command_line({"--trace"}, &error));
   EXPECT_FALSE(parse_command_line({"--cycles", "0"}, &error));
+  EXPECT_FALSE(parse_command_line({"--data-folder"}, &error));
+  EXPECT_EQ(error, "--data-folder needs a folder name");
+  EXPECT_FALSE(parse_command_line({"--data-folder="}, &error));
   EXPECT_FALSE(parse_command_line({"--frobnicate"}, &error));
   EXPECT_NE(error.find("--frobnicate"), std::string::npos);
   EXPECT_NE(command_line_help().find("--upload-list"), std::string::npos);
+  EXPECT_NE(command_line_help().find("--data-folder DIR"), std::string::npos);
 }
 
 // Run as a new user would on a server: no display at all. Nothing may abort, every refusal is
@@ -57,6 +71,15 @@ TEST(CommandLine, BadInputIsRefusedWithAMessage) {
 TEST(CommandLine, ProgramAnswersWithoutADisplay) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+  // A data folder asked for under a plain file cannot be made, even by root.
+  QTemporaryDir dir;
+  QFile blocker(dir.filePath("blocker"));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  const QString unusable = dir.filePath("blocker/data");
+  const std::string refused = "brevane: the data folder " + unusable.toStdString() +
+                              " cannot be used (it cannot be made); the data log and the image "
+                              "log cannot be written.\n";
   const struct {
     QStringList arguments;
     int status;
@@ -70,6 +93,11 @@ TEST(CommandLine, ProgramAnswersWithoutADisplay) {
       {{"--cycles", "many"}, 2, "", "\"many\" (see brevane --help)"},
       {{}, 2, "", "there is no display"},
       {{"--simulate", "--log-data"}, 2, "", "--sweep and --upload-list run without one"},
+      {{"--simulate", "--sweep", "--data-folder", unusable}, 2, "", refused.c_str()},
+      {{"--simulate", "--upload-list", "list.txt", "--data-folder", unusable},
+       2,
+       "",
+       refused.c_str()},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments.join(' ').toStdString());

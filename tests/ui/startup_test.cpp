@@ -15,7 +15,7 @@ namespace {
 TEST(Startup, MakesTheDataFolderBesideTheProgramAndLeavesTheWorkingDirectory) {
   QTemporaryDir program;
   const QString cwd = QDir::currentPath();
-  const auto first = prepare_data_folder(program.path(), QString());
+  auto first = prepare_data_folder(program.path(), QString());
   EXPECT_EQ(first.path, QDir(program.path()).filePath("data"));
   EXPECT_TRUE(QDir(first.path).exists());
   EXPECT_TRUE(first.message.empty());
@@ -24,6 +24,7 @@ TEST(Startup, MakesTheDataFolderBesideTheProgramAndLeavesTheWorkingDirectory) {
   ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
   keep.write("old\r\n");
   keep.close();
+  first.lock->unlock();  // the first run has ended
   const auto second = prepare_data_folder(program.path(), QString());
   EXPECT_EQ(second.path, first.path);
   EXPECT_TRUE(QFile::exists(keep.fileName()));
@@ -44,6 +45,25 @@ TEST(Startup, FallsBackToTheUsersFolderAndSaysSo) {
   const auto none = prepare_data_folder(blocked, blocked);
   EXPECT_TRUE(none.path.isEmpty());
   EXPECT_NE(none.message.find("cannot be written"), std::string::npos);
+}
+
+TEST(Startup, AChosenFolderIsUsedOrRefusedButNeverSwappedForTheUsualPlaces) {
+  QTemporaryDir dir;
+  const auto chosen = prepare_data_folder(dir.filePath("program"), dir.filePath("appdata"),
+                                          dir.filePath("mine/data"));
+  EXPECT_EQ(chosen.path, dir.filePath("mine/data"));
+  EXPECT_TRUE(chosen.message.empty());
+  EXPECT_FALSE(QFile::exists(dir.filePath("program/data")));
+
+  QFile blocker(dir.filePath("blocker"));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  const auto refused =
+      prepare_data_folder(dir.filePath("program"), dir.filePath("appdata"), blocker.fileName());
+  EXPECT_TRUE(refused.path.isEmpty());
+  EXPECT_NE(refused.message.find("cannot be used (it is not a folder)"), std::string::npos)
+      << refused.message;
+  EXPECT_FALSE(QFile::exists(dir.filePath("appdata/data")));
 }
 
 TEST(Startup, LoadStepSetsStartValuesAndEmptiesTheExtremes) {
