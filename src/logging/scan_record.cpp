@@ -35,6 +35,12 @@ QJsonValue text_or_null(const std::string& s) {
   return s.empty() ? QJsonValue(QJsonValue::Null) : QJsonValue(QString::fromStdString(s));
 }
 
+// Local wall-clock milliseconds since 1970, read from the fields without asking the zone data.
+qint64 local_ms(const QDateTime& t) {
+  constexpr qint64 julian_day_1970 = 2440588;
+  return (t.date().toJulianDay() - julian_day_1970) * 86400000LL + t.time().msecsSinceStartOfDay();
+}
+
 void put_raster(QJsonObject& o, const raster_in_use& r) {
   o.insert(QLatin1String("xmin"), r.xmin);
   o.insert(QLatin1String("xmax"), r.xmax);
@@ -141,7 +147,8 @@ void scan_record_writer::sweep_started(const raster_in_use& raster, const QDateT
   failed_ = false;
   readings_ = 0;
   path_.clear();
-  start_ = when;
+  start_utc_ms_ = when.toMSecsSinceEpoch();
+  offset_hour_ = -1;
   if (!open(when)) return;
 
   QJsonObject head{{QLatin1String("kind"), QString::fromStdString(head_.kind)}};
@@ -169,22 +176,52 @@ void scan_record_writer::sweep_started(const raster_in_use& raster, const QDateT
                   {QLatin1String("settings"), settings}});
 }
 
+// Turning each local reading time into UTC would ask the system's zone data (a file check)
+// for every reading, too slow for the line's budget. The offset is asked once per local hour,
+// and again when local time runs backwards, as it does when summer time ends.
+qint64 scan_record_writer::ms_since_start(const QDateTime& when) {
+  if (when.timeSpec() != Qt::LocalTime) return when.toMSecsSinceEpoch() - start_utc_ms_;
+  const qint64 local = local_ms(when);
+  const qint64 hour = local / 3600000;
+  if (hour != offset_hour_ || local < last_local_ms_) {
+    offset_ms_ = when.offsetFromUtc() * 1000LL;
+    offset_hour_ = hour;
+  }
+  last_local_ms_ = local;
+  return local - offset_ms_ - start_utc_ms_;
+}
+
+void scan_record_writer::fill_reading_line(const reading_event& r) {
+  // Numbers are replaced in place in a line that has every key, which allocates nothing. A
+  // replaced text would pile up inside the object, so a new kind or pass gets a new line.
+  if (reading_line_.isEmpty() || r.kind != line_kind_ || r.pass != line_pass_) {
+    const char* pass = pass_name(r.pass);
+    reading_line_ = QJsonObject{
+        {QLatin1String("type"), QLatin1String(type_reading)},
+        {QLatin1String("kind"), QLatin1String(kind_name(r.kind))},
+        {QLatin1String("pass"), pass ? QJsonValue(QLatin1String(pass)) : QJsonValue()},
+    };
+    for (const char* key :
+         {"cycle", "row", "point", "x", "z", "temperature_f", "distance_in", "ms"})
+      reading_line_.insert(QLatin1String(key), QJsonValue());
+    line_kind_ = r.kind;
+    line_pass_ = r.pass;
+  }
+  QJsonObject& o = reading_line_;
+  o[QLatin1String("cycle")] = r.cycle;
+  o[QLatin1String("row")] = r.row;
+  o[QLatin1String("point")] = r.point;
+  o[QLatin1String("x")] = r.x;
+  o[QLatin1String("z")] = r.z;
+  o[QLatin1String("temperature_f")] = optional_number(r.temperature_f);
+  o[QLatin1String("distance_in")] = optional_number(r.distance_in);
+  o[QLatin1String("ms")] = static_cast<double>(ms_since_start(r.time));
+}
+
 void scan_record_writer::reading_taken(const reading_event& r) {
   if (!file_) return;
-  const char* pass = pass_name(r.pass);
-  write_line(QJsonObject{
-      {QLatin1String("type"), QLatin1String(type_reading)},
-      {QLatin1String("kind"), QLatin1String(kind_name(r.kind))},
-      {QLatin1String("cycle"), r.cycle},
-      {QLatin1String("pass"), pass ? QJsonValue(QLatin1String(pass)) : QJsonValue()},
-      {QLatin1String("row"), r.row},
-      {QLatin1String("point"), r.point},
-      {QLatin1String("x"), r.x},
-      {QLatin1String("z"), r.z},
-      {QLatin1String("temperature_f"), optional_number(r.temperature_f)},
-      {QLatin1String("distance_in"), optional_number(r.distance_in)},
-      {QLatin1String("ms"), static_cast<double>(start_.msecsTo(r.time))},
-  });
+  fill_reading_line(r);
+  write_line(reading_line_);
   if (file_) ++readings_;
 }
 

@@ -64,6 +64,8 @@ class scan_record_writer final : public reading_observer {
   void sync();
   void fail(const std::string& why);
   void close();
+  qint64 ms_since_start(const QDateTime& when);
+  void fill_reading_line(const reading_event& r);
 
   const panel& window_;
   QString folder_;
@@ -74,7 +76,15 @@ class scan_record_writer final : public reading_observer {
 
   std::unique_ptr<QFile> file_;
   QString path_;
-  QDateTime start_;
+  qint64 start_utc_ms_ = 0;
+  // The local time's offset from UTC, asked once per local hour (see ms_since_start).
+  qint64 offset_ms_ = 0;
+  qint64 offset_hour_ = -1;
+  qint64 last_local_ms_ = 0;
+  // One reading line kept whole, its values replaced for each reading.
+  QJsonObject reading_line_;
+  reading_kind line_kind_ = reading_kind::point;
+  pass_direction line_pass_ = pass_direction::none;
   long readings_ = 0;
   bool failed_ = false;  // this sweep's failure was reported
 };

@@ -194,6 +194,7 @@ std::optional<scan_record> read_scan_record(const QString& path, std::string* re
   bool too_long = false;
   long number = 0;
   bool ended = false;
+  QDateTime start_utc;
   while (next_line(file, line, &too_long)) {
     ++number;
     const std::string where = "line " + std::to_string(number) + ": ";
@@ -210,6 +211,8 @@ std::optional<scan_record> read_scan_record(const QString& path, std::string* re
       auto header = header_from(doc.object(), &why);
       if (!header) return refuse(why);
       record.header = std::move(*header);
+      // In UTC each reading's time is a plain number to add to, not a zone to copy.
+      start_utc = record.header.start.toUTC();
       continue;
     }
     if (line.trimmed().isEmpty()) continue;
@@ -227,7 +230,7 @@ std::optional<scan_record> read_scan_record(const QString& path, std::string* re
     if (ended) {
       record.problems.push_back(where + "comes after the end line, skipped");
     } else if (type == QLatin1String(type_reading)) {
-      if (auto r = reading_from(f, record.header.start)) record.readings.push_back(*r);
+      if (auto r = reading_from(f, start_utc)) record.readings.push_back(*r);
     } else if (type == QLatin1String(type_baseline)) {
       const QJsonValue avgt = o.value(QLatin1String("avgt"));
       if (avgt.isDouble())
