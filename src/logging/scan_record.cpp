@@ -180,7 +180,6 @@ void scan_record_writer::sweep_started(const raster_in_use& raster, const QDateT
 // for every reading, too slow for the line's budget. The offset is asked once per local hour,
 // and again when local time runs backwards, as it does when summer time ends.
 qint64 scan_record_writer::ms_since_start(const QDateTime& when) {
-  if (when.timeSpec() != Qt::LocalTime) return when.toMSecsSinceEpoch() - start_utc_ms_;
   const qint64 local = local_ms(when);
   const qint64 hour = local / 3600000;
   if (hour != offset_hour_ || local < last_local_ms_) {

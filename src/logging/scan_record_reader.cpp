@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "logging/scan_record_fields.h"
+#include "logging/scan_record_quick_line.h"
 
 namespace brevane {
 
@@ -202,6 +203,14 @@ std::optional<scan_record> read_scan_record(const QString& path, std::string* re
       if (number == 1) return refuse("its first line is over 1 MB");
       record.problems.push_back(where + "longer than 1 MB, skipped");
       continue;
+    }
+    if (number > 1 && !ended) {
+      if (auto r = quick_reading_line(
+              std::string_view(line.constData(), static_cast<std::size_t>(line.size())),
+              start_utc)) {
+        record.readings.push_back(std::move(*r));
+        continue;
+      }
     }
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(line, &error);

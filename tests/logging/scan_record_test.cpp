@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "logging/scan_record_csv.h"
+#include "logging/scan_record_quick_line.h"
 #include "logging/scan_record_reader.h"
 #include "support/rig.h"
 
@@ -305,6 +306,72 @@ TEST(ScanRecord, ExportsOneCsvRowPerReading) {
   EXPECT_EQ(rows[24], "");
 
   EXPECT_NE(export_scan_csv(*record, QDir(t.r.folder.path()).filePath("no/such/folder/x.csv")), "");
+}
+
+}  // namespace
+}  // namespace brevane
+
+namespace brevane {
+namespace {
+
+// The fast path of the reader takes only what the full JSON parser would read the same way.
+TEST(ScanRecord, TheFastPathAgreesWithTheJsonParser) {
+  const QDateTime start = QDateTime::fromMSecsSinceEpoch(0, Qt::UTC);
+  const std::string good =
+      R"({"cycle":2,"distance_in":null,"kind":"point","ms":40,"pass":"downward","point":3,)"
+      R"("row":1,"temperature_f":70.39200000000001,"type":"reading","x":120,"z":-5})";
+  auto with = [&](const std::string& from, const std::string& to) {
+    std::string s = good;
+    return s.replace(s.find(from), from.size(), to);
+  };
+  const struct {
+    std::string line;
+    bool quick;  // the fast path reads it
+    bool reads;  // the record keeps it as a reading
+  } cases[] = {
+      {good, true, true},
+      {" " + with(":2,", " : 2 ,") + " \r", true, true},
+      {with(R"("point",)", R"("\u0070oint",)"), false, true},  // escapes: full parser
+      {with(":120,", ":1.2e2,"), true, true},
+      {with(":120,", ":0120,"), false, false},  // not JSON
+      {with(":120,", ":120.5,"), false, false},
+      {with(":null", ":\"\""), false, false},
+      {with(R"("x":120,)", ""), false, false},                    // missing
+      {with(R"("x":120,)", R"("x":120,"x":121,)"), false, true},  // duplicate: full parser
+      {with(R"("ms":40,)", R"("ms":40,"note":"why",)"), false, true},
+      {with(":70.39200000000001", ":1e999"), false, false},
+      {good.substr(0, good.size() - 1), false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    const auto quick = quick_reading_line(c.line, start);
+    EXPECT_EQ(quick.has_value(), c.quick);
+    if (quick) {
+      EXPECT_EQ(quick->event.x, 120);
+      EXPECT_EQ(quick->event.z, -5);
+      EXPECT_EQ(quick->event.pass, pass_direction::downward);
+      EXPECT_EQ(quick->event.temperature_f, 70.39200000000001);
+      EXPECT_FALSE(quick->event.distance_in);
+      EXPECT_EQ(quick->event.time, start.addMSecs(40));
+    }
+    QTemporaryDir folder;
+    const QString path = folder.filePath("r.jsonl");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(R"({"format":"brevane-scan","version":1,"start":"2026-12-06T05:04:10.000+01:00",)"
+            R"("settings":{"xmin":100,"xmax":255,"zmin":140,"zmax":200,"row_step":10,)"
+            R"("point_step":10,"step":10,"gain":10,"echo_timeout_ms":3000},"type":"sweep"})"
+            "\n");
+    f.write(QByteArray::fromStdString(c.line + "\n"));
+    f.close();
+    std::string refusal;
+    const auto record = read_scan_record(path, &refusal);
+    ASSERT_TRUE(record) << refusal;
+    ASSERT_EQ(record->readings.size(), c.reads ? 1u : 0u);
+    if (c.reads) {
+      EXPECT_EQ(record->readings[0].event.z, -5);
+    }
+  }
 }
 
 }  // namespace
