@@ -34,10 +34,16 @@ std::string command_line_help() {
          "  --data-folder DIR      write the logs into DIR, made when missing (default: data\n"
          "                         beside the program); when another Brevane uses it, into\n"
          "                         \"DIR 2\", \"DIR 3\", ...\n"
+         "  --open FILE            reopen a scan record (scans/ in the data folder)\n"
+         "  --cycle N              with --open: show cycle N of the record\n"
+         "  --export-csv FILE      with --open: write the record's readings as a CSV table,\n"
+         "                         then exit\n"
+         "  --export-png FILE      with --sweep or --open: save the maps of the last cycle\n"
          "  --help                 show this text\n"
          "  --version              show the version\n"
          "\n"
-         "With --sweep or --upload-list and no display, the program runs without a window.\n";
+         "With --sweep, --upload-list or an export and no display, the program runs without a\n"
+         "window.\n";
 }
 
 std::optional<command_line> parse_command_line(const QStringList& arguments, std::string* error) {
@@ -99,6 +105,20 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
     } else if (arg == QLatin1String("--data-folder")) {
       if (!value(&v) || v.isEmpty()) return fail("--data-folder needs a folder name");
       cl.data_folder = v;
+    } else if (arg == QLatin1String("--open")) {
+      if (!value(&v) || v.isEmpty()) return fail("--open needs a scan record's file name");
+      cl.open_record = v;
+    } else if (arg == QLatin1String("--cycle")) {
+      if (!value(&v)) return fail("--cycle needs a number");
+      auto n = whole_number(v, 1, 1000000);
+      if (!n) return fail("--cycle takes a whole number from 1, not \"" + v.toStdString() + "\"");
+      cl.cycle = *n;
+    } else if (arg == QLatin1String("--export-csv")) {
+      if (!value(&v) || v.isEmpty()) return fail("--export-csv needs a file name");
+      cl.export_csv = v;
+    } else if (arg == QLatin1String("--export-png")) {
+      if (!value(&v) || v.isEmpty()) return fail("--export-png needs a file name");
+      cl.export_png = v;
     } else if ((arg == QLatin1String("--help") || arg == QLatin1String("-h")) && !has_inline) {
       cl.help = true;
     } else if (arg == QLatin1String("--version") && !has_inline) {
@@ -111,6 +131,12 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
   }
   if (cl.sweep && !cl.upload_list.isEmpty())
     return fail("--sweep and --upload-list cannot be combined");
+  if (!cl.open_record.isEmpty() && (cl.sweep || !cl.upload_list.isEmpty()))
+    return fail("--open cannot be combined with --sweep or --upload-list");
+  if (cl.open_record.isEmpty() && (!cl.export_csv.isEmpty() || cl.cycle))
+    return fail(std::string(cl.cycle ? "--cycle" : "--export-csv") + " needs --open FILE");
+  if (!cl.export_png.isEmpty() && !cl.sweep && cl.open_record.isEmpty())
+    return fail("--export-png needs --sweep or --open FILE");
   return cl;
 }
 

@@ -21,12 +21,19 @@ struct command_line {
   bool log_images = false;
   QString upload_list;
   QString data_folder;  // empty: "data" beside the program
+  QString open_record;  // --open: a scan record
+  std::optional<int> cycle;
+  QString export_csv;
+  QString export_png;
   bool help = false;
   bool version = false;
   bool list_devices = false;
 
   // True when the program runs a job and exits rather than waiting for the operator.
-  bool headless_job() const { return sweep || !upload_list.isEmpty(); }
+  bool headless_job() const {
+    return sweep || !upload_list.isEmpty() ||
+           (!open_record.isEmpty() && (!export_csv.isEmpty() || !export_png.isEmpty()));
+  }
 };
 
 // Parses arguments (without the program name). nullopt with error set on bad input.

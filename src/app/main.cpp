@@ -19,12 +19,14 @@
 #include "app/command_line.h"
 #include "app/instrument.h"
 #include "app/signal_watch.h"
+#include "app/record_jobs.h"
 #include "app/wiring.h"
 #include "common/clock.h"
 #include "device/report_trace.h"
 #include "device/simulated_head.h"
 #include "device/usb_heads.h"
 #include "device/usb_transport.h"
+#include "logging/scan_record.h"
 #include "ui/main_window.h"
 #include "ui/startup.h"
 
@@ -139,6 +141,18 @@ int main(int argc, char** argv) {
     std::cout << device::attached_heads_text(device::attached_heads());
     return 0;
   }
+  // A record's CSV export needs no window system at all.
+  if (!options->open_record.isEmpty() && !options->export_csv.isEmpty() &&
+      options->export_png.isEmpty())
+    return export_record_csv(options->open_record, options->export_csv);
+  // Showing a record and saving the maps as PNG come with the Maps window; until then say so
+  // rather than open an empty window or exit as if the picture were written.
+  if (!options->open_record.isEmpty() || !options->export_png.isEmpty()) {
+    std::cerr << "brevane: "
+              << (options->export_png.isEmpty() ? "--open without --export-csv" : "--export-png")
+              << " needs the Maps window, which this build does not have\n";
+    return 2;
+  }
   if (const auto refusal = choose_platform(options->headless_job())) {
     std::cerr << "brevane: " << *refusal << "\n";
     return 2;
@@ -191,6 +205,18 @@ int main(int argc, char** argv) {
     }
     inst.exchange.set_trace(&trace);
   }
+
+  // Every sweep, from the window or --sweep, leaves a scan record in the data folder.
+  scan_record_writer record(
+      window, folder.path,
+      options->simulate ? simulated_head_description(*options->simulate)
+                        : head_description{"usb", {}, {}, {}},
+      options->echo_timeout_ms, program_version,
+      [&window, headless = options->headless_job()](const std::string& message) {
+        window.show_status(message);
+        if (headless) std::cerr << "brevane: " << message << "\n";
+      });
+  inst.readings.add(record);
 
   load_step(inst.state, window);
   if (!folder.message.empty()) {
@@ -257,7 +283,11 @@ int main(int argc, char** argv) {
                     inst.datalog.lines_written() > 0 ? inst.datalog.path().toLocal8Bit().constData()
                                                      : "(data log off)",
                     inst.imagelog.files_written(), folder.path.toLocal8Bit().constData());
-      std::cout << summary << std::flush;
+      std::cout << summary;
+      if (!record.path().isEmpty())
+        std::cout << "Scan record: " << QDir::toNativeSeparators(record.path()).toStdString()
+                  << "\n";
+      std::cout << std::flush;
       QApplication::exit(exit_code);
     });
   } else if (!options->upload_list.isEmpty()) {
@@ -286,6 +316,7 @@ int main(int argc, char** argv) {
   const int code = QApplication::exec();
   inst.exchange.cancel("closing");
   inst.device.disconnect_link();
+  inst.readings.remove(record);
   if (signal_status != 0) return signal_status;
   return code != 0 ? code : exit_code;
 }

@@ -48,6 +48,22 @@ TEST(CommandLine, ReadsEveryOption) {
     ASSERT_TRUE(cl) << error;
     EXPECT_EQ(cl->data_folder, "my data");
   }
+
+  cl = parse_command_line(
+      {"--open", "scan.jsonl", "--cycle", "2", "--export-csv=out.csv", "--export-png", "out.png"},
+      &error);
+  ASSERT_TRUE(cl) << error;
+  EXPECT_EQ(cl->open_record, "scan.jsonl");
+  EXPECT_EQ(cl->cycle, 2);
+  EXPECT_EQ(cl->export_csv, "out.csv");
+  EXPECT_EQ(cl->export_png, "out.png");
+  EXPECT_TRUE(cl->headless_job());
+  cl = parse_command_line({"--open", "scan.jsonl"}, &error);
+  ASSERT_TRUE(cl) << error;
+  EXPECT_FALSE(cl->headless_job()) << "a record without an export opens in the window";
+  cl = parse_command_line({"--simulate", "--sweep", "--export-png", "maps.png"}, &error);
+  ASSERT_TRUE(cl) << error;
+  EXPECT_EQ(cl->export_png, "maps.png");
 }
 
 TEST(CommandLine, BadInputIsRefusedWithAMessage) {
@@ -60,6 +76,13 @@ TEST(CommandLine, BadInputIsRefusedWithAMessage) {
   EXPECT_FALSE(parse_command_line({"--data-folder"}, &error));
   EXPECT_EQ(error, "--data-folder needs a folder name");
   EXPECT_FALSE(parse_command_line({"--data-folder="}, &error));
+  EXPECT_FALSE(parse_command_line({"--open"}, &error));
+  EXPECT_FALSE(parse_command_line({"--open", "a.jsonl", "--cycle", "0"}, &error));
+  EXPECT_FALSE(parse_command_line({"--export-csv", "out.csv"}, &error));
+  EXPECT_NE(error.find("--open"), std::string::npos);
+  EXPECT_FALSE(parse_command_line({"--cycle", "1"}, &error));
+  EXPECT_FALSE(parse_command_line({"--export-png", "out.png"}, &error));
+  EXPECT_FALSE(parse_command_line({"--open", "a.jsonl", "--sweep"}, &error));
   EXPECT_FALSE(parse_command_line({"--frobnicate"}, &error));
   EXPECT_NE(error.find("--frobnicate"), std::string::npos);
   EXPECT_NE(command_line_help().find("--upload-list"), std::string::npos);
@@ -98,6 +121,7 @@ TEST(CommandLine, ProgramAnswersWithoutADisplay) {
        2,
        "",
        refused.c_str()},
+      {{"--open", "no such record.jsonl", "--export-csv", "out.csv"}, 1, "", "cannot be read"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments.join(' ').toStdString());

@@ -1,0 +1,252 @@
+#include "logging/scan_record.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonValue>
+
+#include "device/simulated_head_options.h"
+#include "logging/scan_record_fields.h"
+#include "model/panel.h"
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace brevane {
+
+using namespace scan_record_fields;
+
+namespace {
+
+// A time as ISO 8601 with its offset from UTC written out, so the record reads the same in
+// any zone.
+QString iso_with_offset(const QDateTime& when) {
+  return when.toOffsetFromUtc(when.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
+QJsonValue optional_number(const std::optional<double>& v) {
+  return v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonValue text_or_null(const std::string& s) {
+  return s.empty() ? QJsonValue(QJsonValue::Null) : QJsonValue(QString::fromStdString(s));
+}
+
+// Local wall-clock milliseconds since 1970, read from the fields without asking the zone data.
+qint64 local_ms(const QDateTime& t) {
+  constexpr qint64 julian_day_1970 = 2440588;
+  return (t.date().toJulianDay() - julian_day_1970) * 86400000LL + t.time().msecsSinceStartOfDay();
+}
+
+void put_raster(QJsonObject& o, const raster_in_use& r) {
+  o.insert(QLatin1String("xmin"), r.xmin);
+  o.insert(QLatin1String("xmax"), r.xmax);
+  o.insert(QLatin1String("zmin"), r.zmin);
+  o.insert(QLatin1String("zmax"), r.zmax);
+  o.insert(QLatin1String("row_step"), r.row_step);
+  o.insert(QLatin1String("point_step"), r.point_step);
+}
+
+}  // namespace
+
+head_description simulated_head_description(const device::simulated_head_options& options) {
+  std::string text = "latency=" + std::to_string(options.latency_ms);
+  if (options.silent_after) text += ",silent-after=" + std::to_string(*options.silent_after);
+  if (options.unplug_after) text += ",unplug-after=" + std::to_string(*options.unplug_after);
+  text += ",seed=" + std::to_string(options.seed);
+  return head_description{"simulated", text, {}, {}};
+}
+
+QString scan_record_name(const QDateTime& start, int n) {
+  QString name = QStringLiteral("scan ") + start.toString(QStringLiteral("yyyy-MM-dd HH-mm-ss"));
+  if (n > 1) name += QLatin1Char(' ') + QString::number(n);
+  return name + QStringLiteral(".jsonl");
+}
+
+scan_record_writer::scan_record_writer(const panel& window, QString data_folder,
+                                       head_description head, int echo_timeout_ms,
+                                       std::string program_version,
+                                       std::function<void(const std::string&)> report)
+    : window_(window),
+      folder_(std::move(data_folder)),
+      head_(std::move(head)),
+      echo_timeout_ms_(echo_timeout_ms),
+      program_version_(std::move(program_version)),
+      report_(std::move(report)) {}
+
+scan_record_writer::~scan_record_writer() {
+  close();
+}
+
+void scan_record_writer::fail(const std::string& why) {
+  close();
+  if (failed_) return;
+  failed_ = true;
+  if (report_) report_(why);
+}
+
+void scan_record_writer::close() {
+  if (!file_) return;
+  sync();
+  file_->close();
+  file_.reset();
+}
+
+void scan_record_writer::sync() {
+  if (!file_) return;
+#if defined(_WIN32)
+  _commit(file_->handle());
+#else
+  ::fdatasync(file_->handle());
+#endif
+}
+
+bool scan_record_writer::open(const QDateTime& start) {
+  const QString scans = QDir(folder_).filePath(QLatin1String(scans_folder_name));
+  if (!QDir().mkpath(scans)) {
+    fail("The scan record was not written: the folder " +
+         QDir::toNativeSeparators(scans).toStdString() + " cannot be created");
+    return false;
+  }
+  // Never replace a record: each name is tried with an exclusive create.
+  for (int n = 1; n <= 1000; ++n) {
+    auto file = std::make_unique<QFile>(QDir(scans).filePath(scan_record_name(start, n)));
+    if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+      file_ = std::move(file);
+      path_ = file_->fileName();
+      return true;
+    }
+    if (!file->exists()) {
+      fail("The scan record " + QDir::toNativeSeparators(file->fileName()).toStdString() +
+           " cannot be written: " + file->errorString().toStdString());
+      return false;
+    }
+  }
+  fail("The scan record was not written: too many records named " +
+       scan_record_name(start).toStdString() + " in " +
+       QDir::toNativeSeparators(scans).toStdString());
+  return false;
+}
+
+void scan_record_writer::write_line(const QJsonObject& line) {
+  if (!file_) return;
+  QByteArray text = QJsonDocument(line).toJson(QJsonDocument::Compact);
+  text.append('\n');
+  // One unbuffered write per line: a crash leaves whole lines and at most one torn last one.
+  if (file_->write(text) != text.size())
+    fail("The scan record " + QDir::toNativeSeparators(path_).toStdString() +
+         " stopped at the reading " + std::to_string(readings_) + ": " +
+         file_->errorString().toStdString());
+}
+
+void scan_record_writer::sweep_started(const raster_in_use& raster, const QDateTime& when) {
+  close();
+  failed_ = false;
+  readings_ = 0;
+  path_.clear();
+  start_utc_ms_ = when.toMSecsSinceEpoch();
+  offset_hour_ = -1;
+  if (!open(when)) return;
+
+  QJsonObject head{{QLatin1String("kind"), QString::fromStdString(head_.kind)}};
+  if (head_.kind == "simulated") {
+    head.insert(QLatin1String("options"), QString::fromStdString(head_.options));
+  } else {
+    head.insert(QLatin1String("serial"), text_or_null(head_.serial));
+    head.insert(QLatin1String("path"), text_or_null(head_.path));
+  }
+  QJsonObject settings;
+  put_raster(settings, raster);
+  settings.insert(QLatin1String("step"), raster.point_step);
+  settings.insert(QLatin1String("gain"), window_.value(scroll_bar::gain));
+  for (std::size_t i = 0; i < check_box_names.size(); ++i)
+    settings.insert(QLatin1String(check_box_names[i]), window_.checked(static_cast<check_box>(i)));
+  settings.insert(QLatin1String("echo_timeout_ms"), echo_timeout_ms_);
+
+  write_line(
+      QJsonObject{{QLatin1String("type"), QLatin1String(type_sweep)},
+                  {QLatin1String("format"), QLatin1String(format_name)},
+                  {QLatin1String("version"), format_version},
+                  {QLatin1String("program_version"), QString::fromStdString(program_version_)},
+                  {QLatin1String("head"), head},
+                  {QLatin1String("start"), iso_with_offset(when)},
+                  {QLatin1String("settings"), settings}});
+}
+
+// Turning each local reading time into UTC would ask the system's zone data (a file check)
+// for every reading, too slow for the line's budget. The offset is asked once per local hour,
+// and again when local time runs backwards, as it does when summer time ends.
+qint64 scan_record_writer::ms_since_start(const QDateTime& when) {
+  const qint64 local = local_ms(when);
+  const qint64 hour = local / 3600000;
+  if (hour != offset_hour_ || local < last_local_ms_) {
+    offset_ms_ = when.offsetFromUtc() * 1000LL;
+    offset_hour_ = hour;
+  }
+  last_local_ms_ = local;
+  return local - offset_ms_ - start_utc_ms_;
+}
+
+void scan_record_writer::fill_reading_line(const reading_event& r) {
+  // Numbers are replaced in place in a line that has every key, which allocates nothing. A
+  // replaced text would pile up inside the object, so a new kind or pass gets a new line.
+  if (reading_line_.isEmpty() || r.kind != line_kind_ || r.pass != line_pass_) {
+    const char* pass = pass_name(r.pass);
+    reading_line_ = QJsonObject{
+        {QLatin1String("type"), QLatin1String(type_reading)},
+        {QLatin1String("kind"), QLatin1String(kind_name(r.kind))},
+        {QLatin1String("pass"), pass ? QJsonValue(QLatin1String(pass)) : QJsonValue()},
+    };
+    for (const char* key :
+         {"cycle", "row", "point", "x", "z", "temperature_f", "distance_in", "ms"})
+      reading_line_.insert(QLatin1String(key), QJsonValue());
+    line_kind_ = r.kind;
+    line_pass_ = r.pass;
+  }
+  QJsonObject& o = reading_line_;
+  o[QLatin1String("cycle")] = r.cycle;
+  o[QLatin1String("row")] = r.row;
+  o[QLatin1String("point")] = r.point;
+  o[QLatin1String("x")] = r.x;
+  o[QLatin1String("z")] = r.z;
+  o[QLatin1String("temperature_f")] = optional_number(r.temperature_f);
+  o[QLatin1String("distance_in")] = optional_number(r.distance_in);
+  o[QLatin1String("ms")] = static_cast<double>(ms_since_start(r.time));
+}
+
+void scan_record_writer::reading_taken(const reading_event& r) {
+  if (!file_) return;
+  fill_reading_line(r);
+  write_line(reading_line_);
+  if (file_) ++readings_;
+}
+
+void scan_record_writer::baseline_taken(double avgt) {
+  write_line(QJsonObject{{QLatin1String("type"), QLatin1String(type_baseline)},
+                         {QLatin1String("avgt"), avgt}});
+}
+
+void scan_record_writer::raster_changed(const raster_in_use& raster) {
+  QJsonObject line{{QLatin1String("type"), QLatin1String(type_raster)}};
+  put_raster(line, raster);
+  write_line(line);
+}
+
+void scan_record_writer::pass_ended(int, pass_direction) {
+  sync();
+}
+
+void scan_record_writer::sweep_ended(sweep_end how, const std::string& message,
+                                     const QDateTime& when) {
+  write_line(QJsonObject{{QLatin1String("type"), QLatin1String(type_end)},
+                         {QLatin1String("how"), QLatin1String(end_name(how))},
+                         {QLatin1String("message"), QString::fromStdString(message)},
+                         {QLatin1String("readings"), static_cast<double>(readings_)},
+                         {QLatin1String("end"), iso_with_offset(when)}});
+  close();
+}
+
+}  // namespace brevane

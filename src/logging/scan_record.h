@@ -1,0 +1,92 @@
+#pragma once
+// The scan record: every sweep leaves one self-describing JSON Lines file in the data
+// folder's scans/ folder, with its settings, every reading and how it ended. Each line is
+// written whole and at once, and the file is synced at the end of every pass, so a crash
+// costs at most the line being written.
+
+#include <QDateTime>
+#include <QFile>
+#include <QJsonObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "model/reading_stream.h"
+
+namespace brevane {
+
+namespace device {
+struct simulated_head_options;
+}
+class panel;
+
+// Which head took the readings. For USB the serial number or the path may be unknown.
+struct head_description {
+  std::string kind;     // "simulated" or "usb"
+  std::string options;  // the simulated head's options
+  std::string serial;
+  std::string path;
+};
+
+head_description simulated_head_description(const device::simulated_head_options& options);
+
+inline constexpr const char* scans_folder_name = "scans";
+
+// "scan YYYY-MM-DD HH-MM-SS.jsonl", or with " N" before the extension for the N-th of a name.
+QString scan_record_name(const QDateTime& start, int n = 1);
+
+class scan_record_writer final : public reading_observer {
+ public:
+  // report receives each failure once per sweep, for the status bar or stderr.
+  scan_record_writer(const panel& window, QString data_folder, head_description head,
+                     int echo_timeout_ms, std::string program_version,
+                     std::function<void(const std::string&)> report);
+  ~scan_record_writer() override;
+
+  void set_head(head_description head) { head_ = std::move(head); }
+  void set_echo_timeout(int ms) { echo_timeout_ms_ = ms; }
+
+  void sweep_started(const raster_in_use& raster, const QDateTime& when) override;
+  void reading_taken(const reading_event& reading) override;
+  void baseline_taken(double avgt) override;
+  void raster_changed(const raster_in_use& raster) override;
+  void pass_ended(int cycle, pass_direction pass) override;
+  void sweep_ended(sweep_end how, const std::string& message, const QDateTime& when) override;
+
+  // The record of the sweep in progress or the last one; empty when none was opened.
+  QString path() const { return path_; }
+  long readings_written() const { return readings_; }
+
+ private:
+  bool open(const QDateTime& start);
+  void write_line(const QJsonObject& line);
+  void sync();
+  void fail(const std::string& why);
+  void close();
+  qint64 ms_since_start(const QDateTime& when);
+  void fill_reading_line(const reading_event& r);
+
+  const panel& window_;
+  QString folder_;
+  head_description head_;
+  int echo_timeout_ms_;
+  std::string program_version_;
+  std::function<void(const std::string&)> report_;
+
+  std::unique_ptr<QFile> file_;
+  QString path_;
+  qint64 start_utc_ms_ = 0;
+  // The local time's offset from UTC, asked once per local hour (see ms_since_start).
+  qint64 offset_ms_ = 0;
+  qint64 offset_hour_ = -1;
+  qint64 last_local_ms_ = 0;
+  // One reading line kept whole, its values replaced for each reading.
+  QJsonObject reading_line_;
+  reading_kind line_kind_ = reading_kind::point;
+  pass_direction line_pass_ = pass_direction::none;
+  long readings_ = 0;
+  bool failed_ = false;  // this sweep's failure was reported
+};
+
+}  // namespace brevane

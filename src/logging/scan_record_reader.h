@@ -1,0 +1,70 @@
+#pragma once
+// Reads a scan record back: its settings, every reading, the raster changes, the baseline's
+// average and how the sweep ended. A damaged line is named and skipped; the good lines around
+// it are kept. A file that is not a record is refused.
+
+#include <QDateTime>
+#include <QString>
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/reading_stream.h"
+
+namespace brevane {
+
+struct scan_record_header {
+  int version = 0;
+  std::string program_version;
+  std::string head_kind;  // "simulated" or "usb"
+  std::string head_options;
+  std::string head_serial;
+  std::string head_path;
+  QDateTime start;
+  raster_in_use raster;
+  int step = 0;
+  int gain = 0;
+  std::array<bool, 6> checks{};  // indexed by check_box
+  int echo_timeout_ms = 0;
+};
+
+struct recorded_reading {
+  reading_event event;  // event.time is the start plus ms
+  qint64 ms = 0;        // since the sweep's start
+};
+
+struct recorded_raster_change {
+  raster_in_use raster;
+  std::size_t before_reading = 0;  // index of the first reading that uses it
+};
+
+struct recorded_end {
+  sweep_end how = sweep_end::completed;
+  std::string message;
+  long readings = 0;
+  QDateTime when;
+};
+
+struct scan_record {
+  scan_record_header header;
+  std::vector<recorded_reading> readings;
+  std::vector<recorded_raster_change> raster_changes;
+  std::optional<double> avgt;
+  std::optional<recorded_end> end;    // none: the record ended unexpectedly
+  std::vector<std::string> problems;  // "line N: reason"
+};
+
+// Lines longer than this are skipped unread: no reading comes near it.
+inline constexpr qint64 scan_record_line_limit = 1 << 20;
+
+// nullopt with refusal set when the file cannot be read or is not a scan record.
+std::optional<scan_record> read_scan_record(const QString& path, std::string* refusal);
+
+// "completed", "echo timeout", ... or "ended unexpectedly" when the last line is missing.
+std::string scan_record_ending(const scan_record& record);
+
+// The readings of one cycle (1, 2, ...), or of the last cycle that has any when cycle is 0.
+std::vector<recorded_reading> cycle_readings(const scan_record& record, int cycle = 0);
+
+}  // namespace brevane

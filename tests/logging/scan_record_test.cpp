@@ -1,0 +1,378 @@
+#include "logging/scan_record.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <functional>
+
+#include "logging/scan_record_csv.h"
+#include "logging/scan_record_quick_line.h"
+#include "logging/scan_record_reader.h"
+#include "support/rig.h"
+
+namespace brevane {
+namespace {
+
+using testing::rig;
+
+// Z 140 and 160, X 100, 120 and 140 at step 20: 10 baseline readings, then per cycle
+// 2 passes of 2 rows of 1 row start and 3 points.
+void small_raster(rig& r) {
+  r.window.values[scroll_bar::xmin] = 100;
+  r.window.values[scroll_bar::xmax] = 140;
+  r.window.values[scroll_bar::zmin] = 140;
+  r.window.values[scroll_bar::zmax] = 160;
+  r->state.step_d = 20;
+  r.window.checks[check_box::repeat] = false;
+}
+
+// Runs a callback at the n-th reading.
+struct at_reading : reading_observer {
+  int n = 0;
+  std::function<void()> act;
+  int seen = 0;
+  void reading_taken(const reading_event&) override {
+    if (++seen == n && act) act();
+  }
+};
+
+struct recorded_rig {
+  explicit recorded_rig(int echo_timeout_ms = 500) : r(echo_timeout_ms) {
+    r->readings.add(writer);
+    r->readings.add(trigger);
+  }
+  bool sweep() {
+    return r->runner.run("Sweep", [this] { r->sweep.sweep(1); });
+  }
+  std::vector<QJsonObject> lines() const {
+    QFile f(writer.path());
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << writer.path().toStdString();
+    std::vector<QJsonObject> out;
+    for (const QByteArray& line : f.readAll().split('\n'))
+      if (!line.isEmpty()) out.push_back(QJsonDocument::fromJson(line).object());
+    return out;
+  }
+  QString scans() const { return QDir(r.folder.path()).filePath("scans"); }
+
+  rig r;
+  std::vector<std::string> reports;
+  scan_record_writer writer{
+      r.window, r.folder.path(), head_description{"usb", {}, "", "1-1.4:1.0"},
+      500,      "1.00",          [this](const std::string& m) { reports.push_back(m); }};
+  at_reading trigger;
+};
+
+TEST(ScanRecord, FirstAndLastLinesSayWhatWasSweptAndHowItEnded) {
+  const struct {
+    const char* how;
+    std::function<void(recorded_rig&)> arrange;
+    long readings;  // before the end
+  } cases[] = {
+      {"completed", [](recorded_rig&) {}, 10 + 16},
+      {"stopped", [](recorded_rig& t) { t.r.window.checks[check_box::stop] = true; }, 11},
+      {"cancelled",
+       [](recorded_rig& t) {
+         t.trigger.n = 12;
+         t.trigger.act = [&t] { t.r->exchange.cancel("Escape"); };
+       },
+       12},
+      {"echo timeout", [](recorded_rig& t) { t.r.head.silent = true; }, 0},
+      {"head unplugged",
+       [](recorded_rig& t) {
+         t.trigger.n = 13;
+         t.trigger.act = [&t] { t.r.head.plugged = false; };
+       },
+       13},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.how);
+    recorded_rig t(200);
+    ASSERT_TRUE(t.r.start());
+    small_raster(t.r);
+    t.r.window.values[scroll_bar::gain] = 7;
+    c.arrange(t);
+    t.sweep();
+    EXPECT_TRUE(t.reports.empty());
+    EXPECT_EQ(QFileInfo(t.writer.path()).fileName(), "scan 2026-12-06 05-04-10.jsonl");
+    const auto lines = t.lines();
+    ASSERT_GE(lines.size(), 2u);
+    const QJsonObject first = lines.front();
+    EXPECT_EQ(first["type"], "sweep");
+    EXPECT_EQ(first["format"], "brevane-scan");
+    EXPECT_EQ(first["version"], 1);
+    EXPECT_EQ(first["program_version"], "1.00");
+    EXPECT_EQ(first["head"].toObject(),
+              (QJsonObject{{"kind", "usb"}, {"serial", QJsonValue()}, {"path", "1-1.4:1.0"}}));
+    // The local start with its offset written out.
+    const QDateTime start = QDateTime::fromString(first["start"].toString(), Qt::ISODateWithMs);
+    EXPECT_EQ(start, t.r.clock_.when);
+    EXPECT_TRUE(first["start"].toString().startsWith("2026-12-06T05:04:10.000"));
+    EXPECT_EQ(first["settings"].toObject(), (QJsonObject{{"xmin", 100},
+                                                         {"xmax", 140},
+                                                         {"zmin", 140},
+                                                         {"zmax", 160},
+                                                         {"row_step", 20},
+                                                         {"point_step", 20},
+                                                         {"step", 20},
+                                                         {"gain", 7},
+                                                         {"repeat", false},
+                                                         {"stop", c.how == std::string("stopped")},
+                                                         {"sonic_off", false},
+                                                         {"temp_off", false},
+                                                         {"x_off", false},
+                                                         {"z_off", false},
+                                                         {"echo_timeout_ms", 500}}));
+    const QJsonObject last = lines.back();
+    EXPECT_EQ(last["type"], "end");
+    EXPECT_EQ(last["how"], c.how);
+    EXPECT_EQ(last["readings"], static_cast<double>(c.readings));
+    EXPECT_EQ(c.how == std::string("completed"), last["message"].toString().isEmpty());
+
+    // And it reads back the same.
+    std::string refusal;
+    const auto record = read_scan_record(t.writer.path(), &refusal);
+    ASSERT_TRUE(record) << refusal;
+    EXPECT_TRUE(record->problems.empty()) << record->problems.front();
+    EXPECT_EQ(scan_record_ending(*record), c.how);
+    EXPECT_EQ(static_cast<long>(record->readings.size()), c.readings);
+    EXPECT_EQ(record->header.raster, (raster_in_use{100, 140, 140, 160, 20, 20}));
+    EXPECT_EQ(record->header.head_path, "1-1.4:1.0");
+    EXPECT_EQ(record->avgt.has_value(), c.readings >= 10);
+  }
+}
+
+TEST(ScanRecord, ANameInUseGetsANumberAndAFolderThatCannotBeWrittenIsReportedOnce) {
+  recorded_rig t;
+  ASSERT_TRUE(t.r.start());
+  small_raster(t.r);
+  ASSERT_TRUE(QDir().mkpath(t.scans()));
+  const QString taken = QDir(t.scans()).filePath("scan 2026-12-06 05-04-10.jsonl");
+  {
+    QFile f(taken);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("someone else's\n");
+  }
+  for (const char* expected :
+       {"scan 2026-12-06 05-04-10 2.jsonl", "scan 2026-12-06 05-04-10 3.jsonl"}) {
+    EXPECT_TRUE(t.sweep());
+    EXPECT_EQ(QFileInfo(t.writer.path()).fileName(), expected);
+  }
+  QFile f(taken);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), "someone else's\n");
+
+  // scans/ taken by a file: the sweep and the data log go on, one message says why.
+  recorded_rig blocked;
+  ASSERT_TRUE(blocked.r.start());
+  small_raster(blocked.r);
+  blocked.r.window.log_data = true;
+  QFile block(blocked.scans());
+  ASSERT_TRUE(block.open(QIODevice::WriteOnly));
+  block.close();
+  EXPECT_TRUE(blocked.sweep());
+  EXPECT_EQ(blocked.r->sweep.points_swept(), 12);
+  EXPECT_GT(blocked.r->datalog.lines_written(), 0);
+  ASSERT_EQ(blocked.reports.size(), 1u);
+  EXPECT_NE(blocked.reports[0].find("scan record"), std::string::npos);
+}
+
+// A real record, damaged in the ways a crash, a disk or a wrong file damage it.
+TEST(ScanRecord, DamagedLinesAreNamedAndForeignFilesRefused) {
+  recorded_rig t;
+  ASSERT_TRUE(t.r.start());
+  small_raster(t.r);
+  ASSERT_TRUE(t.sweep());
+  QFile f(t.writer.path());
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QList<QByteArray> good = f.readAll().split('\n');  // 29 lines and an empty tail
+  ASSERT_EQ(good.size(), 30);
+  auto joined = [](QList<QByteArray> lines) { return lines.join('\n'); };
+  auto without_end = good.mid(0, 28);
+  auto garbled = good;
+  garbled[4] = "{\"type\":\"reading\",\"kind\":\"po";
+  garbled[6].replace("\"x\":", "\"y\":");
+  const QByteArray huge =
+      "{\"type\":\"reading\",\"pad\":\"" + QByteArray(scan_record_line_limit + 10, 'a') + "\"}";
+  auto long_line = good;
+  long_line.insert(3, huge);
+  auto wrong_format = good;
+  wrong_format[0].replace("brevane-scan", "other-scan");
+
+  const struct {
+    const char* what;
+    QByteArray text;
+    const char* refusal;  // part of the refusal, or nullptr when it reads
+    std::size_t readings;
+    std::vector<std::string> problems;  // starts of each problem
+    const char* ending;
+  } cases[] = {
+      {"whole", joined(good), nullptr, 26, {}, "completed"},
+      {"no end line",
+       joined(without_end) + '\n',
+       nullptr,
+       26,
+       {"the record ended unexpectedly after line 28"},
+       "ended unexpectedly"},
+      {"torn last line",
+       joined(without_end) + "\n{\"type\":\"en",
+       nullptr,
+       26,
+       {"line 29: not a JSON object", "the record ended unexpectedly"},
+       "ended unexpectedly"},
+      {"garbled lines",
+       joined(garbled),
+       nullptr,
+       24,
+       {"line 5: not a JSON object", "line 7: \"x\" is not a whole number"},
+       "completed"},
+      {"a line over 1 MB",
+       joined(long_line),
+       nullptr,
+       26,
+       {"line 4: longer than 1 MB"},
+       "completed"},
+      {"another format",
+       joined(wrong_format),
+       "does not name the format \"brevane-scan\"",
+       0,
+       {},
+       ""},
+      {"binary",
+       QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16),
+       "first line is not a JSON object",
+       0,
+       {},
+       ""},
+      {"empty", QByteArray(), "it is empty", 0, {}, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const QString path = QDir(t.r.folder.path()).filePath("case.jsonl");
+    QFile out(path);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    out.write(c.text);
+    out.close();
+    std::string refusal;
+    const auto record = read_scan_record(path, &refusal);
+    if (c.refusal) {
+      EXPECT_FALSE(record);
+      EXPECT_NE(refusal.find(c.refusal), std::string::npos) << refusal;
+      continue;
+    }
+    ASSERT_TRUE(record) << refusal;
+    EXPECT_EQ(record->readings.size(), c.readings);
+    ASSERT_EQ(record->problems.size(), c.problems.size());
+    for (std::size_t i = 0; i < c.problems.size(); ++i)
+      EXPECT_TRUE(record->problems[i].starts_with(c.problems[i])) << record->problems[i];
+    EXPECT_EQ(scan_record_ending(*record), c.ending);
+    // The good lines after the damage are kept: the last reading is the sweep's last point.
+    EXPECT_EQ(record->readings.back().event.x, 140);
+    EXPECT_EQ(record->readings.back().event.z, 140);
+  }
+}
+
+TEST(ScanRecord, ExportsOneCsvRowPerReading) {
+  recorded_rig t;
+  ASSERT_TRUE(t.r.start());
+  small_raster(t.r);
+  t.r.window.checks[check_box::sonic_off] = true;
+  // A raster change mid-sweep reads back before its first reading.
+  t.trigger.n = 12;
+  t.trigger.act = [&t] { t.r.window.values[scroll_bar::xmax] = 120; };
+  ASSERT_TRUE(t.sweep());
+  std::string refusal;
+  const auto record = read_scan_record(t.writer.path(), &refusal);
+  ASSERT_TRUE(record) << refusal;
+  ASSERT_EQ(record->raster_changes.size(), 1u);
+  EXPECT_EQ(record->raster_changes[0].raster.xmax, 120);
+  EXPECT_EQ(record->raster_changes[0].before_reading, 15u);
+  EXPECT_EQ(cycle_readings(*record).size(), 13u);
+
+  const QString table = QDir(t.r.folder.path()).filePath("out.csv");
+  QLocale::setDefault(QLocale(QLocale::German));
+  EXPECT_EQ(export_scan_csv(*record, table), "");
+  QLocale::setDefault(QLocale::c());
+  QFile f(table);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QList<QByteArray> rows = f.readAll().split('\n');
+  ASSERT_EQ(rows.size(), 1 + 23 + 1);
+  EXPECT_EQ(rows[0], "cycle,pass,kind,row,point,x,z,temperature_f,distance_in,ms");
+  EXPECT_EQ(rows[1], "0,,baseline,0,1,0,0,70.056,,0");
+  EXPECT_EQ(rows[11], "1,upward,row_start,1,0,0,140,70.056,,0");
+  EXPECT_EQ(rows[23], "1,downward,point,2,2,120,140,70.056,,0");
+  EXPECT_EQ(rows[24], "");
+
+  EXPECT_NE(export_scan_csv(*record, QDir(t.r.folder.path()).filePath("no/such/folder/x.csv")), "");
+}
+
+}  // namespace
+}  // namespace brevane
+
+namespace brevane {
+namespace {
+
+// The fast path of the reader takes only what the full JSON parser would read the same way.
+TEST(ScanRecord, TheFastPathAgreesWithTheJsonParser) {
+  const QDateTime start = QDateTime::fromMSecsSinceEpoch(0, Qt::UTC);
+  const std::string good =
+      R"({"cycle":2,"distance_in":null,"kind":"point","ms":40,"pass":"downward","point":3,)"
+      R"("row":1,"temperature_f":70.39200000000001,"type":"reading","x":120,"z":-5})";
+  auto with = [&](const std::string& from, const std::string& to) {
+    std::string s = good;
+    return s.replace(s.find(from), from.size(), to);
+  };
+  const struct {
+    std::string line;
+    bool quick;  // the fast path reads it
+    bool reads;  // the record keeps it as a reading
+  } cases[] = {
+      {good, true, true},
+      {" " + with(":2,", " : 2 ,") + " \r", true, true},
+      {with(R"("point",)", R"("\u0070oint",)"), false, true},  // escapes: full parser
+      {with(":120,", ":1.2e2,"), true, true},
+      {with(":120,", ":0120,"), false, false},  // not JSON
+      {with(":120,", ":120.5,"), false, false},
+      {with(":null", ":\"\""), false, false},
+      {with(R"("x":120,)", ""), false, false},                    // missing
+      {with(R"("x":120,)", R"("x":120,"x":121,)"), false, true},  // duplicate: full parser
+      {with(R"("ms":40,)", R"("ms":40,"note":"why",)"), false, true},
+      {with(":70.39200000000001", ":1e999"), false, false},
+      {good.substr(0, good.size() - 1), false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    const auto quick = quick_reading_line(c.line, start);
+    EXPECT_EQ(quick.has_value(), c.quick);
+    if (quick) {
+      EXPECT_EQ(quick->event.x, 120);
+      EXPECT_EQ(quick->event.z, -5);
+      EXPECT_EQ(quick->event.pass, pass_direction::downward);
+      EXPECT_EQ(quick->event.temperature_f, 70.39200000000001);
+      EXPECT_FALSE(quick->event.distance_in);
+      EXPECT_EQ(quick->event.time, start.addMSecs(40));
+    }
+    QTemporaryDir folder;
+    const QString path = folder.filePath("r.jsonl");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(R"({"format":"brevane-scan","version":1,"start":"2026-12-06T05:04:10.000+01:00",)"
+            R"("settings":{"xmin":100,"xmax":255,"zmin":140,"zmax":200,"row_step":10,)"
+            R"("point_step":10,"step":10,"gain":10,"echo_timeout_ms":3000},"type":"sweep"})"
+            "\n");
+    f.write(QByteArray::fromStdString(c.line + "\n"));
+    f.close();
+    std::string refusal;
+    const auto record = read_scan_record(path, &refusal);
+    ASSERT_TRUE(record) << refusal;
+    ASSERT_EQ(record->readings.size(), c.reads ? 1u : 0u);
+    if (c.reads) {
+      EXPECT_EQ(record->readings[0].event.z, -5);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace brevane
