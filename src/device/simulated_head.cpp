@@ -22,6 +22,8 @@ simulated_head::simulated_head(simulated_head_options options, QObject* parent)
   // A coarse timer may fire early; a late answer is realistic, an early one is not.
   delivery_timer_.setTimerType(Qt::PreciseTimer);
   QObject::connect(&delivery_timer_, &QTimer::timeout, this, &simulated_head::deliver_next);
+  return_timer_.setSingleShot(true);
+  QObject::connect(&return_timer_, &QTimer::timeout, this, &simulated_head::restart);
 }
 
 simulated_head::~simulated_head() {
@@ -42,6 +44,7 @@ bool simulated_head::connect(notification_target& target) {
 
 bool simulated_head::disconnect() {
   delivery_timer_.stop();
+  return_timer_.stop();
   events_.clear();
   pending_.clear();
   target_ = nullptr;
@@ -57,26 +60,26 @@ bool simulated_head::disconnect() {
 
 int simulated_head::vendor_id(device_handle handle) const {
   // Known even after the unplug: the unplugged notification asks for it.
-  return handle == head_handle ? device::vendor_id : 0;
+  return known(handle) ? device::vendor_id : 0;
 }
 
 int simulated_head::product_id(device_handle handle) const {
-  return handle == head_handle ? device::product_id : 0;
+  return known(handle) ? device::product_id : 0;
 }
 
 device_handle simulated_head::handle(int vendor, int product) const {
   if (!reachable() || vendor != device::vendor_id || product != device::product_id) return 0;
-  return head_handle;
+  return handle_;
 }
 
 bool simulated_head::set_read_notify(device_handle handle, bool enable) {
-  if (handle != head_handle || !reachable()) return false;
+  if (handle != handle_ || !reachable()) return false;
   read_notify_ = enable;
   return true;
 }
 
 bool simulated_head::read(device_handle handle, std::span<std::uint8_t> buffer) {
-  if (handle != head_handle || !reachable() || pending_.empty() || buffer.empty()) return false;
+  if (handle != handle_ || !reachable() || pending_.empty() || buffer.empty()) return false;
   const input_report& oldest = pending_.front();
   std::copy_n(oldest.begin(), std::min(buffer.size(), oldest.size()), buffer.begin());
   pending_.pop_front();
@@ -176,6 +179,22 @@ void simulated_head::set_unplug_after(std::optional<int> n) {
   }
 }
 
+void simulated_head::schedule_return() {
+  // Once: the option describes one bumped cable, not a head that keeps dropping off.
+  const int ms = *options_.replug_after_ms;
+  options_.replug_after_ms.reset();
+  options_.unplug_after.reset();
+  unplug_limit_.reset();
+  return_timer_.start(ms);
+}
+
+void simulated_head::restart() {
+  // A head that lost power comes back at its rest position, under a new handle.
+  x_ = z_ = 0;
+  ++handle_;
+  replug();
+}
+
 void simulated_head::replug() {
   std::erase_if(events_, [](const event& e) { return e.what == event::kind::unplugged; });
   unplug_due_ = false;
@@ -239,20 +258,21 @@ void simulated_head::deliver_next() {
   notification_target* const target = target_;
   switch (next.what) {
     case event::kind::plugged:
-      target->OnPlugged(head_handle);
+      target->OnPlugged(handle_);
       break;
     case event::kind::changed:
       target->OnChanged();
       break;
     case event::kind::unplugged:
       unplug_now();
-      target->OnUnplugged(head_handle);
+      target->OnUnplugged(handle_);
+      if (options_.replug_after_ms) schedule_return();
       break;
     case event::kind::report:
       if (!plugged_) break;
       if (pending_.size() >= pending_capacity) pending_.pop_front();
       pending_.push_back(next.report);
-      if (read_notify_) target->OnRead(head_handle);
+      if (read_notify_) target->OnRead(handle_);
       break;
   }
 }

@@ -26,7 +26,8 @@ class simulated_head : public QObject, public transport {
   Q_OBJECT
 
  public:
-  // The one handle the head ever has; fixed so that traces and tests repeat.
+  // The head's first handle; fixed so that traces and tests repeat. A head that restarts
+  // (replug-after) comes back with the next one.
   static constexpr device_handle head_handle = 0xb2e7;
   // Input reports held for reading; beyond this the oldest is dropped.
   static constexpr std::size_t pending_capacity = 64;
@@ -76,6 +77,10 @@ class simulated_head : public QObject, public transport {
   };
 
   bool reachable() const { return connected_ && plugged_; }
+  // Every handle the head had keeps its ids: the unplugged notification asks for them.
+  bool known(device_handle handle) const { return handle >= head_handle && handle <= handle_; }
+  void schedule_return();
+  void restart();
   std::optional<report_data> carry_out(std::span<const std::uint8_t> report);
   int noisy(int raw);
   void announce_plugged();
@@ -87,6 +92,8 @@ class simulated_head : public QObject, public transport {
   simulated_head_options options_;
   std::mt19937 noise_;
   QTimer delivery_timer_;
+  QTimer return_timer_;
+  device_handle handle_ = head_handle;
   std::deque<event> events_;
   std::deque<input_report> pending_;
   notification_target* target_ = nullptr;

@@ -39,7 +39,8 @@ std::optional<simulated_head_options> parse_simulated_head_options(const std::st
   simulated_head_options options;
   if (trim(text).empty()) return options;
 
-  bool seen_latency = false, seen_silent = false, seen_unplug = false, seen_seed = false;
+  bool seen_latency = false, seen_silent = false, seen_unplug = false, seen_replug = false,
+       seen_seed = false;
   std::string_view rest = text;
   while (true) {
     const std::size_t comma = rest.find(',');
@@ -53,8 +54,8 @@ std::optional<simulated_head_options> parse_simulated_head_options(const std::st
     const std::size_t eq = item.find('=');
     if (eq == std::string_view::npos) {
       fail(error, "simulated head option " + quoted +
-                      " has no value; expected latency=MS, silent-after=N, unplug-after=N or "
-                      "seed=N");
+                      " has no value; expected latency=MS, silent-after=N, unplug-after=N, "
+                      "replug-after=MS or seed=N");
       return std::nullopt;
     }
     const std::string_view key = trim(item.substr(0, eq));
@@ -75,6 +76,10 @@ std::optional<simulated_head_options> parse_simulated_head_options(const std::st
       seen = &seen_unplug;
       options.unplug_after = parse_count<int>(value);
       ok = options.unplug_after.has_value();
+    } else if (key == "replug-after") {
+      seen = &seen_replug;
+      options.replug_after_ms = parse_count<int>(value);
+      ok = options.replug_after_ms.has_value();
     } else if (key == "seed") {
       seen = &seen_seed;
       const auto v = parse_count<std::uint32_t>(value);
@@ -82,7 +87,7 @@ std::optional<simulated_head_options> parse_simulated_head_options(const std::st
       if (ok) options.seed = *v;
     } else {
       fail(error, "unknown simulated head option " + quoted +
-                      "; expected latency, silent-after, unplug-after or seed");
+                      "; expected latency, silent-after, unplug-after, replug-after or seed");
       return std::nullopt;
     }
     if (!ok) {
@@ -98,6 +103,11 @@ std::optional<simulated_head_options> parse_simulated_head_options(const std::st
 
     if (comma == std::string_view::npos) break;
     rest.remove_prefix(comma + 1);
+  }
+  if (options.replug_after_ms && !options.unplug_after) {
+    fail(error, "simulated head option replug-after needs unplug-after: it brings back a head "
+                "that was unplugged");
+    return std::nullopt;
   }
   return options;
 }

@@ -13,10 +13,13 @@ struct simulated_head_options {
   int latency_ms = 0;               // delay of every answer after its write
   std::optional<int> silent_after;  // answers the first N commands, then nothing
   std::optional<int> unplug_after;  // unplugged after the N-th command
+  // With unplug_after: the head comes back this long after it went, once, as a restarted head
+  // with a new handle.
+  std::optional<int> replug_after_ms;
   std::uint32_t seed = default_seed;
 };
 
-// Reads "latency=MS,silent-after=N,unplug-after=N,seed=N" (any subset, any order; empty text
+// Reads "latency=MS,silent-after=N,unplug-after=N,replug-after=MS,seed=N" (any subset, any order; empty text
 // gives the defaults). On failure returns nullopt and, when error is given, says which item is
 // wrong.
 std::optional<simulated_head_options> parse_simulated_head_options(const std::string& text,
