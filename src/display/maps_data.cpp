@@ -1,0 +1,67 @@
+#include "display/maps_data.h"
+
+#include <algorithm>
+
+namespace brevane {
+
+void maps_data::add(const reading_event& reading) {
+  if (reading.kind == reading_kind::baseline) return;
+  const map_cell cell{reading.x, reading.z, reading.temperature_f, reading.distance_in,
+                      reading.time};
+  const std::pair<int, int> key{reading.z, reading.x};
+  cycles_[reading.cycle].insert_or_assign(key, cell);
+  latest_.insert_or_assign(key, cell);
+}
+
+void maps_data::clear() {
+  cycles_.clear();
+  latest_.clear();
+  raster_.reset();
+}
+
+void maps_data::set_raster(const raster_in_use& raster) {
+  if (!raster_) {
+    raster_ = raster;
+    return;
+  }
+  raster_in_use& r = *raster_;
+  r.xmin = std::min(r.xmin, raster.xmin);
+  r.xmax = std::max(r.xmax, raster.xmax);
+  r.zmin = std::min(r.zmin, raster.zmin);
+  r.zmax = std::max(r.zmax, raster.zmax);
+  r.point_step = raster.point_step;
+  r.row_step = raster.row_step;
+}
+
+const map_layer& maps_data::cells(std::optional<int> cycle) const {
+  if (!cycle) return latest_;
+  static const map_layer none;
+  const auto found = cycles_.find(*cycle);
+  return found == cycles_.end() ? none : found->second;
+}
+
+void maps_listener::sweep_started(const raster_in_use& raster, const QDateTime&) {
+  // A new sweep numbers its cycles from 1 again.
+  data_.clear();
+  data_.set_raster(raster);
+  changed();
+}
+
+void maps_listener::reading_taken(const reading_event& reading) {
+  if (reading.kind == reading_kind::baseline) return;
+  data_.add(reading);
+  changed();
+}
+
+void maps_listener::raster_changed(const raster_in_use& raster) {
+  data_.set_raster(raster);
+  changed();
+}
+
+void maps_listener::changed() {
+  if (changed_) return;
+  changed_ = true;
+  if (on_change) on_change();
+}
+
+}  // namespace brevane
