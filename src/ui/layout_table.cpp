@@ -197,6 +197,7 @@ constexpr std::array menus{
   menu_row{"scopev", "viewm", "Scope", false, false},
   menu_row{"histogramv", "viewm", "Historgram", true, false},
   menu_row{"Imagev", "viewm", "Image", true, false},
+  menu_row{"mapsv", "viewm", "Maps", true, false},
   menu_row{"datam", "", "Data", true, false},
   menu_row{"ldl", "datam", "Log Data", true, true},
   menu_row{"lil", "datam", "Log Images", true, true},
