@@ -30,6 +30,8 @@ std::string command_line_help() {
          "  --log-data             start with \"Log Data\" checked\n"
          "  --log-images           start with \"Log Images\" checked\n"
          "  --upload-list FILE     send the list file to the head, then exit\n"
+         "  --export-png FILE      with --sweep: write the Maps window's picture of the last\n"
+         "                         cycle to FILE (PNG, 1200 x 600)\n"
          "  --help                 show this text\n"
          "  --version              show the version\n"
          "\n"
@@ -92,6 +94,9 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
     } else if (arg == QLatin1String("--upload-list")) {
       if (!value(&v) || v.isEmpty()) return fail("--upload-list needs a file name");
       cl.upload_list = v;
+    } else if (arg == QLatin1String("--export-png")) {
+      if (!value(&v) || v.isEmpty()) return fail("--export-png needs a file name");
+      cl.export_png = v;
     } else if ((arg == QLatin1String("--help") || arg == QLatin1String("-h")) && !has_inline) {
       cl.help = true;
     } else if (arg == QLatin1String("--version") && !has_inline) {
@@ -102,6 +107,7 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
   }
   if (cl.sweep && !cl.upload_list.isEmpty())
     return fail("--sweep and --upload-list cannot be combined");
+  if (!cl.export_png.isEmpty() && !cl.sweep) return fail("--export-png needs --sweep");
   return cl;
 }
 

@@ -20,6 +20,7 @@ struct command_line {
   bool log_data = false;
   bool log_images = false;
   QString upload_list;
+  QString export_png;  // with --sweep: the Maps window's picture of the last cycle
   bool help = false;
   bool version = false;
 

@@ -21,7 +21,9 @@
 #include "device/report_trace.h"
 #include "device/simulated_head.h"
 #include "device/usb_transport.h"
+#include "display/maps_render.h"
 #include "ui/main_window.h"
+#include "ui/maps_window.h"
 #include "ui/startup.h"
 
 namespace {
@@ -132,6 +134,9 @@ int main(int argc, char** argv) {
   window_system_up = true;
   QApplication::setApplicationName(QStringLiteral("Brevane"));
   QApplication::setApplicationVersion(QString::fromLatin1(program_version));
+  // QSettings keeps the Maps window's place under these names.
+  if (QCoreApplication::organizationName().isEmpty())
+    QCoreApplication::setOrganizationName(QStringLiteral("Brevane"));
 
   // --- The window ---
   main_window window(find_installed(QStringLiteral("icons/hicolor/16x16/apps/"),
@@ -180,6 +185,14 @@ int main(int argc, char** argv) {
   wire_window(window, inst, QDir(QCoreApplication::applicationDirPath()).filePath("list.txt"));
   auto& runner = inst.runner;
 
+  // --- The Maps window: fed by the sweep's readings only while it is open ---
+  maps_window maps_view(inst.readings);
+  QObject::connect(&window, &main_window::maps_chosen, &maps_view, &maps_window::open);
+  QObject::connect(&window, &main_window::close_requested, &maps_view, &QWidget::close);
+  maps_data exported;
+  maps_listener export_listener(exported);
+  if (!options->export_png.isEmpty()) inst.readings.add(export_listener);
+
   inst.device.connect_link();
   // A job from the command line paints into the pictures all the same; only the operator's
   // session needs the window on screen.
@@ -202,6 +215,14 @@ int main(int argc, char** argv) {
       sweep_procedure::outcome outcome = sweep_procedure::outcome::stopped;
       const bool ran = runner.run("Sweep", [&] { outcome = inst.sweep.sweep(options->cycles); });
       const double seconds = static_cast<double>(timer.elapsed()) / 1000.0;
+      if (!options->export_png.isEmpty()) {
+        inst.readings.remove(export_listener);
+        const std::string why = export_last_cycle(exported, options->export_png);
+        if (!why.empty()) {
+          std::cerr << "brevane: " << why << "\n";
+          exit_code = 1;
+        }
+      }
       if (!ran) {
         std::cerr << "brevane: the sweep did not complete: " << runner.last_error() << "\n";
         exit_code = 1;
