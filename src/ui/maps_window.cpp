@@ -70,8 +70,9 @@ maps_window::maps_window(reading_stream& stream, QWidget* parent)
   connect(&repaint_timer_, &QTimer::timeout, this, &maps_window::refresh);
   // The first change after a paint starts the timer; the ones until it fires ride along.
   listener_.on_change = [this] {
-    if (!repaint_timer_.isActive()) repaint_timer_.start();
+    if (isVisible() && !record_ && !repaint_timer_.isActive()) repaint_timer_.start();
   };
+  stream_.add(listener_);
 
   palette_ = new QComboBox(this);
   palette_->addItems({QStringLiteral("Colour"), QStringLiteral("Grey")});
@@ -144,7 +145,7 @@ maps_window::maps_window(reading_stream& stream, QWidget* parent)
 }
 
 maps_window::~maps_window() {
-  listen(false);
+  stream_.remove(listener_);
 }
 
 void maps_window::open() {
@@ -152,18 +153,16 @@ void maps_window::open() {
     record_.reset();
     setWindowTitle(QStringLiteral("Brevane Maps"));
     cycle_->setItemText(0, QStringLiteral("Live"));
+    listener_.take_change();
     update_cycles();
     repaint_picture();
   }
-  // Already on screen with a record, no show event comes to start the listening.
-  listen(true);
   show();
   raise();
   activateWindow();
 }
 
 void maps_window::show_readings(const QString& caption, maps_data data) {
-  listen(false);
   record_ = std::move(data);
   setWindowTitle(QStringLiteral("Brevane Maps \u2014 ") + caption);
   cycle_->setItemText(0, QStringLiteral("Latest"));
@@ -235,23 +234,13 @@ void maps_window::repaint_picture() {
   view_->update();
 }
 
-void maps_window::listen(bool on) {
-  if (on == listening_) return;
-  if (on)
-    stream_.add(listener_);
-  else
-    stream_.remove(listener_);
-  listening_ = on;
-}
-
 void maps_window::showEvent(QShowEvent* event) {
-  if (!record_) listen(true);
+  // Readings that came while it was closed are painted now.
   refresh();
   QWidget::showEvent(event);
 }
 
 void maps_window::closeEvent(QCloseEvent* event) {
-  listen(false);
   repaint_timer_.stop();
   remember_place();
   QWidget::closeEvent(event);
