@@ -4,18 +4,40 @@
 
 namespace brevane {
 
+void map_layer::put(const map_cell& cell) {
+  auto r = std::lower_bound(rows_.begin(), rows_.end(), cell.z,
+                            [](const row& a, int z) { return a.z < z; });
+  if (r == rows_.end() || r->z != cell.z) r = rows_.insert(r, row{cell.z, {}});
+  auto c = std::lower_bound(r->cells.begin(), r->cells.end(), cell.x,
+                            [](const map_cell& a, int x) { return a.x < x; });
+  if (c != r->cells.end() && c->x == cell.x) {
+    *c = cell;
+    return;
+  }
+  r->cells.insert(c, cell);
+  ++size_;
+}
+
+const map_cell* map_layer::find(int x, int z) const {
+  const auto r =
+      std::lower_bound(rows_.begin(), rows_.end(), z, [](const row& a, int v) { return a.z < v; });
+  if (r == rows_.end() || r->z != z) return nullptr;
+  const auto c = std::lower_bound(r->cells.begin(), r->cells.end(), x,
+                                  [](const map_cell& a, int v) { return a.x < v; });
+  return c != r->cells.end() && c->x == x ? &*c : nullptr;
+}
+
 void maps_data::add(const reading_event& reading) {
   if (reading.kind == reading_kind::baseline) return;
   const map_cell cell{reading.x, reading.z, reading.temperature_f, reading.distance_in,
                       reading.time};
-  const std::pair<int, int> key{reading.z, reading.x};
-  cycles_[reading.cycle].insert_or_assign(key, cell);
-  latest_.insert_or_assign(key, cell);
+  cycles_[reading.cycle].put(cell);
+  latest_.put(cell);
 }
 
 void maps_data::clear() {
   cycles_.clear();
-  latest_.clear();
+  latest_ = {};
   raster_.reset();
 }
 

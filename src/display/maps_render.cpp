@@ -73,9 +73,13 @@ void fill(QImage& image, int x0, int y0, int x1, int y1, QRgb colour) {
   y0 = std::max(y0, 0);
   x1 = std::min(x1, image.width());
   y1 = std::min(y1, image.height());
+  if (x1 <= x0) return;
+  // bits() once: scanLine() checks for sharing on every call.
+  uchar* bits = image.bits();
+  const qsizetype stride = image.bytesPerLine();
   for (int y = y0; y < y1; ++y) {
-    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-    std::fill(line + x0, line + std::max(x0, x1), colour);
+    auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
+    std::fill(line + x0, line + x1, colour);
   }
 }
 
@@ -155,48 +159,37 @@ maps_geometry cell_geometry(const maps_data& data, std::optional<int> cycle) {
   const map_layer& layer = data.cells(cycle);
   maps_geometry g;
   std::vector<int> zs, xs;
-  for (const auto& [key, cell] : layer)
-    if (zs.empty() || zs.back() != key.first) zs.push_back(key.first);
+  for (const map_layer::row& row : layer.rows()) zs.push_back(row.z);
   int x_step = 0, z_step = 0;
-  extent x_limits, z_limits;
   if (const auto& r = data.raster()) {
     x_step = std::max(1, r->point_step);
     z_step = std::max(1, r->row_step);
-    x_limits = {r->xmin - x_step / 2.0, r->xmax + x_step / 2.0};
-    z_limits = {r->zmin - z_step / 2.0, r->zmax + z_step / 2.0};
+    g.x = {r->xmin - x_step / 2.0, r->xmax + x_step / 2.0};
+    g.z = {r->zmin - z_step / 2.0, r->zmax + z_step / 2.0};
   } else if (!layer.empty()) {
     // A record without its limits: the cells themselves say how far they reach.
-    int xmin = layer.begin()->second.x, xmax = xmin;
-    for (const auto& [key, cell] : layer) {
-      xmin = std::min(xmin, key.second);
-      xmax = std::max(xmax, key.second);
-      xs.push_back(key.second);
-    }
+    for (const map_layer::row& row : layer.rows())
+      for (const map_cell& cell : row.cells) xs.push_back(cell.x);
     std::sort(xs.begin(), xs.end());
     xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
     x_step = step_between(xs);
     z_step = step_between(zs);
-    x_limits = {xmin - x_step / 2.0, xmax + x_step / 2.0};
-    z_limits = {zs.front() - z_step / 2.0, zs.back() + z_step / 2.0};
+    g.x = {xs.front() - x_step / 2.0, xs.back() + x_step / 2.0};
+    g.z = {zs.front() - z_step / 2.0, zs.back() + z_step / 2.0};
   } else {
     return g;
   }
-  g.x = x_limits;
-  g.z = z_limits;
-  const std::vector<extent> rows = tile_axis(zs, z_step, z_limits.low, z_limits.high);
-  auto it = layer.begin();
+  const std::vector<extent> rows = tile_axis(zs, z_step, g.z.low, g.z.high);
   for (std::size_t r = 0; r < zs.size(); ++r) {
-    xs.clear();
-    std::vector<const map_cell*> cells;
-    for (; it != layer.end() && it->first.first == zs[r]; ++it) {
-      xs.push_back(it->first.second);
-      cells.push_back(&it->second);
-    }
     if (rows[r].empty()) continue;
-    const std::vector<extent> columns = tile_axis(xs, x_step, x_limits.low, x_limits.high);
+    const std::vector<map_cell>& cells = layer.rows()[r].cells;
+    xs.clear();
+    for (const map_cell& cell : cells) xs.push_back(cell.x);
+    const std::vector<extent> columns = tile_axis(xs, x_step, g.x.low, g.x.high);
     map_row row{rows[r], {}};
+    row.cells.reserve(cells.size());
     for (std::size_t c = 0; c < columns.size(); ++c)
-      if (!columns[c].empty()) row.cells.emplace_back(columns[c], cells[c]);
+      if (!columns[c].empty()) row.cells.emplace_back(columns[c], &cells[c]);
     if (!row.cells.empty()) g.rows.push_back(std::move(row));
   }
   return g;

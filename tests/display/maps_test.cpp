@@ -102,9 +102,9 @@ TEST(MapsCells, ANewCycleFillsOverThePreviousCellByCell) {
   data.add(point(2, 100, 140, 80, std::nullopt));
   EXPECT_EQ(data.cycles(), 2);
   EXPECT_EQ(data.cells(std::nullopt).size(), 2u);
-  EXPECT_EQ(data.cells(std::nullopt).at({140, 100}).temperature_f, 80.0);
-  EXPECT_EQ(data.cells(std::nullopt).at({140, 110}).temperature_f, 71.0);
-  EXPECT_EQ(data.cells(1).at({140, 100}).temperature_f, 70.0);
+  EXPECT_EQ(data.cells(std::nullopt).find(100, 140)->temperature_f, 80.0);
+  EXPECT_EQ(data.cells(std::nullopt).find(110, 140)->temperature_f, 71.0);
+  EXPECT_EQ(data.cells(1).find(100, 140)->temperature_f, 70.0);
   EXPECT_EQ(data.cells(2).size(), 1u);
   EXPECT_TRUE(data.cells(3).empty());
 }
