@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace brevane {
 
@@ -88,11 +89,18 @@ void paint_cells(QImage& image, const plot_scale& s, const maps_geometry& g, map
   fill(image, s.plot.left(), s.plot.top(), s.plot.left() + s.plot.width(),
        s.plot.top() + s.plot.height(), no_cell);
   for (const map_row& row : g.rows) {
-    const int y0 = s.py(row.z.high), y1 = s.py(row.z.low);
+    const int y0 = std::max(0, s.py(row.z.high)), y1 = std::min(image.height(), s.py(row.z.low));
+    if (y1 <= y0) continue;
+    // The row's first pixel line, then copies of it: a cell is a few pixels wide.
     for (const auto& [x, cell] : row.cells) {
       const auto v = value_of(*cell, kind);
-      if (v) fill(image, s.px(x.low), y0, s.px(x.high), y1, colours[palette_index(*v, range)]);
+      if (v) fill(image, s.px(x.low), y0, s.px(x.high), y0 + 1, colours[palette_index(*v, range)]);
     }
+    const int from = std::max(0, s.plot.left());
+    const int to = std::min(image.width(), s.plot.left() + s.plot.width());
+    const uchar* first = image.constScanLine(y0) + from * 4;
+    for (int y = y0 + 1; y < y1; ++y)
+      std::memcpy(image.scanLine(y) + from * 4, first, static_cast<std::size_t>(to - from) * 4);
   }
 }
 
