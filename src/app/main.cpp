@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTimer>
@@ -18,16 +19,19 @@
 
 #include "app/command_line.h"
 #include "app/instrument.h"
-#include "app/signal_watch.h"
 #include "app/record_jobs.h"
+#include "app/signal_watch.h"
 #include "app/wiring.h"
 #include "common/clock.h"
 #include "device/report_trace.h"
 #include "device/simulated_head.h"
 #include "device/usb_heads.h"
 #include "device/usb_transport.h"
+#include "display/maps_render.h"
 #include "logging/scan_record.h"
 #include "ui/main_window.h"
+#include "ui/maps_window.h"
+#include "ui/open_scan.h"
 #include "ui/startup.h"
 
 namespace {
@@ -145,14 +149,6 @@ int main(int argc, char** argv) {
   if (!options->open_record.isEmpty() && !options->export_csv.isEmpty() &&
       options->export_png.isEmpty())
     return export_record_csv(options->open_record, options->export_csv);
-  // Showing a record and saving the maps as PNG come with the Maps window; until then say so
-  // rather than open an empty window or exit as if the picture were written.
-  if (!options->open_record.isEmpty() || !options->export_png.isEmpty()) {
-    std::cerr << "brevane: "
-              << (options->export_png.isEmpty() ? "--open without --export-csv" : "--export-png")
-              << " needs the Maps window, which this build does not have\n";
-    return 2;
-  }
   if (const auto refusal = choose_platform(options->headless_job())) {
     std::cerr << "brevane: " << *refusal << "\n";
     return 2;
@@ -163,6 +159,19 @@ int main(int argc, char** argv) {
   window_system_up = true;
   QApplication::setApplicationName(QStringLiteral("Brevane"));
   QApplication::setApplicationVersion(QString::fromLatin1(program_version));
+  // QSettings keeps the Maps window's place under these names.
+  if (QCoreApplication::organizationName().isEmpty())
+    QCoreApplication::setOrganizationName(QStringLiteral("Brevane"));
+
+  // A record's picture is painted with the application's fonts, and needs no head.
+  if (!options->open_record.isEmpty() && !options->export_png.isEmpty()) {
+    const int table = options->export_csv.isEmpty()
+                          ? 0
+                          : export_record_csv(options->open_record, options->export_csv);
+    const int picture =
+        export_record_png(options->open_record, options->cycle, options->export_png);
+    return std::max(table, picture);
+  }
 
   // --- The window ---
   main_window window(find_installed(QStringLiteral("icons/hicolor/16x16/apps/"),
@@ -244,6 +253,28 @@ int main(int argc, char** argv) {
     // Between operations nothing needs to wind down.
     if (!inst.exchange.busy()) QApplication::exit(signal_status);
   });
+  // --- The Maps window: fed by the sweep's readings only while it is open ---
+  maps_window maps_view(inst.readings);
+  QObject::connect(&window, &main_window::maps_chosen, &maps_view, &maps_window::open);
+  QObject::connect(&window, &main_window::close_requested, &maps_view, &QWidget::close);
+  QObject::connect(&window, &main_window::open_scan_chosen, [&] {
+    const QString path = QFileDialog::getOpenFileName(
+        &window, QStringLiteral("Open Scan"), QDir(folder.path).filePath(QStringLiteral("scans")),
+        QStringLiteral("Scan records (*.jsonl);;All files (*)"));
+    if (path.isEmpty()) return;
+    const std::string why = show_scan_record(maps_view, path, std::nullopt);
+    if (!why.empty()) window.show_status("The scan record could not be opened: " + why);
+  });
+  if (!options->open_record.isEmpty()) {
+    const std::string why = show_scan_record(maps_view, options->open_record, options->cycle);
+    if (!why.empty()) {
+      std::cerr << "brevane: " << why << "\n";
+      return 1;
+    }
+  }
+  maps_data exported;
+  maps_listener export_listener(exported);
+  if (!options->export_png.isEmpty()) inst.readings.add(export_listener);
 
   inst.device.connect_link();
   // A job from the command line paints into the pictures all the same; only the operator's
@@ -267,6 +298,14 @@ int main(int argc, char** argv) {
       sweep_procedure::outcome outcome = sweep_procedure::outcome::stopped;
       const bool ran = runner.run("Sweep", [&] { outcome = inst.sweep.sweep(options->cycles); });
       const double seconds = static_cast<double>(timer.elapsed()) / 1000.0;
+      if (!options->export_png.isEmpty()) {
+        inst.readings.remove(export_listener);
+        const std::string why = export_last_cycle(exported, options->export_png);
+        if (!why.empty()) {
+          std::cerr << "brevane: " << why << "\n";
+          exit_code = 1;
+        }
+      }
       if (!ran) {
         std::cerr << "brevane: the sweep did not complete: " << runner.last_error() << "\n";
         exit_code = 1;

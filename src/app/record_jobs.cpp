@@ -3,6 +3,8 @@
 #include <QDir>
 #include <iostream>
 
+#include "display/maps_render.h"
+#include "display/record_maps.h"
 #include "logging/scan_record_csv.h"
 #include "logging/scan_record_reader.h"
 
@@ -30,6 +32,31 @@ int export_record_csv(const QString& record_path, const QString& table) {
   std::cout << "Exported " << record->readings.size() << " readings ("
             << scan_record_ending(*record) << ") to "
             << QDir::toNativeSeparators(table).toStdString() << "\n";
+  return 0;
+}
+
+int export_record_png(const QString& record_path, std::optional<int> cycle,
+                      const QString& picture) {
+  std::string refusal;
+  const auto record = read_scan_record(record_path, &refusal);
+  if (!record) {
+    std::cerr << "brevane: " << refusal << "\n";
+    return 1;
+  }
+  const maps_data data = maps_from_record(*record);
+  const int shown = cycle.value_or(data.cycles());
+  if (shown < 1 || shown > data.cycles()) {
+    std::cerr << "brevane: " << QDir::toNativeSeparators(record_path).toStdString() << " holds "
+              << data.cycles() << " cycle(s) of readings; there is no cycle " << shown << "\n";
+    return 1;
+  }
+  const std::string why = export_cycle(data, shown, picture);
+  if (!why.empty()) {
+    std::cerr << "brevane: " << why << "\n";
+    return 1;
+  }
+  std::cout << "Wrote the maps of cycle " << shown << " (" << scan_record_ending(*record) << ") to "
+            << QDir::toNativeSeparators(picture).toStdString() << "\n";
   return 0;
 }
 

@@ -192,11 +192,13 @@ constexpr std::array controls{
 
 constexpr std::array menus{
   menu_row{"Filemnu", "", "File", true, false},
+  menu_row{"open_scan", "Filemnu", "Open Scan\u2026", true, false},
   menu_row{"exout", "Filemnu", "Exit", true, false},
   menu_row{"viewm", "", "View", true, false},
   menu_row{"scopev", "viewm", "Scope", false, false},
   menu_row{"histogramv", "viewm", "Historgram", true, false},
   menu_row{"Imagev", "viewm", "Image", true, false},
+  menu_row{"mapsv", "viewm", "Maps", true, false},
   menu_row{"datam", "", "Data", true, false},
   menu_row{"ldl", "datam", "Log Data", true, true},
   menu_row{"lil", "datam", "Log Images", true, true},

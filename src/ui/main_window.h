@@ -83,6 +83,8 @@ class main_window : public QMainWindow, public panel {
   void static_read_clicked();
   void exit_chosen();
   void upload_list_chosen();
+  void maps_chosen();
+  void open_scan_chosen();
   void escape_pressed();
   void close_requested();
 

@@ -286,6 +286,9 @@ void main_window::connect_controls() {
   connect(menu_item(QStringLiteral("histogramv")), &QAction::triggered, this,
           [this] { show_view(0); });
   connect(menu_item(QStringLiteral("Imagev")), &QAction::triggered, this, [this] { show_view(2); });
+  connect(menu_item(QStringLiteral("mapsv")), &QAction::triggered, this, &main_window::maps_chosen);
+  connect(menu_item(QStringLiteral("open_scan")), &QAction::triggered, this,
+          &main_window::open_scan_chosen);
   connect(menu_item(QStringLiteral("Vd")), &QAction::triggered, this, &main_window::view_data);
   connect(menu_item(QStringLiteral("upload_list")), &QAction::triggered, this,
           &main_window::upload_list_chosen);

@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <cstdlib>
+
+#include "display/maps_render.h"
 
 namespace brevane {
 namespace {
@@ -21,10 +25,10 @@ TEST(CommandLine, NoArgumentsOpensTheWindowOnTheUsbHead) {
 
 TEST(CommandLine, ReadsEveryOption) {
   std::string error;
-  auto cl =
-      parse_command_line({"--simulate=latency=200,seed=5", "--trace", "t.txt", "--echo-timeout",
-                          "500", "--sweep", "--cycles=3", "--log-data", "--log-images"},
-                         &error);
+  auto cl = parse_command_line(
+      {"--simulate=latency=200,seed=5", "--trace", "t.txt", "--echo-timeout", "500", "--sweep",
+       "--cycles=3", "--log-data", "--log-images", "--export-png", "maps.png"},
+      &error);
   ASSERT_TRUE(cl) << error;
   ASSERT_TRUE(cl->simulate);
   EXPECT_EQ(cl->simulate->latency_ms, 200);
@@ -34,6 +38,7 @@ TEST(CommandLine, ReadsEveryOption) {
   EXPECT_TRUE(cl->sweep);
   EXPECT_EQ(cl->cycles, 3);
   EXPECT_TRUE(cl->log_data && cl->log_images);
+  EXPECT_EQ(cl->export_png, "maps.png");
   EXPECT_TRUE(cl->headless_job());
 
   cl = parse_command_line({"--simulate", "--upload-list", "list.txt"}, &error);
@@ -87,6 +92,8 @@ TEST(CommandLine, BadInputIsRefusedWithAMessage) {
   EXPECT_NE(error.find("--frobnicate"), std::string::npos);
   EXPECT_NE(command_line_help().find("--upload-list"), std::string::npos);
   EXPECT_NE(command_line_help().find("--data-folder DIR"), std::string::npos);
+  EXPECT_FALSE(parse_command_line({"--sweep", "--export-png"}, &error));
+  EXPECT_NE(command_line_help().find("--export-png"), std::string::npos);
 }
 
 // Run as a new user would on a server: no display at all. Nothing may abort, every refusal is
@@ -139,6 +146,48 @@ TEST(CommandLine, ProgramAnswersWithoutADisplay) {
       EXPECT_EQ(err.count('\n'), 1) << "one line: " << err.toStdString();
     }
   }
+}
+
+// The simulated scene's warm, near object is centred at X 170, Z 170 on a cool, far wall: the
+// exported maps must paint it there, hottest and nearest, and the wall coolest and farthest.
+TEST(CommandLine, ExportsTheMapsOfTheLastCycleAsPng) {
+  QTemporaryDir folder;
+  const QString file = folder.filePath(QStringLiteral("maps.png"));
+  QProcess program;
+  program.start(QStringLiteral(BREVANE_PROGRAM), {"--simulate", "--sweep", "--export-png", file});
+  ASSERT_TRUE(program.waitForFinished(60000));
+  ASSERT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+  const QImage picture(file);
+  ASSERT_EQ(picture.size(), QSize(1200, 600));
+
+  // Where the program's start limits (X 100..255, Z 140..200, step 10) put a position.
+  maps_data limits;
+  limits.set_raster({100, 255, 140, 200, 10, 10});
+  const auto& colours = palette(palette_kind::colour);
+  const struct {
+    map_kind map;
+    int x, z;
+    QRgb colour;
+  } cells[] = {
+      {map_kind::thermal, 170, 170, colours[255]},
+      {map_kind::thermal, 110, 145, colours[0]},
+      {map_kind::sonic, 170, 170, colours[0]},
+      {map_kind::sonic, 240, 195, colours[255]},
+  };
+  for (const auto& c : cells) {
+    const QRgb seen = picture.pixel(picture_point(limits, 1, picture.size(), c.map, c.x, c.z));
+    // The head's noise keeps a reading a few palette entries from the end of the range.
+    const int apart = std::abs(qRed(seen) - qRed(c.colour)) +
+                      std::abs(qGreen(seen) - qGreen(c.colour)) +
+                      std::abs(qBlue(seen) - qBlue(c.colour));
+    EXPECT_LT(apart, 24) << "X " << c.x << " Z " << c.z << ": " << std::hex << seen;
+  }
+
+  program.start(QStringLiteral(BREVANE_PROGRAM),
+                {"--simulate", "--sweep", "--export-png", folder.filePath("none/maps.png")});
+  ASSERT_TRUE(program.waitForFinished(60000));
+  EXPECT_EQ(program.exitCode(), 1);
+  EXPECT_TRUE(program.readAllStandardError().contains("cannot write the picture"));
 }
 
 }  // namespace

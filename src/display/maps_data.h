@@ -1,0 +1,93 @@
+#pragma once
+// The readings of a sweep as the Maps window shows them: one cell per raster point, kept per
+// cycle, plus the latest reading of every cell across cycles, so that a new cycle paints over
+// the previous one cell by cell and the live map is never blank between cycles.
+
+#include <QDateTime>
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "model/reading_stream.h"
+
+namespace brevane {
+
+struct map_cell {
+  int x = 0;
+  int z = 0;
+  std::optional<double> temperature_f;
+  std::optional<double> distance_in;
+  QDateTime time;
+};
+
+// One cell per position, in rows bottom to top and each row left to right, as the painting
+// walks them. Rows are contiguous: a repaint walks some 15,000 cells 30 times a second.
+class map_layer {
+ public:
+  struct row {
+    int z = 0;
+    std::vector<map_cell> cells;
+  };
+
+  // Adds the cell, or replaces the one at its position.
+  void put(const map_cell& cell);
+  const map_cell* find(int x, int z) const;
+  const std::vector<row>& rows() const { return rows_; }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+
+ private:
+  std::vector<row> rows_;
+  std::size_t size_ = 0;
+};
+
+class maps_data {
+ public:
+  // Row starts and points become cells; baseline readings do not.
+  void add(const reading_event& reading);
+  void clear();
+
+  // The scan limits and steps in use; a change widens the limits so that earlier cells keep
+  // their place.
+  void set_raster(const raster_in_use& raster);
+  const std::optional<raster_in_use>& raster() const { return raster_; }
+
+  // The highest cycle with a cell; 0 when there is none.
+  int cycles() const { return cycles_.empty() ? 0 : cycles_.rbegin()->first; }
+  bool empty() const { return latest_.empty(); }
+
+  // nullopt: the latest reading of each cell over all cycles; otherwise that cycle's cells
+  // (none when the cycle has no cell).
+  const map_layer& cells(std::optional<int> cycle) const;
+
+ private:
+  std::map<int, map_layer> cycles_;
+  map_layer latest_;
+  std::optional<raster_in_use> raster_;
+};
+
+// Feeds a sweep's reading stream into maps_data. on_change is called at the first change after
+// each take_change(), so a burst of readings asks for one repaint.
+class maps_listener : public reading_observer {
+ public:
+  explicit maps_listener(maps_data& data) : data_(data) {}
+
+  std::function<void()> on_change;
+  // True when the data changed since the last call.
+  bool take_change() { return std::exchange(changed_, false); }
+
+  void sweep_started(const raster_in_use& raster, const QDateTime& when) override;
+  void reading_taken(const reading_event& reading) override;
+  void raster_changed(const raster_in_use& raster) override;
+
+ private:
+  void changed();
+
+  maps_data& data_;
+  bool changed_ = false;
+};
+
+}  // namespace brevane

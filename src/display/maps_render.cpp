@@ -1,0 +1,293 @@
+#include "display/maps_render.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QImageWriter>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace brevane {
+
+namespace {
+
+const QColor ink(40, 40, 40);
+const QColor frame_colour(110, 110, 110);
+// Unvisited ground: a pale blue-grey that neither palette uses.
+const QRgb no_cell = qRgb(222, 229, 238);
+
+std::optional<double> value_of(const map_cell& cell, map_kind kind) {
+  return kind == map_kind::thermal ? cell.temperature_f : cell.distance_in;
+}
+
+// Head units to pixels for one map: X across, Z up.
+struct plot_scale {
+  QRect plot;
+  extent x, z;
+  int px(double v) const {
+    return plot.left() +
+           static_cast<int>(std::lround((v - x.low) / (x.high - x.low) * plot.width()));
+  }
+  int py(double v) const {
+    return plot.top() +
+           static_cast<int>(std::lround((z.high - v) / (z.high - z.low) * plot.height()));
+  }
+};
+
+struct panel_layout {
+  QRect title, plot, bar;
+  int font_px = 12;
+};
+
+// The picture is two panels side by side; each has a title, a plot with its axes at the
+// left and below, and a colour bar at the right. Sizes follow the font, the font the picture.
+panel_layout layout_panel(QSize size, map_kind kind) {
+  const int w = size.width() / 2;
+  const int left = kind == map_kind::thermal ? 0 : w;
+  const int f = std::clamp(size.height() / 40, 9, 15);
+  panel_layout p;
+  p.font_px = f;
+  p.title = QRect(left, f / 2, w, 2 * f);
+  const int top = p.title.bottom() + f;
+  const int bottom = size.height() - 3 * f - f / 2;
+  const int plot_left = left + 4 * f;
+  const int bar_width = f + f / 4;
+  const int plot_right = left + w - 5 * f - bar_width;
+  p.plot = QRect(QPoint(plot_left, top),
+                 QPoint(std::max(plot_left + 1, plot_right), std::max(top + 1, bottom)));
+  p.bar = QRect(p.plot.right() + f, top + f, bar_width, std::max(1, p.plot.height() - f));
+  return p;
+}
+
+QFont font_of(int px, bool bold = false) {
+  QFont font(QStringLiteral("DejaVu Sans"));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(px);
+  font.setBold(bold);
+  return font;
+}
+
+// Scan lines written directly: one QPainter call per cell costs more than the whole frame.
+void fill(QImage& image, int x0, int y0, int x1, int y1, QRgb colour) {
+  x0 = std::max(x0, 0);
+  y0 = std::max(y0, 0);
+  x1 = std::min(x1, image.width());
+  y1 = std::min(y1, image.height());
+  if (x1 <= x0) return;
+  // bits() once: scanLine() checks for sharing on every call.
+  uchar* bits = image.bits();
+  const qsizetype stride = image.bytesPerLine();
+  for (int y = y0; y < y1; ++y) {
+    auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
+    std::fill(line + x0, line + x1, colour);
+  }
+}
+
+void paint_cells(QImage& image, const plot_scale& s, const maps_geometry& g, map_kind kind,
+                 const std::array<QRgb, 256>& colours, const value_range& range) {
+  fill(image, s.plot.left(), s.plot.top(), s.plot.left() + s.plot.width(),
+       s.plot.top() + s.plot.height(), no_cell);
+  for (const map_row& row : g.rows) {
+    const int y0 = std::max(0, s.py(row.z.high)), y1 = std::min(image.height(), s.py(row.z.low));
+    if (y1 <= y0) continue;
+    // The row's first pixel line, then copies of it: a cell is a few pixels wide.
+    for (const auto& [x, cell] : row.cells) {
+      const auto v = value_of(*cell, kind);
+      if (v) fill(image, s.px(x.low), y0, s.px(x.high), y0 + 1, colours[palette_index(*v, range)]);
+    }
+    const int from = std::max(0, s.plot.left());
+    const int to = std::min(image.width(), s.plot.left() + s.plot.width());
+    const uchar* first = image.constScanLine(y0) + from * 4;
+    for (int y = y0 + 1; y < y1; ++y)
+      std::memcpy(image.scanLine(y) + from * 4, first, static_cast<std::size_t>(to - from) * 4);
+  }
+}
+
+void paint_axes(QPainter& p, const plot_scale& s, int f) {
+  p.setPen(frame_colour);
+  p.drawRect(s.plot.adjusted(0, 0, -1, -1));
+  p.setFont(font_of(f));
+  const QFontMetrics m(p.font());
+  const auto xs = nice_ticks(s.x.low, s.x.high, std::max(2, s.plot.width() / (5 * f)));
+  for (double v : xs) {
+    const int x = s.px(v);
+    p.setPen(frame_colour);
+    p.drawLine(x, s.plot.bottom(), x, s.plot.bottom() + f / 3);
+    p.setPen(ink);
+    const QString t = tick_label(v, xs.size() > 1 ? xs[1] - xs[0] : 1);
+    p.drawText(x - m.horizontalAdvance(t) / 2, s.plot.bottom() + f / 3 + m.ascent() + 1, t);
+  }
+  const auto zs = nice_ticks(s.z.low, s.z.high, std::max(2, s.plot.height() / (3 * f)));
+  for (double v : zs) {
+    const int y = s.py(v);
+    p.setPen(frame_colour);
+    p.drawLine(s.plot.left() - f / 3, y, s.plot.left(), y);
+    p.setPen(ink);
+    const QString t = tick_label(v, zs.size() > 1 ? zs[1] - zs[0] : 1);
+    p.drawText(s.plot.left() - f / 3 - 3 - m.horizontalAdvance(t), y + m.ascent() / 2 - 1, t);
+  }
+  p.setFont(font_of(f, true));
+  p.drawText(QRect(s.plot.left(), s.plot.bottom() + f + f / 2, s.plot.width(), 2 * f),
+             Qt::AlignHCenter | Qt::AlignVCenter, QStringLiteral("X"));
+  p.drawText(QRect(s.plot.left() - 4 * f, s.plot.top(), f, s.plot.height()), Qt::AlignCenter,
+             QStringLiteral("Z"));
+}
+
+void paint_colour_bar(QImage& image, QPainter& p, const QRect& bar, int f,
+                      const std::array<QRgb, 256>& colours, const value_range& range,
+                      const QString& unit) {
+  const int n = std::max(1, bar.height() - 1);
+  for (int i = 0; i < bar.height(); ++i) {
+    const int index = static_cast<int>(std::lround(255.0 * (bar.height() - 1 - i) / n));
+    fill(image, bar.left(), bar.top() + i, bar.left() + bar.width(), bar.top() + i + 1,
+         colours[index]);
+  }
+  p.setPen(frame_colour);
+  p.drawRect(bar.adjusted(0, 0, -1, -1));
+  p.setFont(font_of(f));
+  const QFontMetrics m(p.font());
+  const auto ticks = nice_ticks(range.low, range.high, std::max(2, bar.height() / (2 * f)));
+  for (double v : ticks) {
+    const int y = bar.bottom() -
+                  static_cast<int>(std::lround((v - range.low) / (range.high - range.low) * n));
+    p.setPen(frame_colour);
+    p.drawLine(bar.right() + 1, y, bar.right() + f / 3, y);
+    p.setPen(ink);
+    p.drawText(bar.right() + f / 3 + 3, y + m.ascent() / 2 - 1,
+               tick_label(v, ticks.size() > 1 ? ticks[1] - ticks[0] : 1));
+  }
+  p.drawText(QRect(bar.left() - f, bar.top() - f - f / 2, bar.width() + 2 * f, f + f / 4),
+             Qt::AlignCenter, unit);
+}
+
+}  // namespace
+
+maps_geometry cell_geometry(const maps_data& data, std::optional<int> cycle) {
+  const map_layer& layer = data.cells(cycle);
+  maps_geometry g;
+  std::vector<int> zs, xs;
+  for (const map_layer::row& row : layer.rows()) zs.push_back(row.z);
+  int x_step = 0, z_step = 0;
+  if (const auto& r = data.raster()) {
+    x_step = std::max(1, r->point_step);
+    z_step = std::max(1, r->row_step);
+    g.x = {r->xmin - x_step / 2.0, r->xmax + x_step / 2.0};
+    g.z = {r->zmin - z_step / 2.0, r->zmax + z_step / 2.0};
+  } else if (!layer.empty()) {
+    // A record without its limits: the cells themselves say how far they reach.
+    for (const map_layer::row& row : layer.rows())
+      for (const map_cell& cell : row.cells) xs.push_back(cell.x);
+    std::sort(xs.begin(), xs.end());
+    xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
+    x_step = step_between(xs);
+    z_step = step_between(zs);
+    g.x = {xs.front() - x_step / 2.0, xs.back() + x_step / 2.0};
+    g.z = {zs.front() - z_step / 2.0, zs.back() + z_step / 2.0};
+  } else {
+    return g;
+  }
+  const std::vector<extent> rows = tile_axis(zs, z_step, g.z.low, g.z.high);
+  for (std::size_t r = 0; r < zs.size(); ++r) {
+    if (rows[r].empty()) continue;
+    const std::vector<map_cell>& cells = layer.rows()[r].cells;
+    xs.clear();
+    for (const map_cell& cell : cells) xs.push_back(cell.x);
+    const std::vector<extent> columns = tile_axis(xs, x_step, g.x.low, g.x.high);
+    map_row row{rows[r], {}};
+    row.cells.reserve(cells.size());
+    for (std::size_t c = 0; c < columns.size(); ++c)
+      if (!columns[c].empty()) row.cells.emplace_back(columns[c], &cells[c]);
+    if (!row.cells.empty()) g.rows.push_back(std::move(row));
+  }
+  return g;
+}
+
+std::optional<value_range> shown_range(const maps_geometry& g, map_kind kind) {
+  std::optional<value_range> r;
+  for (const map_row& row : g.rows)
+    for (const auto& [x, cell] : row.cells)
+      if (const auto v = value_of(*cell, kind))
+        r = r ? value_range{std::min(r->low, *v), std::max(r->high, *v)} : value_range{*v, *v};
+  return r;
+}
+
+QImage render_maps(const maps_data& data, std::optional<int> cycle, QSize size,
+                   const maps_style& style) {
+  QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+  image.fill(Qt::white);
+  const maps_geometry g = cell_geometry(data, cycle);
+  const auto& colours = palette(style.colours);
+  const QString which = cycle ? QStringLiteral("cycle %1").arg(*cycle) : QStringLiteral("latest");
+  for (map_kind kind : {map_kind::thermal, map_kind::sonic}) {
+    const panel_layout l = layout_panel(image.size(), kind);
+    const plot_scale s{l.plot, g.x, g.z};
+    const bool thermal = kind == map_kind::thermal;
+    const value_range range =
+        choose_range(thermal ? style.thermal : style.sonic, shown_range(g, kind));
+    paint_cells(image, s, g, kind, colours, range);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    paint_colour_bar(image, p, l.bar, l.font_px, colours, range,
+                     thermal ? QStringLiteral("°F") : QStringLiteral("in"));
+    paint_axes(p, s, l.font_px);
+    p.setPen(ink);
+    p.setFont(font_of(l.font_px + 1, true));
+    p.drawText(l.title, Qt::AlignCenter,
+               (thermal ? QStringLiteral("Thermal map, °F") : QStringLiteral("Sonic map, inches")) +
+                   QStringLiteral(" \u2014 ") + which);
+    if (g.rows.empty()) {
+      p.setFont(font_of(l.font_px));
+      p.drawText(l.plot, Qt::AlignCenter, QStringLiteral("No readings yet"));
+    }
+  }
+  return image;
+}
+
+std::optional<cell_hit> cell_at(const maps_data& data, std::optional<int> cycle, QSize size,
+                                QPoint at) {
+  const maps_geometry g = cell_geometry(data, cycle);
+  for (map_kind kind : {map_kind::thermal, map_kind::sonic}) {
+    const panel_layout l = layout_panel(size.expandedTo(QSize(1, 1)), kind);
+    if (!l.plot.contains(at)) continue;
+    const plot_scale s{l.plot, g.x, g.z};
+    // The same rounding as the painting, so the readout names the cell the pixel shows.
+    for (const map_row& row : g.rows) {
+      if (at.y() < s.py(row.z.high) || at.y() >= s.py(row.z.low)) continue;
+      for (const auto& [x, cell] : row.cells)
+        if (at.x() >= s.px(x.low) && at.x() < s.px(x.high)) return cell_hit{kind, *cell};
+    }
+    return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+QPoint picture_point(const maps_data& data, std::optional<int> cycle, QSize size, map_kind map,
+                     double x, double z) {
+  const maps_geometry g = cell_geometry(data, cycle);
+  const plot_scale s{layout_panel(size.expandedTo(QSize(1, 1)), map).plot, g.x, g.z};
+  return {s.px(x), s.py(z)};
+}
+
+QString readout_text(const map_cell& cell) {
+  const QString none = QStringLiteral("\u2014");
+  return QStringLiteral("X %1  Z %2   %3 °F   %4 in   read %5")
+      .arg(cell.x)
+      .arg(cell.z)
+      .arg(cell.temperature_f ? QString::number(*cell.temperature_f, 'f', 2) : none)
+      .arg(cell.distance_in ? QString::number(*cell.distance_in, 'f', 2) : none)
+      .arg(cell.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+}
+
+std::string save_png(const QImage& picture, const QString& path) {
+  QImageWriter writer(path, "png");
+  if (writer.write(picture)) return {};
+  return "cannot write the picture to " + path.toStdString() + ": " +
+         writer.errorString().toStdString();
+}
+
+std::string export_cycle(const maps_data& data, int cycle, const QString& path) {
+  return save_png(render_maps(data, cycle, QSize(1200, 600), maps_style{}), path);
+}
+
+}  // namespace brevane

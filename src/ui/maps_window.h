@@ -1,0 +1,83 @@
+#pragma once
+// "Brevane Maps": the thermal and sonic maps in colour, live during a sweep, with the reading
+// under the cursor. It gathers the sweep's readings even while closed, so that opening it
+// after a sweep shows the sweep; gathering costs the sweep about a microsecond a reading, and
+// only an open window paints.
+
+#include <QImage>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <optional>
+
+#include "display/maps_data.h"
+#include "display/maps_render.h"
+#include "model/reading_stream.h"
+
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+
+namespace brevane {
+
+class maps_window : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit maps_window(reading_stream& stream, QWidget* parent = nullptr);
+  ~maps_window() override;
+
+  // "View > Maps": shows the live maps, opening the window or raising it.
+  void open();
+  // Shows data (a reopened record, say) under caption instead of the live maps, with the cycle
+  // given (the last one when none) chosen and note in the readout line.
+  void show_readings(const QString& caption, maps_data data, std::optional<int> cycle = {},
+                     const QString& note = {});
+
+  // The picture as the window shows it, colour bars and axes included.
+  const QImage& picture() const { return picture_; }
+  // The cycle chosen: nullopt for the latest reading of each cell.
+  std::optional<int> chosen_cycle() const;
+  const maps_data& shown() const { return record_ ? *record_ : live_; }
+  maps_style style() const;
+
+  // The readout for the picture's pixel at: the cell's reading, or a hint off the cells.
+  void hover(QPoint at);
+  QString readout() const;
+  // Writes the picture as PNG; says in the readout line what happened. True when written.
+  bool save_picture(const QString& path);
+  // Paints now whatever changed since the last paint; the repaint timer calls it.
+  void refresh();
+  bool repaint_pending() const { return repaint_timer_.isActive(); }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void update_cycles();
+  void repaint_picture();
+  void choose_save_file();
+  void remember_place() const;
+
+  reading_stream& stream_;
+  maps_data live_;
+  std::optional<maps_data> record_;
+  maps_listener listener_{live_};
+  QTimer repaint_timer_;
+  QImage picture_;
+
+  class picture_view;
+  picture_view* view_ = nullptr;
+  QComboBox* palette_ = nullptr;
+  QComboBox* cycle_ = nullptr;
+  QComboBox* thermal_mode_ = nullptr;
+  QComboBox* sonic_mode_ = nullptr;
+  QDoubleSpinBox* thermal_low_ = nullptr;
+  QDoubleSpinBox* thermal_high_ = nullptr;
+  QDoubleSpinBox* sonic_low_ = nullptr;
+  QDoubleSpinBox* sonic_high_ = nullptr;
+  QLabel* readout_ = nullptr;
+};
+
+}  // namespace brevane
