@@ -30,6 +30,8 @@ std::string command_line_help() {
          "  --log-data             start with \"Log Data\" checked\n"
          "  --log-images           start with \"Log Images\" checked\n"
          "  --upload-list FILE     send the list file to the head, then exit\n"
+         "  --resume-within S      with --sweep: wait up to S seconds for a head that went\n"
+         "                         away, then go on where it stopped (default 0: end at once)\n"
          "  --list-devices         list the heads attached over USB, then exit\n"
          "  --data-folder DIR      write the logs into DIR, made when missing (default: data\n"
          "                         beside the program); when another Brevane uses it, into\n"
@@ -124,6 +126,12 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
       cl.help = true;
     } else if (arg == QLatin1String("--version") && !has_inline) {
       cl.version = true;
+    } else if (arg == QLatin1String("--resume-within")) {
+      if (!value(&v)) return fail("--resume-within needs a number of seconds");
+      auto s = whole_number(v, 0, 86400);
+      if (!s)
+        return fail("--resume-within takes 0 to 86400 seconds, not \"" + v.toStdString() + "\"");
+      cl.resume_within_s = *s;
     } else if (arg == QLatin1String("--list-devices") && !has_inline) {
       cl.list_devices = true;
     } else {

@@ -276,6 +276,13 @@ int main(int argc, char** argv) {
   maps_listener export_listener(exported);
   if (!options->export_png.isEmpty()) inst.readings.add(export_listener);
 
+  // A sweep whose head goes away waits for it: in the window until the operator ends it,
+  // headless as long as --resume-within allows.
+  if (options->headless_job())
+    inst.exchange.set_head_return_wait(std::chrono::seconds(options->resume_within_s));
+  else
+    inst.exchange.set_head_return_wait(std::nullopt);
+
   inst.device.connect_link();
   // A job from the command line paints into the pictures all the same; only the operator's
   // session needs the window on screen.

@@ -18,8 +18,18 @@ void wire_window(main_window& window, instrument& inst, const QString& default_l
                    [&] { runner.run("Distance", [&] { inst.sonic.sonic(); }); });
   QObject::connect(&window, &main_window::static_read_clicked,
                    [&] { runner.run("Static Read", [&] { inst.sonic.static_read(); }); });
-  QObject::connect(&window, &main_window::sweep_clicked,
-                   [&] { runner.run("Sweep", [&] { inst.sweep.sweep(); }); });
+  QObject::connect(&window, &main_window::sweep_clicked, [&] {
+    window.set_pause_offered(true);
+    runner.run("Sweep", [&] { inst.sweep.sweep(); });
+    window.set_pause_offered(false);
+  });
+  QObject::connect(&window, &main_window::pause_clicked, [&] {
+    const bool pause = !inst.exchange.paused();
+    inst.exchange.set_paused(pause);
+    window.set_paused(inst.exchange.paused());
+    // The pause itself is said once the exchange in progress has finished.
+    if (pause) window.show_status("Pausing after the exchange in progress...");
+  });
   QObject::connect(&window, &main_window::home_clicked,
                    [&] { runner.run("Home", [&] { inst.positioning.home(); }); });
   QObject::connect(&window, &main_window::arrow_clicked, [&](int index) {

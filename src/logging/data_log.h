@@ -25,8 +25,8 @@ class data_log {
 
   QString path() const;
   // The line as written for these values, without the line end.
-  static std::string format_line(const std::string& stem, double thermal, int distance,
-                                 int x, int z);
+  static std::string format_line(const std::string& stem, double thermal, int distance, int x,
+                                 int z);
   // Lines written this run (header excluded), for the summary.
   long lines_written() const { return lines_written_; }
 

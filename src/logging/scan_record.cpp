@@ -235,6 +235,21 @@ void scan_record_writer::raster_changed(const raster_in_use& raster) {
   write_line(line);
 }
 
+void scan_record_writer::sweep_interrupted(interruption what, const reading_event& where) {
+  const char* pass = pass_name(where.pass);
+  write_line(
+      QJsonObject{{QLatin1String("type"), QLatin1String(interruption_name(what))},
+                  {QLatin1String("cycle"), where.cycle},
+                  {QLatin1String("pass"), pass ? QJsonValue(QLatin1String(pass)) : QJsonValue()},
+                  {QLatin1String("row"), where.row},
+                  {QLatin1String("point"), where.point},
+                  {QLatin1String("x"), where.x},
+                  {QLatin1String("z"), where.z},
+                  {QLatin1String("ms"), static_cast<double>(ms_since_start(where.time))}});
+  // A sweep that waits may wait long; what it has is on the disk meanwhile.
+  sync();
+}
+
 void scan_record_writer::pass_ended(int, pass_direction) {
   sync();
 }

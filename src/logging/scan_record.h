@@ -49,6 +49,7 @@ class scan_record_writer final : public reading_observer {
 
   void sweep_started(const raster_in_use& raster, const QDateTime& when) override;
   void reading_taken(const reading_event& reading) override;
+  void sweep_interrupted(interruption what, const reading_event& where) override;
   void baseline_taken(double avgt) override;
   void raster_changed(const raster_in_use& raster) override;
   void pass_ended(int cycle, pass_direction pass) override;

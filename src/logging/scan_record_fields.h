@@ -20,6 +20,27 @@ inline constexpr const char* type_baseline = "baseline";
 inline constexpr const char* type_raster = "raster";
 inline constexpr const char* type_end = "end";
 
+inline const char* interruption_name(interruption what) {
+  switch (what) {
+    case interruption::paused:
+      return "pause";
+    case interruption::resumed:
+      return "resume";
+    case interruption::head_lost:
+      return "head_lost";
+    case interruption::head_back:
+      return "head_back";
+  }
+  return "pause";
+}
+
+inline std::optional<interruption> interruption_from(QLatin1StringView s) {
+  for (interruption i : {interruption::paused, interruption::resumed, interruption::head_lost,
+                         interruption::head_back})
+    if (s == QLatin1StringView(interruption_name(i))) return i;
+  return std::nullopt;
+}
+
 // The settings line's check boxes, in the order of check_box.
 inline constexpr std::array<const char*, 6> check_box_names = {"repeat",   "stop",  "sonic_off",
                                                                "temp_off", "x_off", "z_off"};
@@ -76,9 +97,9 @@ inline const char* end_name(sweep_end how) {
 }
 
 inline std::optional<sweep_end> end_from(QLatin1StringView s) {
-  for (sweep_end e : {sweep_end::completed, sweep_end::stopped, sweep_end::cancelled,
-                      sweep_end::echo_timeout, sweep_end::head_unplugged, sweep_end::error,
-                      sweep_end::stopped_by_signal})
+  for (sweep_end e :
+       {sweep_end::completed, sweep_end::stopped, sweep_end::cancelled, sweep_end::echo_timeout,
+        sweep_end::head_unplugged, sweep_end::error, sweep_end::stopped_by_signal})
     if (s == QLatin1StringView(end_name(e))) return e;
   return std::nullopt;
 }

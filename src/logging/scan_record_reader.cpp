@@ -248,6 +248,25 @@ std::optional<scan_record> read_scan_record(const QString& path, std::string* re
         f.note("avgt", "a number");
     } else if (type == QLatin1String(type_raster)) {
       if (auto r = raster_from(f)) record.raster_changes.push_back({*r, record.readings.size()});
+    } else if (const auto what = interruption_from(QLatin1StringView(type.toString().toLatin1()))) {
+      const auto cycle = f.whole("cycle"), row = f.whole("row"), point = f.whole("point"),
+                 x = f.whole("x"), z = f.whole("z");
+      const QJsonValue ms = o.value(QLatin1String("ms"));
+      if (!ms.isDouble()) f.note("ms", "a number");
+      if (f.missing.empty()) {
+        reading_event where;
+        const QJsonValue pass = o.value(QLatin1String("pass"));
+        where.pass = pass == QLatin1String("upward")     ? pass_direction::upward
+                     : pass == QLatin1String("downward") ? pass_direction::downward
+                                                         : pass_direction::none;
+        where.cycle = *cycle;
+        where.row = *row;
+        where.point = *point;
+        where.x = *x;
+        where.z = *z;
+        where.time = start_utc.addMSecs(static_cast<qint64>(ms.toDouble()));
+        record.interruptions.push_back({*what, where, record.readings.size()});
+      }
     } else if (type == QLatin1String(type_end)) {
       record.end = end_from_line(f);
       ended = record.end.has_value();

@@ -39,6 +39,12 @@ struct recorded_raster_change {
   std::size_t before_reading = 0;  // index of the first reading that uses it
 };
 
+struct recorded_interruption {
+  interruption what = interruption::paused;
+  reading_event where;             // the place: cycle, pass, row, point, x, z and the time
+  std::size_t before_reading = 0;  // index of the first reading after it
+};
+
 struct recorded_end {
   sweep_end how = sweep_end::completed;
   std::string message;
@@ -50,6 +56,7 @@ struct scan_record {
   scan_record_header header;
   std::vector<recorded_reading> readings;
   std::vector<recorded_raster_change> raster_changes;
+  std::vector<recorded_interruption> interruptions;
   std::optional<double> avgt;
   std::optional<recorded_end> end;    // none: the record ended unexpectedly
   std::vector<std::string> problems;  // "line N: reason"

@@ -50,6 +50,9 @@ enum class sweep_end {
   stopped_by_signal,
 };
 
+// A sweep held and taken up again: by the operator's Pause, or by a head that went away.
+enum class interruption { paused, resumed, head_lost, head_back };
+
 class reading_observer {
  public:
   virtual ~reading_observer() = default;
@@ -59,6 +62,8 @@ class reading_observer {
   // A limit or step changed during the sweep; comes before the first reading that uses it.
   virtual void raster_changed(const raster_in_use& /*raster*/) {}
   virtual void pass_ended(int /*cycle*/, pass_direction /*pass*/) {}
+  // where: the sweep's place (cycle, pass, row, point, position) and the time.
+  virtual void sweep_interrupted(interruption /*what*/, const reading_event& /*where*/) {}
   virtual void sweep_ended(sweep_end /*how*/, const std::string& /*message*/,
                            const QDateTime& /*when*/) {}
 };

@@ -76,6 +76,16 @@ sweep_procedure::outcome sweep_procedure::sweep(std::optional<int> cycles) {
     const QDateTime now = clock_.now();
     stream_.notify([&](reading_observer& o) { o.sweep_started(in_use_, now); });
   }
+  // A pause holds the sweep between two exchanges; a lost head suspends it until the head is
+  // back, its position restored and the interrupted command sent again.
+  exchange_.set_interruption_hooks(
+      {[this](bool paused) { interrupted(paused ? interruption::paused : interruption::resumed); },
+       [this](bool lost) { interrupted(lost ? interruption::head_lost : interruption::head_back); },
+       [this] { restore_position(); }});
+  struct hooks_off {
+    command_exchange& exchange;
+    ~hooks_off() { exchange.set_interruption_hooks({}); }
+  } off{exchange_};
   try {
     const outcome how = run_cycles(cycles);
     if (how == outcome::stopped) {
@@ -93,6 +103,45 @@ sweep_procedure::outcome sweep_procedure::sweep(std::optional<int> cycles) {
     ended(sweep_end::error, e.what());
     throw;
   }
+}
+
+std::string sweep_procedure::place() const {
+  std::string text =
+      "X " + std::to_string(state_.posx) + " Z " + std::to_string(state_.posz) + " (";
+  if (pass_ == pass_direction::none) return text + "taking the baseline)";
+  return text + "cycle " + std::to_string(cycle_) + ", " +
+         (pass_ == pass_direction::upward ? "upward" : "downward") + " pass, row " +
+         std::to_string(row_) + " of " + std::to_string(rows_) + ", point " +
+         std::to_string(point_) + " of " + std::to_string(points_in_run_) + ")";
+}
+
+void sweep_procedure::interrupted(interruption what) {
+  switch (what) {
+    case interruption::paused:
+      window_.show_status("Paused at " + place() +
+                          ". Resume goes on with the next report; Escape ends the sweep.");
+      break;
+    case interruption::resumed:
+      window_.show_status("Resumed at " + place() + ".");
+      break;
+    case interruption::head_lost:
+      window_.show_status("The head was lost at " + place() +
+                          ". Plug it in again to go on; Escape ends the sweep.");
+      break;
+    case interruption::head_back:
+      window_.show_status("The head is back; the sweep goes on from " + place() + ".");
+      break;
+  }
+  if (!stream_.listened_to()) return;
+  reading_event where = event(point_ == 0 ? reading_kind::row_start : reading_kind::point);
+  if (pass_ == pass_direction::none) where = event(reading_kind::baseline);
+  stream_.notify([&](reading_observer& o) { o.sweep_interrupted(what, where); });
+}
+
+void sweep_procedure::restore_position() {
+  // The head may have restarted and lost its place: X to the last commanded posx, then Z.
+  if (!window_.checked(check_box::x_off)) exchange_.xpos(state_.posx);
+  if (!window_.checked(check_box::z_off)) exchange_.zpos(state_.posz);
 }
 
 void sweep_procedure::ended(sweep_end how, const std::string& message) {

@@ -48,6 +48,9 @@ class sweep_procedure {
   void announce_raster();
   void pass_ended();
   void ended(sweep_end how, const std::string& message);
+  std::string place() const;
+  void interrupted(interruption what);
+  void restore_position();
 
   device::command_exchange& exchange_;
   main_window_state& state_;

@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QToolButton>
 #include <QUrl>
 
 #include "ui/layout_table.h"
@@ -121,6 +122,15 @@ void main_window::set_device_controls_enabled(bool enabled) {
   for (const char* name : device_button_names) {
     if (QWidget* button = control(QString::fromLatin1(name))) button->setEnabled(enabled);
   }
+}
+
+void main_window::set_pause_offered(bool offered) {
+  pause_button_->setText(tr("Pause"));
+  pause_button_->setVisible(offered);
+}
+
+void main_window::set_paused(bool paused) {
+  pause_button_->setText(paused ? tr("Resume") : tr("Pause"));
 }
 
 void main_window::show_view(int index) {

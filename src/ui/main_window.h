@@ -16,6 +16,7 @@ class QAction;
 class QLabel;
 class QPushButton;
 class QScrollBar;
+class QToolButton;
 class QAbstractButton;
 
 namespace brevane {
@@ -45,6 +46,10 @@ class main_window : public QMainWindow, public panel {
   // Temp, Distance, Static Read, Sweep, Home and the jog buttons: off while a device
   // operation runs. Everything else stays live so Stop, Repeat and the views still work.
   void set_device_controls_enabled(bool enabled);
+
+  // The status bar's Pause button, there while a sweep runs; it reads "Resume" while paused.
+  void set_pause_offered(bool offered);
+  void set_paused(bool paused);
 
   // Shows view(index) and hides the other two; an index outside 0..2 changes nothing.
   void show_view(int index);
@@ -84,6 +89,7 @@ class main_window : public QMainWindow, public panel {
   void exit_chosen();
   void upload_list_chosen();
   void maps_chosen();
+  void pause_clicked();
   void open_scan_chosen();
   void escape_pressed();
   void close_requested();
@@ -111,6 +117,7 @@ class main_window : public QMainWindow, public panel {
   // break differently from how it was written).
   std::array<std::string, 11> texts_;
   QLabel* progress_label_ = nullptr;
+  QToolButton* pause_button_ = nullptr;
   QString data_folder_;
   QString help_page_;
 };

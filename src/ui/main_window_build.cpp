@@ -13,7 +13,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStatusBar>
+#include <QToolButton>
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -92,6 +94,21 @@ main_window::main_window(const QString& icon_path, QWidget* parent)
   progress_label_ = new QLabel(this);
   progress_label_->setObjectName(QStringLiteral("progress"));
   statusBar()->addPermanentWidget(progress_label_);
+
+  // Offered only while a sweep runs. F8 pauses and resumes as in debuggers; it clashes with no
+  // standard key.
+  pause_button_ = new QToolButton(this);
+  pause_button_->setObjectName(QStringLiteral("pause"));
+  pause_button_->setText(tr("Pause"));
+  pause_button_->setToolTip(tr("Pause the sweep after the exchange in progress (F8)"));
+  pause_button_->setAutoRaise(true);
+  pause_button_->hide();
+  statusBar()->addPermanentWidget(pause_button_);
+  connect(pause_button_, &QToolButton::clicked, this, &main_window::pause_clicked);
+  auto* pause_key = new QShortcut(QKeySequence(Qt::Key_F8), this);
+  connect(pause_key, &QShortcut::activated, this, [this] {
+    if (pause_button_->isVisible()) emit pause_clicked();
+  });
   statusBar()->setSizeGripEnabled(false);
 
   // The controls never move, so the window keeps the size its parts need.
