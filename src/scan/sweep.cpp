@@ -109,10 +109,11 @@ std::string sweep_procedure::place() const {
   std::string text =
       "X " + std::to_string(state_.posx) + " Z " + std::to_string(state_.posz) + " (";
   if (pass_ == pass_direction::none) return text + "taking the baseline)";
-  return text + "cycle " + std::to_string(cycle_) + ", " +
-         (pass_ == pass_direction::upward ? "upward" : "downward") + " pass, row " +
-         std::to_string(row_) + " of " + std::to_string(rows_) + ", point " +
-         std::to_string(point_) + " of " + std::to_string(points_in_run_) + ")";
+  text += "cycle " + std::to_string(cycle_) + ", " +
+          (pass_ == pass_direction::upward ? "upward" : "downward") + " pass, row " +
+          std::to_string(row_) + " of " + std::to_string(rows_);
+  if (point_ == 0) return text + ", its start)";
+  return text + ", point " + std::to_string(point_) + " of " + std::to_string(points_in_run_) + ")";
 }
 
 void sweep_procedure::interrupted(interruption what) {
