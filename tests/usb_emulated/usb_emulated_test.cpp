@@ -13,6 +13,7 @@
 #include <chrono>
 #include <functional>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -296,6 +297,52 @@ TEST_F(UsbEmulatedHead, UnplugDuringAnEchoWaitEndsItBeforeTheTimeout) {
   EXPECT_LT(waited.elapsed(), 3000) << "the unplug, not the 5 s echo timeout, ends the wait";
   EXPECT_EQ(window.caption(), device::caption_absent);
   EXPECT_FALSE(link.head_present());
+}
+
+// A sweep rides out a bumped cable: the head is lost while an answer is awaited, comes back
+// as a new node, gets its position again and then the interrupted command.
+TEST_F(UsbEmulatedHead, AHeadThatReturnsDuringAWaitGetsItsPositionAndTheCommandAgain) {
+  device::command_exchange exchange(transport, 5000);
+  memory_panel window;
+  device::device_link link(transport, exchange, window);
+
+  ASSERT_TRUE(head.plug());
+  auto responder = std::make_unique<echoing_head>(head);
+  responder->silent = true;
+  ASSERT_TRUE(link.connect_link());
+  ASSERT_TRUE(run_until([&] { return link.head_present(); })) << statuses;
+
+  exchange.set_head_return_wait(10s);
+  std::vector<std::string> said;
+  exchange.set_interruption_hooks({{},
+                                   [&](bool lost) {
+                                     said.push_back(lost ? "lost" : "back");
+                                     // The head's end of its new node, once it is open.
+                                     if (!lost) responder = std::make_unique<echoing_head>(head);
+                                   },
+                                   [&] { exchange.xpos(150); }});
+  QTimer unplug, replug;  // end with the test, so they never fire into a later one
+  unplug.setSingleShot(true);
+  replug.setSingleShot(true);
+  QObject::connect(&unplug, &QTimer::timeout, [&] {
+    head.unplug();
+    replug.start(1500ms);  // after the transport has seen it go
+  });
+  QObject::connect(&replug, &QTimer::timeout, [&] { ASSERT_TRUE(head.plug()); });
+  unplug.start(100ms);
+  ASSERT_TRUE(exchange.begin_operation("Sweep"));
+  try {
+    exchange.zpos(170);
+  } catch (const device::device_error& e) {
+    ADD_FAILURE() << e.what();
+  }
+  exchange.end_operation();
+
+  EXPECT_EQ(said, (std::vector<std::string>{"lost", "back"}));
+  EXPECT_EQ(responder->requests,
+            (std::vector<std::vector<std::uint8_t>>{bytes({0, 'X', 150, 0, 0, 0, 0, 0, 0}),
+                                                    bytes({0, 'Z', 170, 0, 0, 0, 0, 0, 0})}))
+      << "the position first, then the interrupted Z";
 }
 
 // The same wire behaviour from each I/O the transport can open a head with: the hidraw node
