@@ -198,11 +198,21 @@ int main(int argc, char** argv) {
 
   device::report_trace trace;
   if (!options->trace_file.isEmpty()) {
-    const std::string why = trace.open(options->trace_file.toStdString());
+    // The first line says which program and head wrote it.
+    const std::string header =
+        std::string("Brevane ") + program_version + ", " +
+        (options->simulate
+             ? "simulated head (" + simulated_head_description(*options->simulate).options + ")"
+             : std::string("USB"));
+    const std::string why = trace.open(options->trace_file.toStdString(), header);
     if (!why.empty()) {
       std::cerr << "brevane: " << why << "\n";
       return 2;
     }
+    trace.on_failure = [&window, headless = options->headless_job()](const std::string& message) {
+      window.show_status(message);
+      if (headless) std::cerr << "brevane: " << lower_first(message) << "\n";
+    };
     inst.exchange.set_trace(&trace);
   }
 
