@@ -22,6 +22,7 @@
 #include "app/record_jobs.h"
 #include "app/wiring.h"
 #include "common/clock.h"
+#include "device/replay_head.h"
 #include "device/report_trace.h"
 #include "device/simulated_head.h"
 #include "device/usb_heads.h"
@@ -153,6 +154,16 @@ int main(int argc, char** argv) {
               << " needs the Maps window, which this build does not have\n";
     return 2;
   }
+  // A recording to replay is read whole before anything starts: a file that is no trace is
+  // refused with its line, display or not.
+  std::optional<device::recorded_session> recording;
+  if (options->simulate && options->simulate->replay) {
+    recording = device::read_trace(*options->simulate->replay, &error);
+    if (!recording) {
+      std::cerr << "brevane: " << error << "\n";
+      return 2;
+    }
+  }
   if (const auto refusal = choose_platform(options->headless_job())) {
     std::cerr << "brevane: " << *refusal << "\n";
     return 2;
@@ -172,7 +183,10 @@ int main(int argc, char** argv) {
 
   // --- The head: simulated or USB ---
   std::unique_ptr<device::transport> head;
-  if (options->simulate) {
+  if (recording) {
+    head =
+        std::make_unique<device::replay_head>(std::move(*recording), options->simulate->latency_ms);
+  } else if (options->simulate) {
     head = std::make_unique<device::simulated_head>(*options->simulate);
   } else {
     head = std::make_unique<device::usb_transport>(

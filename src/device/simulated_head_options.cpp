@@ -39,7 +39,8 @@ std::optional<simulated_head_options> parse_simulated_head_options(const std::st
   simulated_head_options options;
   if (trim(text).empty()) return options;
 
-  bool seen_latency = false, seen_silent = false, seen_unplug = false, seen_seed = false;
+  bool seen_latency = false, seen_silent = false, seen_unplug = false, seen_seed = false,
+       seen_replay = false;
   std::string_view rest = text;
   while (true) {
     const std::size_t comma = rest.find(',');
@@ -53,8 +54,8 @@ std::optional<simulated_head_options> parse_simulated_head_options(const std::st
     const std::size_t eq = item.find('=');
     if (eq == std::string_view::npos) {
       fail(error, "simulated head option " + quoted +
-                      " has no value; expected latency=MS, silent-after=N, unplug-after=N or "
-                      "seed=N");
+                      " has no value; expected latency=MS, silent-after=N, unplug-after=N, "
+                      "seed=N or replay=FILE");
       return std::nullopt;
     }
     const std::string_view key = trim(item.substr(0, eq));
@@ -80,9 +81,16 @@ std::optional<simulated_head_options> parse_simulated_head_options(const std::st
       const auto v = parse_count<std::uint32_t>(value);
       ok = v.has_value();
       if (ok) options.seed = *v;
+    } else if (key == "replay") {
+      seen = &seen_replay;
+      if (value.empty()) {
+        fail(error, "simulated head option " + quoted + " needs the name of a trace file");
+        return std::nullopt;
+      }
+      options.replay = std::string(value);
     } else {
       fail(error, "unknown simulated head option " + quoted +
-                      "; expected latency, silent-after, unplug-after or seed");
+                      "; expected latency, silent-after, unplug-after, seed or replay");
       return std::nullopt;
     }
     if (!ok) {
@@ -98,6 +106,14 @@ std::optional<simulated_head_options> parse_simulated_head_options(const std::st
 
     if (comma == std::string_view::npos) break;
     rest.remove_prefix(comma + 1);
+  }
+  // A replayed head answers as the recording did: it has no noise to seed, and stalls or
+  // unplugs only where the recording does.
+  if (seen_replay && (seen_silent || seen_unplug || seen_seed)) {
+    fail(error,
+         "simulated head option replay cannot be combined with silent-after, "
+         "unplug-after or seed; the recording decides those");
+    return std::nullopt;
   }
   return options;
 }

@@ -14,11 +14,13 @@ struct simulated_head_options {
   std::optional<int> silent_after;  // answers the first N commands, then nothing
   std::optional<int> unplug_after;  // unplugged after the N-th command
   std::uint32_t seed = default_seed;
+  // Answers from this recorded trace instead of the scene; only latency applies with it.
+  std::optional<std::string> replay;
 };
 
-// Reads "latency=MS,silent-after=N,unplug-after=N,seed=N" (any subset, any order; empty text
-// gives the defaults). On failure returns nullopt and, when error is given, says which item is
-// wrong.
+// Reads "latency=MS,silent-after=N,unplug-after=N,seed=N,replay=FILE" (any subset, any order;
+// empty text gives the defaults). On failure returns nullopt and, when error is given, says which
+// item is wrong.
 std::optional<simulated_head_options> parse_simulated_head_options(const std::string& text,
                                                                    std::string* error);
 
