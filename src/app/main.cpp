@@ -23,6 +23,7 @@
 #include "app/signal_watch.h"
 #include "app/wiring.h"
 #include "common/clock.h"
+#include "device/replay_head.h"
 #include "device/report_trace.h"
 #include "device/simulated_head.h"
 #include "device/usb_heads.h"
@@ -149,6 +150,16 @@ int main(int argc, char** argv) {
   if (!options->open_record.isEmpty() && !options->export_csv.isEmpty() &&
       options->export_png.isEmpty())
     return export_record_csv(options->open_record, options->export_csv);
+  // A recording to replay is read whole before anything starts: a file that is no trace is
+  // refused with its line, display or not.
+  std::optional<device::recorded_session> recording;
+  if (options->simulate && options->simulate->replay) {
+    recording = device::read_trace(*options->simulate->replay, &error);
+    if (!recording) {
+      std::cerr << "brevane: " << error << "\n";
+      return 2;
+    }
+  }
   if (const auto refusal = choose_platform(options->headless_job())) {
     std::cerr << "brevane: " << *refusal << "\n";
     return 2;
@@ -181,7 +192,10 @@ int main(int argc, char** argv) {
 
   // --- The head: simulated or USB ---
   std::unique_ptr<device::transport> head;
-  if (options->simulate) {
+  if (recording) {
+    head =
+        std::make_unique<device::replay_head>(std::move(*recording), options->simulate->latency_ms);
+  } else if (options->simulate) {
     head = std::make_unique<device::simulated_head>(*options->simulate);
   } else {
     head = std::make_unique<device::usb_transport>(
@@ -207,11 +221,21 @@ int main(int argc, char** argv) {
 
   device::report_trace trace;
   if (!options->trace_file.isEmpty()) {
-    const std::string why = trace.open(options->trace_file.toStdString());
+    // The first line says which program and head wrote it.
+    const std::string header =
+        std::string("Brevane ") + program_version + ", " +
+        (options->simulate
+             ? "simulated head (" + simulated_head_description(*options->simulate).options + ")"
+             : std::string("USB"));
+    const std::string why = trace.open(options->trace_file.toStdString(), header);
     if (!why.empty()) {
       std::cerr << "brevane: " << why << "\n";
       return 2;
     }
+    trace.on_failure = [&window, headless = options->headless_job()](const std::string& message) {
+      window.show_status(message);
+      if (headless) std::cerr << "brevane: " << lower_first(message) << "\n";
+    };
     inst.exchange.set_trace(&trace);
   }
 

@@ -118,6 +118,9 @@ void command_exchange::write_output(const std::string& command) {
   check_stop(command);
   if (trace_) trace_->out(output_);
   if (!link_.write(vendor_id, product_id, output_)) {
+    // Not a lost head: an operation that rides out a loss must not wait for a return.
+    if (std::string why = link_.last_write_error(); !why.empty())
+      throw report_refused(command, "Report refused", why);
     throw head_absent(command, "Vexilor II not present",
                       "The head is not connected; " + command + " could not be sent.");
   }

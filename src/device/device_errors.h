@@ -39,6 +39,12 @@ class head_absent : public device_error {
   using device_error::device_error;
 };
 
+// The head is there but refused the report, and says why.
+class report_refused : public device_error {
+ public:
+  using device_error::device_error;
+};
+
 // A signal ended the operation between two exchanges.
 class operation_stopped : public operation_cancelled {
  public:

@@ -31,14 +31,20 @@ bool device_link::head_present() const {
 }
 
 void device_link::OnPlugged(device_handle handle) {
-  if (link_.product_id(handle) == product_id && link_.vendor_id(handle) == vendor_id)
+  if (link_.product_id(handle) == product_id && link_.vendor_id(handle) == vendor_id) {
     window_.set_caption(caption_running);
+    // A replay follows the head's comings and goings at the same places.
+    if (exchange_.trace()) exchange_.trace()->comment("plugged");
+  }
   if (on_notification) on_notification();
 }
 
 void device_link::OnUnplugged(device_handle handle) {
   // Only the vendor is looked at, so any device of this vendor going away says so.
   if (link_.vendor_id(handle) == vendor_id) window_.set_caption(caption_absent);
+  if (link_.product_id(handle) == product_id && link_.vendor_id(handle) == vendor_id &&
+      exchange_.trace())
+    exchange_.trace()->comment("unplugged");
   if (link_.handle(vendor_id, product_id) == 0) exchange_.head_lost();
   if (on_notification) on_notification();
 }

@@ -9,10 +9,19 @@ report_trace::~report_trace() {
   if (file_) std::fclose(file_);
 }
 
-std::string report_trace::open(const std::string& path) {
+std::string report_trace::open(const std::string& path, const std::string& header) {
   if (file_) std::fclose(file_);
+  failed_ = false;
+  lines_ = 0;
+  path_ = path;
   file_ = std::fopen(path.c_str(), "ab");
   if (!file_) return "cannot open the trace file " + path + ": " + std::strerror(errno);
+  if (!header.empty() && !put("# " + header + '\n')) {
+    const int why = errno;
+    std::fclose(file_);
+    file_ = nullptr;
+    return "cannot write the trace file " + path + ": " + std::strerror(why);
+  }
   return {};
 }
 
@@ -28,12 +37,35 @@ std::string report_trace::format(const char* direction, std::span<const std::uin
   return text;
 }
 
+void report_trace::comment(const std::string& text) {
+  if (!file_ || failed_) return;
+  put("# " + text + '\n');
+}
+
 void report_trace::line(const char* direction, std::span<const std::uint8_t> report) {
-  if (!file_) return;
-  const std::string text = format(direction, report) + '\n';
-  std::fwrite(text.data(), 1, text.size(), file_);
-  // Outside tools follow the file while the program runs.
-  std::fflush(file_);
+  if (!file_ || failed_) return;
+  put(format(direction, report) + '\n');
+}
+
+bool report_trace::put(const std::string& text) {
+  errno = 0;
+  // Flushed at once: outside tools follow the file while the program runs.
+  const bool ok =
+      std::fwrite(text.data(), 1, text.size(), file_) == text.size() && std::fflush(file_) == 0;
+  if (ok) {
+    ++lines_;
+    return true;
+  }
+  // A trace with a hole in it would replay as a different session; one that stops at a
+  // known line is honest, so nothing more is written.
+  const int why = errno;
+  failed_ = true;
+  if (on_failure) {
+    on_failure("The trace file " + path_ + " could not be written (" +
+               (why ? std::strerror(why) : "write error") + "); it stops after " +
+               std::to_string(lines_) + " whole lines");
+  }
+  return false;
 }
 
 }  // namespace brevane::device

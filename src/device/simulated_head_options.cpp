@@ -40,7 +40,7 @@ std::optional<simulated_head_options> parse_simulated_head_options(const std::st
   if (trim(text).empty()) return options;
 
   bool seen_latency = false, seen_silent = false, seen_unplug = false, seen_replug = false,
-       seen_seed = false;
+       seen_seed = false, seen_replay = false;
   std::string_view rest = text;
   while (true) {
     const std::size_t comma = rest.find(',');
@@ -55,7 +55,7 @@ std::optional<simulated_head_options> parse_simulated_head_options(const std::st
     if (eq == std::string_view::npos) {
       fail(error, "simulated head option " + quoted +
                       " has no value; expected latency=MS, silent-after=N, unplug-after=N, "
-                      "replug-after=MS or seed=N");
+                      "replug-after=MS, seed=N or replay=FILE");
       return std::nullopt;
     }
     const std::string_view key = trim(item.substr(0, eq));
@@ -85,9 +85,17 @@ std::optional<simulated_head_options> parse_simulated_head_options(const std::st
       const auto v = parse_count<std::uint32_t>(value);
       ok = v.has_value();
       if (ok) options.seed = *v;
+    } else if (key == "replay") {
+      seen = &seen_replay;
+      if (value.empty()) {
+        fail(error, "simulated head option " + quoted + " needs the name of a trace file");
+        return std::nullopt;
+      }
+      options.replay = std::string(value);
     } else {
-      fail(error, "unknown simulated head option " + quoted +
-                      "; expected latency, silent-after, unplug-after, replug-after or seed");
+      fail(error,
+           "unknown simulated head option " + quoted +
+               "; expected latency, silent-after, unplug-after, replug-after, seed or replay");
       return std::nullopt;
     }
     if (!ok) {
@@ -105,8 +113,17 @@ std::optional<simulated_head_options> parse_simulated_head_options(const std::st
     rest.remove_prefix(comma + 1);
   }
   if (options.replug_after_ms && !options.unplug_after) {
-    fail(error, "simulated head option replug-after needs unplug-after: it brings back a head "
-                "that was unplugged");
+    fail(error,
+         "simulated head option replug-after needs unplug-after: it brings back a head "
+         "that was unplugged");
+    return std::nullopt;
+  }
+  // A replayed head answers as the recording did: it has no noise to seed, and stalls or
+  // unplugs only where the recording does.
+  if (seen_replay && (seen_silent || seen_unplug || seen_replug || seen_seed)) {
+    fail(error,
+         "simulated head option replay cannot be combined with silent-after, "
+         "unplug-after, replug-after or seed; the recording decides those");
     return std::nullopt;
   }
   return options;

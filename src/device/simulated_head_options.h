@@ -17,11 +17,13 @@ struct simulated_head_options {
   // with a new handle.
   std::optional<int> replug_after_ms;
   std::uint32_t seed = default_seed;
+  // Answers from this recorded trace instead of the scene; only latency applies with it.
+  std::optional<std::string> replay;
 };
 
-// Reads "latency=MS,silent-after=N,unplug-after=N,replug-after=MS,seed=N" (any subset, any order; empty text
-// gives the defaults). On failure returns nullopt and, when error is given, says which item is
-// wrong.
+// Reads "latency=MS,silent-after=N,unplug-after=N,replug-after=MS,seed=N,replay=FILE" (any
+// subset, any order; empty text gives the defaults). On failure returns nullopt and, when error
+// is given, says which item is wrong.
 std::optional<simulated_head_options> parse_simulated_head_options(const std::string& text,
                                                                    std::string* error);
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 namespace brevane::device {
 
@@ -42,6 +43,9 @@ class transport {
   virtual bool read(device_handle handle, std::span<std::uint8_t> buffer) = 0;
   // Sends an output report (byte 0 the report id) to the device with these ids.
   virtual bool write(int vendor, int product, std::span<const std::uint8_t> report) = 0;
+  // Why the last write() returned false when the head is there but will not take the report
+  // (a replayed head given a report it has not recorded); empty when the head is absent.
+  virtual std::string last_write_error() const { return {}; }
 };
 
 }  // namespace brevane::device

@@ -56,7 +56,11 @@ head_description simulated_head_description(const device::simulated_head_options
   std::string text = "latency=" + std::to_string(options.latency_ms);
   if (options.silent_after) text += ",silent-after=" + std::to_string(*options.silent_after);
   if (options.unplug_after) text += ",unplug-after=" + std::to_string(*options.unplug_after);
-  text += ",seed=" + std::to_string(options.seed);
+  if (options.replug_after_ms) text += ",replug-after=" + std::to_string(*options.replug_after_ms);
+  if (options.replay)
+    text += ",replay=" + *options.replay;
+  else
+    text += ",seed=" + std::to_string(options.seed);
   return head_description{"simulated", text, {}, {}};
 }
 

@@ -28,6 +28,7 @@ sweep_end how_it_ended(const device_error& e) {
   if (dynamic_cast<const head_lost*>(&e)) return sweep_end::head_unplugged;
   if (dynamic_cast<const operation_stopped*>(&e)) return sweep_end::stopped_by_signal;
   if (dynamic_cast<const operation_cancelled*>(&e)) return sweep_end::cancelled;
+  if (dynamic_cast<const report_refused*>(&e)) return sweep_end::error;
   return sweep_end::head_unplugged;
 }
 

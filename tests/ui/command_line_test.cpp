@@ -41,6 +41,11 @@ TEST(CommandLine, ReadsEveryOption) {
   EXPECT_EQ(cl->export_png, "maps.png");
   EXPECT_TRUE(cl->headless_job());
 
+  cl = parse_command_line({"--simulate=replay=rec.txt,latency=5"}, &error);
+  ASSERT_TRUE(cl) << error;
+  EXPECT_EQ(cl->simulate->replay, "rec.txt");
+  EXPECT_EQ(cl->simulate->latency_ms, 5);
+
   cl = parse_command_line({"--simulate", "--upload-list", "list.txt"}, &error);
   ASSERT_TRUE(cl);
   EXPECT_EQ(cl->simulate->latency_ms, 0);
@@ -76,6 +81,9 @@ TEST(CommandLine, BadInputIsRefusedWithAMessage) {
   EXPECT_FALSE(parse_command_line({"--echo-timeout", "soon"}, &error));
   EXPECT_NE(error.find("soon"), std::string::npos);
   EXPECT_FALSE(parse_command_line({"--simulate=latency"}, &error));
+  EXPECT_FALSE(parse_command_line({"--simulate=replay="}, &error));
+  EXPECT_FALSE(parse_command_line({"--simulate=replay=rec.txt,seed=5"}, &error));
+  EXPECT_NE(error.find("cannot be combined"), std::string::npos) << error;
   EXPECT_FALSE(parse_command_line({"--trace"}, &error));
   EXPECT_FALSE(parse_command_line({"--cycles", "0"}, &error));
   EXPECT_FALSE(parse_command_line({"--data-folder"}, &error));
@@ -107,6 +115,11 @@ TEST(CommandLine, ProgramAnswersWithoutADisplay) {
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
   blocker.close();
   const QString unusable = dir.filePath("blocker/data");
+  const QString not_a_trace = dir.filePath("bad.txt");
+  QFile bad(not_a_trace);
+  ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+  bad.write("# Brevane 1.00, USB\nout 00 58 64 00 00 00 00 00 00 00 00\nin 00 00 00 58\n");
+  bad.close();
   const std::string refused = "brevane: the data folder " + unusable.toStdString() +
                               " cannot be used (it cannot be made); the data log and the image "
                               "log cannot be written.\n";
@@ -129,6 +142,10 @@ TEST(CommandLine, ProgramAnswersWithoutADisplay) {
        "",
        refused.c_str()},
       {{"--open", "no such record.jsonl", "--export-csv", "out.csv"}, 1, "", "cannot be read"},
+      {{"--simulate=replay=" + not_a_trace},
+       2,
+       "",
+       "bad.txt cannot be replayed: line 3: an in line holds 9 bytes, this one 4\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments.join(' ').toStdString());
