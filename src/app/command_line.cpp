@@ -33,6 +33,7 @@ std::string command_line_help() {
          "  --upload-list FILE     send the list file to the head, then exit\n"
          "  --resume-within S      with --sweep: wait up to S seconds for a head that went\n"
          "                         away, then go on where it stopped (default 0: end at once)\n"
+         "  --device SERIAL|PATH   use only the USB head with this serial number or device path\n"
          "  --list-devices         list the heads attached over USB, then exit\n"
          "  --data-folder DIR      write the logs into DIR, made when missing (default: data\n"
          "                         beside the program); when another Brevane uses it, into\n"
@@ -133,12 +134,17 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
       if (!s)
         return fail("--resume-within takes 0 to 86400 seconds, not \"" + v.toStdString() + "\"");
       cl.resume_within_s = *s;
+    } else if (arg == QLatin1String("--device")) {
+      if (!value(&v) || v.isEmpty()) return fail("--device needs a serial number or device path");
+      cl.device = v;
     } else if (arg == QLatin1String("--list-devices") && !has_inline) {
       cl.list_devices = true;
     } else {
       return fail("unknown option \"" + arguments[i].toStdString() + "\"");
     }
   }
+  if (!cl.device.isEmpty() && cl.simulate)
+    return fail("--device chooses a USB head; it cannot be combined with --simulate");
   if (cl.sweep && !cl.upload_list.isEmpty())
     return fail("--sweep and --upload-list cannot be combined");
   if (!cl.open_record.isEmpty() && (cl.sweep || !cl.upload_list.isEmpty()))

@@ -28,6 +28,7 @@ struct command_line {
   bool help = false;
   bool version = false;
   bool list_devices = false;
+  QString device;           // --device: the serial number or device path of the head to use
   int resume_within_s = 0;  // --sweep: how long a sweep waits for a head that went away
 
   // True when the program runs a job and exits rather than waiting for the operator.

@@ -41,6 +41,14 @@ using namespace brevane;
 
 constexpr const char* program_version = "1.00";
 
+std::string absent_head_message(const command_line& options) {
+  if (options.device.isEmpty())
+    return "Vexilor II not present: no scanning head answered (try --simulate)";
+  return "the head " + options.device.toStdString() +
+         " (a serial number or device path) is not attached; --list-devices lists the heads "
+         "that are";
+}
+
 bool has_display() {
 #if defined(__unix__) && !defined(__APPLE__)
   return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
@@ -198,8 +206,10 @@ int main(int argc, char** argv) {
   } else if (options->simulate) {
     head = std::make_unique<device::simulated_head>(*options->simulate);
   } else {
-    head = std::make_unique<device::usb_transport>(
+    auto usb = std::make_unique<device::usb_transport>(
         [&window](const std::string& message) { window.show_status(message); });
+    usb->choose_head(options->device.toStdString());
+    head = std::move(usb);
   }
 
   // --- Data folder ---
@@ -308,6 +318,15 @@ int main(int argc, char** argv) {
     inst.exchange.set_head_return_wait(std::nullopt);
 
   inst.device.connect_link();
+  // A chosen head that is not there: the caption keeps its first text, and the status bar says
+  // which head the program waits for.
+  if (!options->device.isEmpty() && !options->headless_job()) {
+    QTimer::singleShot(options->echo_timeout_ms, &window, [&] {
+      if (!inst.device.head_present())
+        window.show_status("Waiting for the head " + options->device.toStdString() +
+                           "; plug it in. (--list-devices lists the heads that are attached.)");
+    });
+  }
   // A job from the command line paints into the pictures all the same; only the operator's
   // session needs the window on screen.
   if (!options->headless_job() || !qEnvironmentVariableIsEmpty("DISPLAY")) window.show();
@@ -316,8 +335,7 @@ int main(int argc, char** argv) {
   if (options->sweep) {
     QTimer::singleShot(0, [&] {
       if (!wait_for_head(inst.device, options->echo_timeout_ms)) {
-        std::cerr
-            << "brevane: Vexilor II not present: no scanning head answered (try --simulate)\n";
+        std::cerr << "brevane: " << absent_head_message(*options) << "\n";
         exit_code = 1;
         QApplication::exit(exit_code);
         return;
@@ -363,8 +381,7 @@ int main(int argc, char** argv) {
   } else if (!options->upload_list.isEmpty()) {
     QTimer::singleShot(0, [&] {
       if (!wait_for_head(inst.device, options->echo_timeout_ms)) {
-        std::cerr
-            << "brevane: Vexilor II not present: no scanning head answered (try --simulate)\n";
+        std::cerr << "brevane: " << absent_head_message(*options) << "\n";
         QApplication::exit(1);
         return;
       }

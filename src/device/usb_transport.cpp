@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "device/udev_watch.h"
+#include "device/usb_heads.h"
 
 namespace brevane::device {
 
@@ -133,6 +134,7 @@ void usb_transport::rescan() {
     std::string path;
     int vendor;
     int product;
+    std::string serial;
   };
   std::vector<found_device> found;
   {
@@ -140,7 +142,13 @@ void usb_transport::rescan() {
     hid_device_info* list = hid_enumerate(static_cast<unsigned short>(brevane::device::vendor_id),
                                           static_cast<unsigned short>(brevane::device::product_id));
     for (const hid_device_info* info = list; info; info = info->next) {
-      if (info->path) found.push_back({info->path, info->vendor_id, info->product_id});
+      if (!info->path) continue;
+      found_device f{info->path, info->vendor_id, info->product_id, {}};
+      if (info->serial_number)
+        f.serial = QString::fromWCharArray(info->serial_number).toStdString();
+      // With a head chosen, the others are not there for this program.
+      if (chosen_.empty() || head_matches({f.path, f.serial, {}, {}}, chosen_))
+        found.push_back(std::move(f));
     }
     hid_free_enumeration(list);
   }
@@ -157,6 +165,17 @@ void usb_transport::rescan() {
   for (const found_device& f : found) {
     if (devices_.attached_handle(f.path) == 0) open_device(f.path, f.vendor, f.product);
   }
+  // Several heads and no choice: say which one is used, and how to use another.
+  if (chosen_.empty() && found.size() > 1 && found.size() != heads_reported_) {
+    const auto* used = devices_.find(
+        devices_.attached_handle(brevane::device::vendor_id, brevane::device::product_id));
+    if (used) {
+      report_status(std::to_string(found.size()) + " heads are attached; this run uses " +
+                    used->path + ". Start Brevane with --device SERIAL or PATH to use another " +
+                    "(--list-devices lists them).");
+    }
+  }
+  heads_reported_ = found.size();
 }
 
 void usb_transport::open_device(const std::string& path, int vendor, int product) {

@@ -36,6 +36,9 @@ class usb_transport : public QObject, public transport {
   usb_transport& operator=(const usb_transport&) = delete;
 
   void set_status_callback(status_callback on_status);
+  // Uses only the head with this serial number or device path; its notifications are the only
+  // ones delivered. Empty: every head, the first one found used (as without a choice).
+  void choose_head(std::string serial_or_path) { chosen_ = std::move(serial_or_path); }
   // How a found head is opened; the platform's own I/O unless set. Takes effect for heads
   // opened afterwards.
   void set_io_opener(io_opener opener);
@@ -65,6 +68,8 @@ class usb_transport : public QObject, public transport {
   bool start_udev_watch();
 
   status_callback on_status_;
+  std::string chosen_;
+  std::size_t heads_reported_ = 0;  // heads attached when the status last named the one in use
   io_opener open_io_;
   notification_target* target_ = nullptr;
   std::uint64_t generation_ = 0;
