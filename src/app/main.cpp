@@ -252,7 +252,7 @@ int main(int argc, char** argv) {
 
   int exit_code = 0;
   if (options->sweep) {
-    QTimer::singleShot(0, [&] {
+    QTimer::singleShot(0, &app, [&] {
       if (!wait_for_head(inst.device, options->echo_timeout_ms)) {
         std::cerr
             << "brevane: Vexilor II not present: no scanning head answered (try --simulate)\n";
@@ -291,7 +291,7 @@ int main(int argc, char** argv) {
       QApplication::exit(exit_code);
     });
   } else if (!options->upload_list.isEmpty()) {
-    QTimer::singleShot(0, [&] {
+    QTimer::singleShot(0, &app, [&] {
       if (!wait_for_head(inst.device, options->echo_timeout_ms)) {
         std::cerr
             << "brevane: Vexilor II not present: no scanning head answered (try --simulate)\n";
