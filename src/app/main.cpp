@@ -16,6 +16,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "app/command_line.h"
 #include "app/instrument.h"
@@ -333,7 +334,7 @@ int main(int argc, char** argv) {
 
   int exit_code = 0;
   if (options->sweep) {
-    QTimer::singleShot(0, [&] {
+    QTimer::singleShot(0, &app, [&] {
       if (!wait_for_head(inst.device, options->echo_timeout_ms)) {
         std::cerr << "brevane: " << absent_head_message(*options) << "\n";
         exit_code = 1;
@@ -362,16 +363,27 @@ int main(int argc, char** argv) {
         std::cerr << "brevane: the sweep was ended by the Stop box\n";
         exit_code = 1;
       }
-      char summary[512];
-      std::snprintf(summary, sizeof summary,
-                    "Swept %ld points in %d cycle(s) in %.2f s; wrote %ld data log lines to %s "
-                    "and %ld image files to %s\n",
-                    inst.sweep.points_swept(), inst.sweep.cycles_completed(), seconds,
-                    inst.datalog.lines_written(),
-                    inst.datalog.lines_written() > 0 ? inst.datalog.path().toLocal8Bit().constData()
-                                                     : "(data log off)",
-                    inst.imagelog.files_written(), folder.path.toLocal8Bit().constData());
-      std::cout << summary;
+      const QByteArray log_path = inst.datalog.lines_written() > 0
+                                      ? inst.datalog.path().toLocal8Bit()
+                                      : QByteArray("(data log off)");
+      const QByteArray folder_path = folder.path.toLocal8Bit();
+      const auto format_summary = [&](char* buffer, std::size_t size) {
+        return std::snprintf(buffer, size,
+                             "Swept %ld points in %d cycle(s) in %.2f s; wrote %ld data log lines "
+                             "to %s and %ld image files to %s\n",
+                             inst.sweep.points_swept(), inst.sweep.cycles_completed(), seconds,
+                             inst.datalog.lines_written(), log_path.constData(),
+                             inst.imagelog.files_written(), folder_path.constData());
+      };
+      // Measured first: a fixed buffer would cut a long folder path short.
+      const int length = format_summary(nullptr, 0);
+      std::string summary(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+      if (length < 0 || format_summary(summary.data(), summary.size() + 1) != length) {
+        std::cerr << "brevane: the sweep summary could not be written\n";
+        exit_code = 1;
+      } else {
+        std::cout << summary;
+      }
       if (!record.path().isEmpty())
         std::cout << "Scan record: " << QDir::toNativeSeparators(record.path()).toStdString()
                   << "\n";
@@ -379,7 +391,7 @@ int main(int argc, char** argv) {
       QApplication::exit(exit_code);
     });
   } else if (!options->upload_list.isEmpty()) {
-    QTimer::singleShot(0, [&] {
+    QTimer::singleShot(0, &app, [&] {
       if (!wait_for_head(inst.device, options->echo_timeout_ms)) {
         std::cerr << "brevane: " << absent_head_message(*options) << "\n";
         QApplication::exit(1);

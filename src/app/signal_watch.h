@@ -10,6 +10,8 @@ class QSocketNotifier;
 namespace brevane {
 
 class signal_watch : public QObject {
+  Q_OBJECT
+
  public:
   // on_signal runs on the thread of the event loop with the signal's number.
   explicit signal_watch(std::function<void(int)> on_signal, QObject* parent = nullptr);

@@ -24,7 +24,8 @@ const date_formats& formats_for(const QLocale& locale) {
     date_format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
   QString time_format = locale.timeFormat(QLocale::LongFormat);
   // Drop the zone name and the separators around it; the date stem has no use for it.
-  time_format.remove(QRegularExpression(QStringLiteral("\\s*\\(?t+\\)?")));
+  thread_local const QRegularExpression zone(QStringLiteral("\\s*\\(?t+\\)?"));
+  time_format.remove(zone);
   cached = date_formats{locale, date_format, time_format.trimmed()};
   return *cached;
 }

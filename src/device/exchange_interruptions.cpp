@@ -69,10 +69,11 @@ void command_exchange::wait_for_return(const std::string& command) {
     check_cancel(command);
     check_stop(command);
     if (deadline.hasExpired()) {
-      throw device::head_lost(command, "Vexilor II not present",
-                      "The head went away and did not come back within " +
-                          std::to_string(return_wait_->count() / 1000.0).substr(0, 5) + " s; " +
-                          operation_ + " stopped.");
+      throw device::head_lost(
+          command, "Vexilor II not present",
+          "The head went away and did not come back within " +
+              std::to_string(static_cast<double>(return_wait_->count()) / 1000.0).substr(0, 5) +
+              " s; " + operation_ + " stopped.");
     }
     closing_check(sleep_in_loop(return_wait_ ? deadline.remainingTime() : -1), command);
   }

@@ -99,8 +99,9 @@ std::optional<simulated_head_options> parse_simulated_head_options(const std::st
       return std::nullopt;
     }
     if (!ok) {
-      const std::string limit = key == "seed" ? "4294967295" : "2147483647";
-      fail(error, "simulated head option " + quoted + " needs a whole number from 0 to " + limit);
+      fail(error, "simulated head option " + quoted +
+                      (key == "seed" ? " needs a whole number from 0 to 4294967295"
+                                     : " needs a whole number from 0 to 2147483647"));
       return std::nullopt;
     }
     if (*seen) {

@@ -18,8 +18,8 @@ std::string text_of(const wchar_t* text) {
 // The release is binary-coded decimal: 0x0102 is version 1.02.
 std::string release_text(unsigned short bcd) {
   char text[16];
-  std::snprintf(text, sizeof text, "%x.%02x", bcd >> 8, bcd & 0xff);
-  return text;
+  const int length = std::snprintf(text, sizeof text, "%x.%02x", bcd >> 8, bcd & 0xff);
+  return length > 0 ? std::string(text, static_cast<std::size_t>(length)) : std::string();
 }
 
 }  // namespace

@@ -26,6 +26,8 @@ namespace brevane::device {
 class udev_watch;
 
 class usb_transport : public QObject, public transport {
+  Q_OBJECT
+
  public:
   using status_callback = std::function<void(const std::string&)>;
 

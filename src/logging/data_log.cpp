@@ -19,12 +19,12 @@ std::string date_stem(const clock& time_source, const QLocale& locale) {
 }
 
 data_log::data_log(main_window_state& state, panel& window, const clock& time_source,
-                   QString folder, QLocale locale)
+                   QString folder, const QLocale& locale)
     : state_(state),
       window_(window),
       clock_(time_source),
       folder_(std::move(folder)),
-      locale_(std::move(locale)) {}
+      locale_(locale) {}
 
 QString data_log::path() const {
   return folder_ + QLatin1Char('/') + data_log_file_name;

@@ -18,7 +18,7 @@ inline constexpr const char* data_log_file_name = "datalog.csv";
 class data_log {
  public:
   data_log(main_window_state& state, panel& window, const clock& time_source, QString folder,
-           QLocale locale = QLocale::system());
+           const QLocale& locale = QLocale::system());
 
   // The log step of a plot: s is the trace value just plotted, d the distance just drawn.
   void log_step(double s, int d);

@@ -12,12 +12,12 @@
 namespace brevane {
 
 image_log::image_log(main_window_state& state, panel& window, const clock& time_source,
-                     QString folder, QLocale locale)
+                     QString folder, const QLocale& locale)
     : state_(state),
       window_(window),
       clock_(time_source),
       folder_(std::move(folder)),
-      locale_(std::move(locale)) {}
+      locale_(locale) {}
 
 QString image_log::file_name(const QString& folder, const std::string& stem, int number,
                              const char* suffix) {

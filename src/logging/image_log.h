@@ -16,7 +16,7 @@ struct main_window_state;
 class image_log {
  public:
   image_log(main_window_state& state, panel& window, const clock& time_source, QString folder,
-            QLocale locale = QLocale::system());
+            const QLocale& locale = QLocale::system());
 
   void log_step();
 

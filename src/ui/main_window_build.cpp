@@ -40,7 +40,8 @@ QString qname(std::string_view name) {
 }
 
 QColor colour_of(rgb value) {
-  return QColor((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
+  return QColor(static_cast<int>((value >> 16) & 0xFF), static_cast<int>((value >> 8) & 0xFF),
+                static_cast<int>(value & 0xFF));
 }
 
 canvas make_canvas(const char* name) {
