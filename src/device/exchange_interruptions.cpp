@@ -72,7 +72,8 @@ void command_exchange::wait_for_return(const std::string& command) {
       throw device::head_lost(
           command, "Vexilor II not present",
           "The head went away and did not come back within " +
-              std::to_string(static_cast<double>(return_wait_->count()) / 1000.0).substr(0, 5) +
+              std::to_string(
+                  std::chrono::duration_cast<std::chrono::seconds>(*return_wait_).count()) +
               " s; " + operation_ + " stopped.");
     }
     closing_check(sleep_in_loop(return_wait_ ? deadline.remainingTime() : -1), command);

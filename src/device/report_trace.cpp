@@ -1,26 +1,42 @@
 #include "device/report_trace.h"
 
 #include <cerrno>
-#include <cstring>
+#include <system_error>
 
 namespace brevane::device {
 
+namespace {
+
+// std::strerror may share its buffer between threads; the category's text does not.
+std::string error_text(int number) {
+  return std::generic_category().message(number);
+}
+
+}  // namespace
+
 report_trace::~report_trace() {
-  if (file_) std::fclose(file_);
+  close();
+}
+
+void report_trace::close() {
+  if (!file_) return;
+  // Every line was flushed as written; a failing close can lose nothing of them.
+  if (std::fclose(file_) != 0 && !failed_ && on_failure)
+    on_failure("The trace file " + path_ + " could not be closed (" + error_text(errno) + ")");
+  file_ = nullptr;
 }
 
 std::string report_trace::open(const std::string& path, const std::string& header) {
-  if (file_) std::fclose(file_);
+  close();
   failed_ = false;
   lines_ = 0;
   path_ = path;
   file_ = std::fopen(path.c_str(), "ab");
-  if (!file_) return "cannot open the trace file " + path + ": " + std::strerror(errno);
+  if (!file_) return "cannot open the trace file " + path + ": " + error_text(errno);
   if (!header.empty() && !put("# " + header + '\n')) {
     const int why = errno;
-    std::fclose(file_);
-    file_ = nullptr;
-    return "cannot write the trace file " + path + ": " + std::strerror(why);
+    close();
+    return "cannot write the trace file " + path + ": " + error_text(why);
   }
   return {};
 }
@@ -62,7 +78,7 @@ bool report_trace::put(const std::string& text) {
   failed_ = true;
   if (on_failure) {
     on_failure("The trace file " + path_ + " could not be written (" +
-               (why ? std::strerror(why) : "write error") + "); it stops after " +
+               (why ? error_text(why) : std::string("write error")) + "); it stops after " +
                std::to_string(lines_) + " whole lines");
   }
   return false;

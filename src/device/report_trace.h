@@ -37,6 +37,7 @@ class report_trace {
   static std::string format(const char* direction, std::span<const std::uint8_t> report);
 
  private:
+  void close();
   void line(const char* direction, std::span<const std::uint8_t> report);
   bool put(const std::string& text);
   std::FILE* file_ = nullptr;
