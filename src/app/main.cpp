@@ -22,6 +22,7 @@
 #include "app/instrument.h"
 #include "app/record_jobs.h"
 #include "app/signal_watch.h"
+#include "app/window_system.h"
 #include "app/wiring.h"
 #include "common/clock.h"
 #include "device/replay_head.h"
@@ -48,50 +49,6 @@ std::string absent_head_message(const command_line& options) {
   return "the head " + options.device.toStdString() +
          " (a serial number or device path) is not attached; --list-devices lists the heads "
          "that are";
-}
-
-bool has_display() {
-#if defined(__unix__) && !defined(__APPLE__)
-  return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-#else
-  return true;
-#endif
-}
-
-// A headless job without a display runs on the offscreen platform; the window without one
-// cannot start, and says why instead of letting the platform plugin abort.
-std::optional<std::string> choose_platform(bool headless_job) {
-  if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || has_display()) return std::nullopt;
-  if (headless_job) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    return std::nullopt;
-  }
-  return std::string(
-      "there is no display to open the window on (DISPLAY and WAYLAND_DISPLAY "
-      "are not set); --sweep and --upload-list run without one");
-}
-
-QtMessageHandler default_message_handler = nullptr;
-bool window_system_up = false;
-
-// A display that is named but cannot be reached makes the platform plugin fatal, which would
-// abort with a core dump; end with one line and status 2 instead.
-void install_fatal_display_handler() {
-  default_message_handler = qInstallMessageHandler(
-      [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
-        if (type == QtFatalMsg && !window_system_up) {
-          const QByteArray display = qgetenv("DISPLAY");
-          std::cerr << "brevane: the window cannot be opened"
-                    << (display.isEmpty() ? std::string() : " on display " + display.toStdString())
-                    << " (" << message.section(QLatin1Char('\n'), 0, 0).trimmed().toStdString()
-                    << "); --sweep and --upload-list run without a display\n";
-          std::_Exit(2);
-        }
-        // Said on every start as a user without a login session (a service, CI); Qt falls
-        // back to a private folder, and a job's stderr stays one line per problem.
-        if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) return;
-        if (default_message_handler) default_message_handler(type, context, message);
-      });
 }
 
 // The first of the places an installed or a freshly built program keeps a file.
@@ -176,7 +133,7 @@ int main(int argc, char** argv) {
   install_fatal_display_handler();
 
   QApplication app(argc, argv);
-  window_system_up = true;
+  window_system_started();
   QApplication::setApplicationName(QStringLiteral("Brevane"));
   QApplication::setApplicationVersion(QString::fromLatin1(program_version));
   // QSettings keeps the Maps window's place under these names.

@@ -18,16 +18,6 @@ namespace {
 
 using testing::rig;
 
-// Z 140 and 160, X 100, 120 and 140 at step 20: 10 baseline readings, then per cycle
-// 2 passes of 2 rows of 1 row start and 3 points.
-void small_raster(rig& r) {
-  r.window.values[scroll_bar::xmin] = 100;
-  r.window.values[scroll_bar::xmax] = 140;
-  r.window.values[scroll_bar::zmin] = 140;
-  r.window.values[scroll_bar::zmax] = 160;
-  r->state.step_d = 20;
-  r.window.checks[check_box::repeat] = false;
-}
 
 // Runs a callback at the n-th reading.
 struct at_reading : reading_observer {
@@ -91,7 +81,7 @@ TEST(ScanRecord, FirstAndLastLinesSayWhatWasSweptAndHowItEnded) {
     SCOPED_TRACE(c.how);
     recorded_rig t(200);
     ASSERT_TRUE(t.r.start());
-    small_raster(t.r);
+    testing::use_small_raster(t.r);
     t.r.window.values[scroll_bar::gain] = 7;
     c.arrange(t);
     t.sweep();
@@ -147,7 +137,7 @@ TEST(ScanRecord, FirstAndLastLinesSayWhatWasSweptAndHowItEnded) {
 TEST(ScanRecord, ANameInUseGetsANumberAndAFolderThatCannotBeWrittenIsReportedOnce) {
   recorded_rig t;
   ASSERT_TRUE(t.r.start());
-  small_raster(t.r);
+  testing::use_small_raster(t.r);
   ASSERT_TRUE(QDir().mkpath(t.scans()));
   const QString taken = QDir(t.scans()).filePath("scan 2026-12-06 05-04-10.jsonl");
   {
@@ -167,7 +157,7 @@ TEST(ScanRecord, ANameInUseGetsANumberAndAFolderThatCannotBeWrittenIsReportedOnc
   // scans/ taken by a file: the sweep and the data log go on, one message says why.
   recorded_rig blocked;
   ASSERT_TRUE(blocked.r.start());
-  small_raster(blocked.r);
+  testing::use_small_raster(blocked.r);
   blocked.r.window.log_data = true;
   QFile block(blocked.scans());
   ASSERT_TRUE(block.open(QIODevice::WriteOnly));
@@ -183,7 +173,7 @@ TEST(ScanRecord, ANameInUseGetsANumberAndAFolderThatCannotBeWrittenIsReportedOnc
 TEST(ScanRecord, DamagedLinesAreNamedAndForeignFilesRefused) {
   recorded_rig t;
   ASSERT_TRUE(t.r.start());
-  small_raster(t.r);
+  testing::use_small_raster(t.r);
   ASSERT_TRUE(t.sweep());
   QFile f(t.writer.path());
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -277,7 +267,7 @@ TEST(ScanRecord, DamagedLinesAreNamedAndForeignFilesRefused) {
 TEST(ScanRecord, ExportsOneCsvRowPerReading) {
   recorded_rig t;
   ASSERT_TRUE(t.r.start());
-  small_raster(t.r);
+  testing::use_small_raster(t.r);
   t.r.window.checks[check_box::sonic_off] = true;
   // A raster change mid-sweep reads back before its first reading.
   t.trigger.n = 12;

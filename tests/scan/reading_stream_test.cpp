@@ -48,20 +48,11 @@ struct recorder : reading_observer {
   }
 };
 
-// A small raster: Z 140 and 160, X 100, 120 and 140 at step 20.
-void small_raster(rig& r) {
-  r.window.values[scroll_bar::xmin] = 100;
-  r.window.values[scroll_bar::xmax] = 140;
-  r.window.values[scroll_bar::zmin] = 140;
-  r.window.values[scroll_bar::zmax] = 160;
-  r->state.step_d = 20;
-  r.window.checks[check_box::repeat] = false;
-}
 
 TEST(ReadingStream, ASmallSweepReportsEveryReadingInOrderWithItsPlace) {
   rig r;
   ASSERT_TRUE(r.start());
-  small_raster(r);
+  testing::use_small_raster(r);
   r.head.temperatures = {417};  // 70.056 F
   r.head.distances = {254};     // 100 inches
   recorder seen;
@@ -104,7 +95,7 @@ TEST(ReadingStream, SkippedReadingsAreNoneAndALimitChangeComesBeforeItsFirstRead
   for (const auto& c : cases) {
     rig r;
     ASSERT_TRUE(r.start());
-    small_raster(r);
+    testing::use_small_raster(r);
     r.window.checks[c.off] = true;
     recorder seen;
     r->readings.add(seen);
@@ -134,7 +125,7 @@ TEST(ReadingStream, SkippedReadingsAreNoneAndALimitChangeComesBeforeItsFirstRead
 TEST(ReadingStream, ASweepEndedByTheHeadSaysHow) {
   rig r(200);
   ASSERT_TRUE(r.start());
-  small_raster(r);
+  testing::use_small_raster(r);
   recorder seen;
   r->readings.add(seen);
   r.head.silent = true;

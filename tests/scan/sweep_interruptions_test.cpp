@@ -53,12 +53,7 @@ class interrupting_head : public device::simulated_head {
 using rig = testing::basic_rig<interrupting_head>;
 
 void small_raster(rig& r) {
-  r.window.values[scroll_bar::xmin] = 100;
-  r.window.values[scroll_bar::xmax] = 140;
-  r.window.values[scroll_bar::zmin] = 140;
-  r.window.values[scroll_bar::zmax] = 160;
-  r->state.step_d = 20;
-  r.window.checks[check_box::repeat] = false;
+  testing::use_small_raster(r);
   r.window.log_data = true;
 }
 

@@ -63,4 +63,16 @@ struct basic_rig {
 
 using rig = basic_rig<>;
 
+// Z 140 and 160, X 100, 120 and 140 at step 20, "Repeat" unticked: 10 baseline readings, then
+// per cycle 2 passes of 2 rows of 1 row start and 3 points.
+template <typename Rig>
+void use_small_raster(Rig& r) {
+  r.window.values[scroll_bar::xmin] = 100;
+  r.window.values[scroll_bar::xmax] = 140;
+  r.window.values[scroll_bar::zmin] = 140;
+  r.window.values[scroll_bar::zmax] = 160;
+  r->state.step_d = 20;
+  r.window.checks[check_box::repeat] = false;
+}
+
 }  // namespace brevane::testing
