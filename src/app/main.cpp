@@ -249,7 +249,7 @@ int main(int argc, char** argv) {
   maps_window maps_view(inst.readings);
   QObject::connect(&window, &main_window::maps_chosen, &maps_view, &maps_window::open);
   QObject::connect(&window, &main_window::close_requested, &maps_view, &QWidget::close);
-  QObject::connect(&window, &main_window::open_scan_chosen, [&] {
+  QObject::connect(&window, &main_window::open_scan_chosen, &window, [&] {
     const QString path = QFileDialog::getOpenFileName(
         &window, QStringLiteral("Open Scan"), QDir(folder.path).filePath(QStringLiteral("scans")),
         QStringLiteral("Scan records (*.jsonl);;All files (*)"));

@@ -12,7 +12,7 @@
 
 namespace brevane::device {
 
-simulated_head::simulated_head(simulated_head_options options, QObject* parent)
+simulated_head::simulated_head(const simulated_head_options& options, QObject* parent)
     : QObject(parent),
       options_(options),
       noise_(options.seed),

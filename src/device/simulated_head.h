@@ -32,7 +32,7 @@ class simulated_head : public QObject, public transport {
   // Input reports held for reading; beyond this the oldest is dropped.
   static constexpr std::size_t pending_capacity = 64;
 
-  explicit simulated_head(simulated_head_options options = {}, QObject* parent = nullptr);
+  explicit simulated_head(const simulated_head_options& options = {}, QObject* parent = nullptr);
   ~simulated_head() override;
 
   // transport

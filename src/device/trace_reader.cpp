@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <system_error>
 
 namespace brevane::device {
 
@@ -134,7 +135,7 @@ std::optional<recorded_session> read_trace(const std::string& path, std::string*
   };
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                              &std::fclose);
-  if (!file) return refuse(std::strerror(errno));
+  if (!file) return refuse(std::generic_category().message(errno));
 
   // Line by line with a bound, so neither a huge binary file nor an endless device (a
   // mistyped /dev path) is read whole.
@@ -145,7 +146,7 @@ std::optional<recorded_session> read_trace(const std::string& path, std::string*
   for (;;) {
     const std::size_t n = std::fread(chunk, 1, sizeof chunk, file.get());
     if (n == 0) {
-      if (std::ferror(file.get())) return refuse(std::strerror(errno));
+      if (std::ferror(file.get())) return refuse(std::generic_category().message(errno));
       break;
     }
     std::string_view data(chunk, n);

@@ -98,9 +98,10 @@ void paint_cells(QImage& image, const plot_scale& s, const maps_geometry& g, map
     }
     const int from = std::max(0, s.plot.left());
     const int to = std::min(image.width(), s.plot.left() + s.plot.width());
-    const uchar* first = image.constScanLine(y0) + from * 4;
+    const auto offset = static_cast<std::ptrdiff_t>(from) * 4;
+    const uchar* first = image.constScanLine(y0) + offset;
     for (int y = y0 + 1; y < y1; ++y)
-      std::memcpy(image.scanLine(y) + from * 4, first, static_cast<std::size_t>(to - from) * 4);
+      std::memcpy(image.scanLine(y) + offset, first, static_cast<std::size_t>(to - from) * 4);
   }
 }
 
@@ -274,9 +275,9 @@ QString readout_text(const map_cell& cell) {
   return QStringLiteral("X %1  Z %2   %3 °F   %4 in   read %5")
       .arg(cell.x)
       .arg(cell.z)
-      .arg(cell.temperature_f ? QString::number(*cell.temperature_f, 'f', 2) : none)
-      .arg(cell.distance_in ? QString::number(*cell.distance_in, 'f', 2) : none)
-      .arg(cell.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+      .arg(cell.temperature_f ? QString::number(*cell.temperature_f, 'f', 2) : none,
+           cell.distance_in ? QString::number(*cell.distance_in, 'f', 2) : none,
+           cell.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
 }
 
 std::string save_png(const QImage& picture, const QString& path) {

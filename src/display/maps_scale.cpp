@@ -44,7 +44,7 @@ int palette_index(double value, const value_range& range) {
   const double t = (value - range.low) / (range.high - range.low);
   if (!(t > 0)) return 0;  // also NaN
   if (t >= 1) return 255;
-  return static_cast<int>(t * 255.0 + 0.5);
+  return static_cast<int>(std::lround(t * 255.0));
 }
 
 std::vector<double> nice_ticks(double low, double high, int most) {

@@ -20,13 +20,15 @@ namespace {
 
 // Repaints follow the readings at most this often: 30 a second.
 constexpr int repaint_interval_ms = 33;
-const QString geometry_key = QStringLiteral("maps_window/geometry");
-const QString off_cells_hint = QStringLiteral("Point at a cell to read it.");
+constexpr const char* geometry_key = "maps_window/geometry";
+constexpr const char* off_cells_hint = "Point at a cell to read it.";
 
 }  // namespace
 
 // Shows the picture at its own size, and reports where the pointer is.
 class maps_window::picture_view : public QWidget {
+  Q_OBJECT
+
  public:
   explicit picture_view(maps_window& owner) : QWidget(&owner), owner_(owner) {
     setMouseTracking(true);
@@ -41,7 +43,9 @@ class maps_window::picture_view : public QWidget {
   }
   void resizeEvent(QResizeEvent*) override { owner_.repaint_picture(); }
   void mouseMoveEvent(QMouseEvent* event) override { owner_.hover(event->position().toPoint()); }
-  void leaveEvent(QEvent*) override { owner_.readout_->setText(off_cells_hint); }
+  void leaveEvent(QEvent*) override {
+    owner_.readout_->setText(QString::fromLatin1(off_cells_hint));
+  }
 
  private:
   maps_window& owner_;
@@ -79,7 +83,7 @@ maps_window::maps_window(reading_stream& stream, QWidget* parent)
   cycle_ = new QComboBox(this);
   cycle_->addItem(QStringLiteral("Live"));
   auto* save = new QPushButton(QStringLiteral("Save Picture…"), this);
-  readout_ = new QLabel(off_cells_hint, this);
+  readout_ = new QLabel(QString::fromLatin1(off_cells_hint), this);
   readout_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
   auto* top = new QHBoxLayout;
@@ -141,7 +145,7 @@ maps_window::maps_window(reading_stream& stream, QWidget* parent)
   connect(save, &QPushButton::clicked, this, &maps_window::choose_save_file);
 
   resize(1040, 600);
-  restoreGeometry(QSettings().value(geometry_key).toByteArray());
+  restoreGeometry(QSettings().value(QLatin1String(geometry_key)).toByteArray());
 }
 
 maps_window::~maps_window() {
@@ -196,7 +200,7 @@ maps_style maps_window::style() const {
 
 void maps_window::hover(QPoint at) {
   const auto hit = cell_at(shown(), chosen_cycle(), picture_.size(), at);
-  readout_->setText(hit ? readout_text(hit->cell) : off_cells_hint);
+  readout_->setText(hit ? readout_text(hit->cell) : QString::fromLatin1(off_cells_hint));
 }
 
 QString maps_window::readout() const {
@@ -255,7 +259,9 @@ void maps_window::closeEvent(QCloseEvent* event) {
 }
 
 void maps_window::remember_place() const {
-  QSettings().setValue(geometry_key, saveGeometry());
+  QSettings().setValue(QLatin1String(geometry_key), saveGeometry());
 }
 
 }  // namespace brevane
+
+#include "maps_window.moc"
