@@ -20,7 +20,8 @@ TEST(Signals, AHeadlessSweepEndsAfterTheExchangeInProgressWith128PlusTheSignal) 
     QProcess program;
     program.setWorkingDirectory(folder.path());
     program.start(QStringLiteral(BREVANE_PROGRAM),
-                  {"--simulate=latency=20", "--sweep", "--cycles", "50", "--trace", "t.txt"});
+                  {"--simulate=latency=20", "--sweep", "--cycles", "50", "--trace", "t.txt",
+                   "--data-folder", folder.filePath("data")});
     ASSERT_TRUE(program.waitForStarted());
     // Some time into the sweep; its length does not matter, only that the sweep has begun.
     QFile trace(folder.filePath("t.txt"));
@@ -34,8 +35,8 @@ TEST(Signals, AHeadlessSweepEndsAfterTheExchangeInProgressWith128PlusTheSignal) 
     ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = trace.readAll().trimmed().split('\n');
     ASSERT_GE(lines.size(), 2);
-    const QByteArray last_out = *std::find_if(lines.rbegin(), lines.rend(),
-                                              [](const QByteArray& l) { return l.startsWith("out"); });
+    const QByteArray last_out = *std::find_if(
+        lines.rbegin(), lines.rend(), [](const QByteArray& l) { return l.startsWith("out"); });
     if (last_out.mid(7, 2) != "4c") {  // every command but L is answered
       EXPECT_TRUE(lines.back().startsWith("in")) << lines.back().toStdString();
       EXPECT_EQ(lines.back().mid(12, 2), last_out.mid(7, 2)) << "the echo of the last command";

@@ -115,6 +115,7 @@ TEST(CommandLine, ProgramAnswersWithoutADisplay) {
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
   blocker.close();
   const QString unusable = dir.filePath("blocker/data");
+  const QString own_data = dir.filePath("data");
   const QString not_a_trace = dir.filePath("bad.txt");
   QFile bad(not_a_trace);
   ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
@@ -132,7 +133,8 @@ TEST(CommandLine, ProgramAnswersWithoutADisplay) {
       {{"--help"}, 0, "Usage: brevane", ""},
       {{"--version"}, 0, "Brevane version 1.00\n", ""},
       {{"--list-devices"}, 0, "no heads attached\n", ""},
-      {{"--device", "nosuch", "--sweep", "--echo-timeout", "300"},
+      // Its own data folder: another test's sweep may hold the one beside the program.
+      {{"--device", "nosuch", "--sweep", "--echo-timeout", "300", "--data-folder", own_data},
        1,
        "",
        "brevane: the head nosuch (a serial number or device path) is not attached"},
@@ -175,7 +177,8 @@ TEST(CommandLine, ExportsTheMapsOfTheLastCycleAsPng) {
   QTemporaryDir folder;
   const QString file = folder.filePath(QStringLiteral("maps.png"));
   QProcess program;
-  program.start(QStringLiteral(BREVANE_PROGRAM), {"--simulate", "--sweep", "--export-png", file});
+  program.start(QStringLiteral(BREVANE_PROGRAM), {"--simulate", "--sweep", "--export-png", file,
+                                                  "--data-folder", folder.filePath("data")});
   ASSERT_TRUE(program.waitForFinished(60000));
   ASSERT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
   const QImage picture(file);
@@ -205,7 +208,8 @@ TEST(CommandLine, ExportsTheMapsOfTheLastCycleAsPng) {
   }
 
   program.start(QStringLiteral(BREVANE_PROGRAM),
-                {"--simulate", "--sweep", "--export-png", folder.filePath("none/maps.png")});
+                {"--simulate", "--sweep", "--export-png", folder.filePath("none/maps.png"),
+                 "--data-folder", folder.filePath("data")});
   ASSERT_TRUE(program.waitForFinished(60000));
   EXPECT_EQ(program.exitCode(), 1);
   EXPECT_TRUE(program.readAllStandardError().contains("cannot write the picture"));
