@@ -50,26 +50,33 @@ std::string hex(std::span<const unsigned char> bytes) {
   return text;
 }
 
-constexpr const char* usb_path = "/devices/pci0000:00/0000:00:14.0/usb1/1-1";
-constexpr const char* interface_path = "/devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1:1.0";
+// Where the kernel puts a head plugged into a port of the first root hub.
+std::string usb_path(int port) {
+  return "/devices/pci0000:00/0000:00:14.0/usb1/1-" + std::to_string(port);
+}
+
+std::string interface_path(int port) {
+  return usb_path(port) + "/1-" + std::to_string(port) + ":1.0";
+}
 
 // The same tree the kernel builds for the head; hidapi reads the ids from the HID device's
 // uevent and the descriptor from its report_descriptor, both through hidrawN/device.
-std::string device_tree(const std::string& hid_path, const std::string& hidraw_path, int index) {
+std::string device_tree(const std::string& hid_path, const std::string& hidraw_path, int index,
+                        const std::string& serial, int port) {
   const std::string hid_name = hid_path.substr(hid_path.rfind('/') + 1);
   const std::string n = std::to_string(index);
   std::string t;
-  t += std::string("P: ") + usb_path + "\n";
+  t += "P: " + usb_path(port) + "\n";
   t += "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n";
   t += "A: idVendor=04d8\nA: idProduct=fef3\nA: bcdDevice=0100\n";
-  t += "A: manufacturer=Brevane test bench\nA: product=Scanning head\nA: serial=EMU1\n\n";
-  t += std::string("P: ") + interface_path + "\n";
+  t += "A: manufacturer=Brevane test bench\nA: product=Scanning head\nA: serial=" + serial + "\n\n";
+  t += "P: " + interface_path(port) + "\n";
   t += "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\nA: bInterfaceNumber=00\n\n";
   t += "P: " + hid_path + "\n";
   t += "E: SUBSYSTEM=hid\nE: HID_ID=0003:000004D8:0000FEF3\nE: HID_NAME=Scanning head\n";
-  t += "E: HID_UNIQ=EMU1\n";
+  t += "E: HID_UNIQ=" + serial + "\n";
   t += "A: uevent=DRIVER=hid-generic\\nHID_ID=0003:000004D8:0000FEF3\\nHID_NAME=Scanning head";
-  t += "\\nHID_UNIQ=EMU1\\n\n";
+  t += "\\nHID_UNIQ=" + serial + "\\n\n";
   t += "H: report_descriptor=" + hex(report_descriptor) + "\n\n";
   t += "P: " + hidraw_path + "\n";
   t += "N: hidraw" + n + "\nL: device=../../../" + hid_name + "\n";
@@ -134,35 +141,60 @@ std::string enter_namespace_with_udev_control() {
   return {};
 }
 
+struct emulated_head::testbed {
+  UMockdevTestbed* bed = nullptr;
+  int plugs = 0;  // every plug a new node, whichever head
+  bool emulating = false;
+
+  testbed() {
+    bed = umockdev_testbed_new();
+    // Only the preload makes /sys show the testbed; a file put there proves it is active.
+    gchar* sys_dir = umockdev_testbed_get_sys_dir(bed);
+    const std::string probe = std::string(sys_dir) + "/brevane-probe";
+    g_free(sys_dir);
+    if (FILE* f = std::fopen(probe.c_str(), "w")) {
+      std::fclose(f);
+      emulating = ::access("/sys/brevane-probe", F_OK) == 0;
+    }
+  }
+  ~testbed() { g_object_unref(bed); }  // removes the temporary sysfs
+  testbed(const testbed&) = delete;
+  testbed& operator=(const testbed&) = delete;
+
+  // The one in use while any head lives.
+  static std::shared_ptr<testbed> shared() {
+    static std::weak_ptr<testbed> current;
+    std::shared_ptr<testbed> t = current.lock();
+    if (!t) {
+      t = std::make_shared<testbed>();
+      current = t;
+    }
+    return t;
+  }
+};
+
 struct emulated_head::bed {
-  UMockdevTestbed* testbed = nullptr;
   UMockdevIoctlBase* handler = nullptr;
   std::atomic<bool> reads_fail{false};
-  int plugs = 0;
+  std::string serial;
+  int port = 1;
   std::string node;
   std::vector<std::string> paths;  // children first
 
   ~bed() {
     if (handler) g_object_unref(handler);
-    if (testbed) g_object_unref(testbed);  // removes the temporary sysfs
   }
 };
 
-emulated_head::emulated_head() : bed_(std::make_unique<bed>()) {
-  bed_->testbed = umockdev_testbed_new();
+emulated_head::emulated_head(std::string serial, int port)
+    : testbed_(testbed::shared()), bed_(std::make_unique<bed>()) {
+  bed_->serial = std::move(serial);
+  bed_->port = port;
   bed_->handler = umockdev_ioctl_base_new();
   g_signal_connect(bed_->handler, "handle-ioctl", G_CALLBACK(on_ioctl), nullptr);
   g_signal_connect(bed_->handler, "handle-read", G_CALLBACK(read_or_fail), &bed_->reads_fail);
   g_signal_connect(bed_->handler, "handle-write", G_CALLBACK(leave_to_pty), nullptr);
-
-  // Only the preload makes /sys show the testbed; a file put there proves it is active.
-  gchar* sys_dir = umockdev_testbed_get_sys_dir(bed_->testbed);
-  const std::string probe = std::string(sys_dir) + "/brevane-probe";
-  g_free(sys_dir);
-  if (FILE* f = std::fopen(probe.c_str(), "w")) {
-    std::fclose(f);
-    emulating_ = ::access("/sys/brevane-probe", F_OK) == 0;
-  }
+  emulating_ = testbed_->emulating;
 }
 
 emulated_head::~emulated_head() {
@@ -173,20 +205,20 @@ bool emulated_head::plug() {
   if (!emulating_ || plugged_) return false;
   // Every plug is a new HID device and node, as in the kernel; umockdev also keeps the node
   // of a removed device.
-  const int index = bed_->plugs++;
+  const int index = testbed_->plugs++;
   char hid_name[32];
   std::snprintf(hid_name, sizeof hid_name, "0003:04D8:FEF3.%04X", index + 1);
-  const std::string hid_path = std::string(interface_path) + "/" + hid_name;
+  const std::string hid_path = interface_path(bed_->port) + "/" + hid_name;
   const std::string hidraw_path = hid_path + "/hidraw/hidraw" + std::to_string(index);
   bed_->node = "/dev/hidraw" + std::to_string(index);
-  bed_->paths = {hidraw_path, hid_path, interface_path, usb_path};
+  bed_->paths = {hidraw_path, hid_path, interface_path(bed_->port), usb_path(bed_->port)};
   bed_->reads_fail = false;
 
-  const std::string tree = device_tree(hid_path, hidraw_path, index);
-  if (!umockdev_testbed_add_from_string(bed_->testbed, tree.c_str(), nullptr)) return false;
+  const std::string tree = device_tree(hid_path, hidraw_path, index, bed_->serial, bed_->port);
+  if (!umockdev_testbed_add_from_string(testbed_->bed, tree.c_str(), nullptr)) return false;
   const char* node = bed_->node.c_str();
-  if (!umockdev_testbed_attach_ioctl(bed_->testbed, node, bed_->handler, nullptr)) return false;
-  head_fd_ = umockdev_testbed_get_dev_fd(bed_->testbed, node);
+  if (!umockdev_testbed_attach_ioctl(testbed_->bed, node, bed_->handler, nullptr)) return false;
+  head_fd_ = umockdev_testbed_get_dev_fd(testbed_->bed, node);
   if (head_fd_ < 0) return false;
   // Reports are bytes, not lines: no echo, no line editing, no newline mapping.
   termios mode{};
@@ -202,7 +234,7 @@ void emulated_head::unplug() {
   // Children first, as the kernel reports them; the events go out before sysfs is emptied,
   // and the transport handles them later, when sysfs no longer shows the head.
   for (const std::string& path : bed_->paths)
-    umockdev_testbed_uevent(bed_->testbed, ("/sys" + path).c_str(), "remove");
+    umockdev_testbed_uevent(testbed_->bed, ("/sys" + path).c_str(), "remove");
   remove();
 }
 
@@ -221,8 +253,12 @@ void emulated_head::remove() {
   // The ioctl handler stays attached, as the transport may read the node until it has
   // handled the removal.
   for (const std::string& path : bed_->paths)
-    umockdev_testbed_remove_device(bed_->testbed, ("/sys" + path).c_str());
+    umockdev_testbed_remove_device(testbed_->bed, ("/sys" + path).c_str());
   head_fd_ = -1;  // umockdev keeps it
+}
+
+std::string emulated_head::node() const {
+  return plugged_ ? bed_->node : std::string();
 }
 
 std::vector<std::uint8_t> emulated_head::written(std::chrono::milliseconds timeout) {

@@ -21,7 +21,9 @@ std::string enter_namespace_with_udev_control();
 
 class emulated_head {
  public:
-  emulated_head();
+  // Several heads may live at once, each on its own USB port with its own serial number; they
+  // share one testbed, as umockdev's preload shows only the newest.
+  explicit emulated_head(std::string serial = "EMU1", int port = 1);
   ~emulated_head();
   emulated_head(const emulated_head&) = delete;
   emulated_head& operator=(const emulated_head&) = delete;
@@ -38,6 +40,8 @@ class emulated_head {
   // event, so only the failing read can tell.
   void vanish();
 
+  // The node the program opens, e.g. /dev/hidraw0; empty while unplugged.
+  std::string node() const;
   // The head's end of the node, for a QSocketNotifier.
   int head_fd() const { return head_fd_; }
   // Everything the program wrote to the node: waits up to timeout for the first byte, then
@@ -49,7 +53,9 @@ class emulated_head {
  private:
   void remove();
 
+  struct testbed;
   struct bed;
+  std::shared_ptr<testbed> testbed_;
   std::unique_ptr<bed> bed_;
   bool emulating_ = false;
   bool plugged_ = false;

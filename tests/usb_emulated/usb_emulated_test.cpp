@@ -345,6 +345,54 @@ TEST_F(UsbEmulatedHead, AHeadThatReturnsDuringAWaitGetsItsPositionAndTheCommandA
       << "the position first, then the interrupted Z";
 }
 
+// A lab's two heads on one machine. A head chosen by serial number or by path is the only one
+// opened and heard; with no choice the first is used and the status bar says which.
+TEST_F(UsbEmulatedHead, AChosenHeadIsTheOnlyOneOpenedAndHeard) {
+  const struct {
+    const char* choice;  // "path" stands for the first head's node
+    int chosen;          // 0 or 1; -1: whichever the transport uses
+  } cases[] = {{"EMU2", 1}, {"path", 0}, {"", -1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.choice);
+    std::array<emulated_head, 2> heads{emulated_head("EMU1", 1), emulated_head("EMU2", 2)};
+    ASSERT_TRUE(heads[0].plug() && heads[1].plug());
+    device::usb_transport lab;
+    std::string said;
+    lab.set_status_callback([&said](const std::string& text) { said += text + "\n"; });
+    const std::string choice = c.choice == std::string("path") ? heads[0].node() : c.choice;
+    if (!choice.empty()) lab.choose_head(choice);
+    recording_target heard;
+    ASSERT_TRUE(lab.connect(heard));
+    // Without a choice both are opened; the first is the one written to.
+    const std::size_t opened = c.chosen >= 0 ? 1 : 2;
+    ASSERT_TRUE(run_until([&] { return heard.count("plugged") == opened; })) << said;
+    run_for(100ms);
+
+    const device::output_report out{0, 'X', 9};
+    ASSERT_TRUE(lab.write(1240, 65267, out));
+    std::array<bool, 2> got{};
+    for (std::size_t i = 0; i < heads.size(); ++i) got[i] = !heads[i].written(300ms).empty();
+    ASSERT_NE(got[0], got[1]) << "one head, and only one, gets the write";
+    const std::size_t used = got[0] ? 0 : 1;
+    if (c.chosen >= 0) {
+      EXPECT_EQ(used, static_cast<std::size_t>(c.chosen));
+      EXPECT_EQ(heard.names(), "plugged changed");
+      EXPECT_EQ(said, "");
+      // The other head going is nothing to this run; the chosen one going is.
+      heads[1 - used].unplug();
+      run_for(700ms);  // past the next scan
+      EXPECT_EQ(heard.names(), "plugged changed");
+      heads[used].unplug();
+      ASSERT_TRUE(run_until([&] { return heard.count("unplugged") == 1; })) << heard.names();
+    } else {
+      EXPECT_NE(said.find("2 heads are attached; this run uses " + heads[used].node() + "."),
+                std::string::npos)
+          << said;
+    }
+    lab.disconnect();
+  }
+}
+
 // The same wire behaviour from each I/O the transport can open a head with: the hidraw node
 // itself (Linux) and hidapi (elsewhere; also built here so it cannot rot).
 struct io_case {
