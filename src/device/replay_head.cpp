@@ -7,9 +7,6 @@ namespace brevane::device {
 
 replay_head::replay_head(recorded_session session, int latency_ms, QObject* parent)
     : QObject(parent), session_(std::move(session)), latency_(std::max(0, latency_ms)) {
-  delivery_timer_.setSingleShot(true);
-  delivery_timer_.setTimerType(Qt::PreciseTimer);
-  QObject::connect(&delivery_timer_, &QTimer::timeout, this, &replay_head::deliver_next);
   // The head is there from the start, as it was when the recording began; the trace's first
   // "# plugged" is that same arrival.
   if (!session_.steps.empty() && session_.steps.front().what == trace_step::kind::plugged)
@@ -25,8 +22,8 @@ bool replay_head::connect(notification_target& target) {
   target_ = &target;
   connected_ = true;
   const auto now = clock::now();
-  if (plugged_) schedule(event::kind::plugged, now);
-  schedule(event::kind::changed, now);
+  if (plugged_) events_.schedule(kind::plugged, now);
+  events_.schedule(kind::changed, now);
   if (!started_) {
     started_ = true;
     follow_recording(now);
@@ -35,7 +32,6 @@ bool replay_head::connect(notification_target& target) {
 }
 
 bool replay_head::disconnect() {
-  delivery_timer_.stop();
   events_.clear();
   pending_.clear();
   target_ = nullptr;
@@ -112,66 +108,41 @@ void replay_head::follow_recording(clock::time_point due) {
       case trace_step::kind::in: {
         input_report report{};
         std::copy_n(step.bytes.begin(), report.size(), report.begin());
-        schedule(event::kind::report, due, report);
+        events_.schedule(kind::report, due, report);
         break;
       }
       case trace_step::kind::unplugged:
-        schedule(event::kind::unplugged, due);
-        schedule(event::kind::changed, due);
+        events_.schedule(kind::unplugged, due);
+        events_.schedule(kind::changed, due);
         break;
       case trace_step::kind::plugged:
-        schedule(event::kind::plugged, due);
-        schedule(event::kind::changed, due);
+        events_.schedule(kind::plugged, due);
+        events_.schedule(kind::changed, due);
         break;
     }
   }
 }
 
-void replay_head::schedule(event::kind what, clock::time_point due, const input_report& report) {
-  events_.push_back(event{what, due, report});
-  if (!delivery_timer_.isActive()) arm_timer();
-}
-
-void replay_head::arm_timer() {
-  if (events_.empty()) {
-    delivery_timer_.stop();
-    return;
-  }
-  const auto wait =
-      std::chrono::ceil<std::chrono::milliseconds>(events_.front().due - clock::now());
-  delivery_timer_.start(
-      static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, wait.count())));
-}
-
-void replay_head::deliver_next() {
-  if (!connected_ || events_.empty()) return;
-  if (events_.front().due > clock::now()) {
-    arm_timer();
-    return;
-  }
-  const event next = events_.front();
-  events_.pop_front();
-  // Armed before the target runs: it may wait in a nested event loop for what follows.
-  arm_timer();
-
+void replay_head::deliver(const head_events::event& next) {
+  if (!connected_) return;
   notification_target* const target = target_;
   switch (next.what) {
-    case event::kind::plugged:
+    case kind::plugged:
       if (!plugged_) ++handle_;  // a head that comes back has a new handle
       plugged_ = true;
       target->OnPlugged(handle_);
       break;
-    case event::kind::unplugged:
+    case kind::unplugged:
       if (!plugged_) break;
       plugged_ = false;
       read_notify_ = false;
       pending_.clear();
       target->OnUnplugged(handle_);
       break;
-    case event::kind::changed:
+    case kind::changed:
       target->OnChanged();
       break;
-    case event::kind::report:
+    case kind::report:
       if (!plugged_) break;
       // Bounded as the simulated head's: a program that never reads loses the oldest.
       if (pending_.size() >= 64) pending_.pop_front();

@@ -5,7 +5,6 @@
 // one past the end of the recording, is refused with a message that names it.
 
 #include <QObject>
-#include <QTimer>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +13,7 @@
 #include <string>
 
 #include "device/device_constants.h"
+#include "device/head_events.h"
 #include "device/trace_reader.h"
 #include "device/transport.h"
 
@@ -46,24 +46,16 @@ class replay_head : public QObject, public transport {
 
  private:
   using clock = std::chrono::steady_clock;
-  struct event {
-    enum class kind { plugged, unplugged, changed, report };
-    kind what;
-    clock::time_point due;
-    input_report report{};
-  };
+  using kind = head_events::kind;
 
   // Queues the recorded steps up to the next out report, all due at due.
   void follow_recording(clock::time_point due);
-  void schedule(event::kind what, clock::time_point due, const input_report& report = {});
-  void arm_timer();
-  void deliver_next();
+  void deliver(const head_events::event& next);
 
   recorded_session session_;
   std::size_t next_ = 0;  // the next step of the recording not yet queued
   std::chrono::milliseconds latency_;
-  QTimer delivery_timer_;
-  std::deque<event> events_;
+  head_events events_{[this](const head_events::event& next) { deliver(next); }};
   std::deque<input_report> pending_;
   notification_target* target_ = nullptr;
 

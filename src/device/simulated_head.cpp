@@ -18,10 +18,6 @@ simulated_head::simulated_head(const simulated_head_options& options, QObject* p
       noise_(options.seed),
       silent_limit_(options.silent_after),
       unplug_limit_(options.unplug_after) {
-  delivery_timer_.setSingleShot(true);
-  // A coarse timer may fire early; a late answer is realistic, an early one is not.
-  delivery_timer_.setTimerType(Qt::PreciseTimer);
-  QObject::connect(&delivery_timer_, &QTimer::timeout, this, &simulated_head::deliver_next);
   return_timer_.setSingleShot(true);
   QObject::connect(&return_timer_, &QTimer::timeout, this, &simulated_head::restart);
 }
@@ -37,13 +33,12 @@ bool simulated_head::connect(notification_target& target) {
   if (plugged_) {
     announce_plugged();
   } else {
-    schedule(event::kind::changed, clock::now());
+    events_.schedule(kind::changed, clock::now());
   }
   return true;
 }
 
 bool simulated_head::disconnect() {
-  delivery_timer_.stop();
   return_timer_.stop();
   events_.clear();
   pending_.clear();
@@ -99,13 +94,13 @@ bool simulated_head::write(int vendor, int product, std::span<const std::uint8_t
     if (const auto answer = carry_out(report)) {
       input_report stored{};
       store_report_data(*answer, stored);
-      schedule(event::kind::report, due, stored);
+      events_.schedule(kind::report, due, stored);
     }
   }
   if (unplug_limit_ && commands_received_ >= *unplug_limit_) {
     unplug_due_ = true;
-    schedule(event::kind::unplugged, due);
-    schedule(event::kind::changed, due);
+    events_.schedule(kind::unplugged, due);
+    events_.schedule(kind::changed, due);
   }
   return true;
 }
@@ -174,8 +169,8 @@ void simulated_head::set_unplug_after(std::optional<int> n) {
   unplug_limit_ = n ? std::optional<int>(commands_received_ + std::max(0, *n)) : std::nullopt;
   if (unplug_limit_ && commands_received_ >= *unplug_limit_ && reachable() && !unplug_due_) {
     unplug_due_ = true;
-    schedule(event::kind::unplugged, clock::now());
-    schedule(event::kind::changed, clock::now());
+    events_.schedule(kind::unplugged, clock::now());
+    events_.schedule(kind::changed, clock::now());
   }
 }
 
@@ -196,7 +191,7 @@ void simulated_head::restart() {
 }
 
 void simulated_head::replug() {
-  std::erase_if(events_, [](const event& e) { return e.what == event::kind::unplugged; });
+  events_.drop(kind::unplugged);
   unplug_due_ = false;
   plugged_ = true;
   list_data_next_ = false;
@@ -210,65 +205,38 @@ bool simulated_head::inject_raw(std::vector<std::uint8_t> data) {
   if (!reachable() || unplug_due_) return false;
   input_report stored{};
   store_report_data(data, stored);
-  schedule(event::kind::report, clock::now() + std::chrono::milliseconds(options_.latency_ms),
-           stored);
+  events_.schedule(kind::report, clock::now() + std::chrono::milliseconds(options_.latency_ms),
+                   stored);
   return true;
 }
 
 void simulated_head::announce_plugged() {
   const auto now = clock::now();
-  schedule(event::kind::plugged, now);
-  schedule(event::kind::changed, now);
+  events_.schedule(kind::plugged, now);
+  events_.schedule(kind::changed, now);
   if (unplug_limit_ && *unplug_limit_ <= 0) {
     unplug_due_ = true;
-    schedule(event::kind::unplugged, now);
-    schedule(event::kind::changed, now);
+    events_.schedule(kind::unplugged, now);
+    events_.schedule(kind::changed, now);
   }
 }
 
-void simulated_head::schedule(event::kind what, clock::time_point due, const input_report& report) {
-  events_.push_back(event{what, due, report});
-  if (!delivery_timer_.isActive()) arm_timer();
-}
-
-void simulated_head::arm_timer() {
-  if (events_.empty()) {
-    delivery_timer_.stop();
-    return;
-  }
-  // Events go out in the order they arose, each no earlier than its due time.
-  const auto wait =
-      std::chrono::ceil<std::chrono::milliseconds>(events_.front().due - clock::now());
-  delivery_timer_.start(
-      static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, wait.count())));
-}
-
-void simulated_head::deliver_next() {
-  if (!connected_ || events_.empty()) return;
-  if (events_.front().due > clock::now()) {
-    arm_timer();
-    return;
-  }
-  const event next = events_.front();
-  events_.pop_front();
-  // Armed before the target runs, so a target that waits in a nested event loop still gets
-  // what follows; the target may also disconnect us, which stops the timer again.
-  arm_timer();
-
+void simulated_head::deliver(const head_events::event& next) {
+  if (!connected_) return;
   notification_target* const target = target_;
   switch (next.what) {
-    case event::kind::plugged:
+    case kind::plugged:
       target->OnPlugged(handle_);
       break;
-    case event::kind::changed:
+    case kind::changed:
       target->OnChanged();
       break;
-    case event::kind::unplugged:
+    case kind::unplugged:
       unplug_now();
       target->OnUnplugged(handle_);
       if (options_.replug_after_ms) schedule_return();
       break;
-    case event::kind::report:
+    case kind::report:
       if (!plugged_) break;
       if (pending_.size() >= pending_capacity) pending_.pop_front();
       pending_.push_back(next.report);
@@ -283,7 +251,7 @@ void simulated_head::unplug_now() {
   read_notify_ = false;
   list_data_next_ = false;
   pending_.clear();
-  std::erase_if(events_, [](const event& e) { return e.what == event::kind::report; });
+  events_.drop(kind::report);
 }
 
 }  // namespace brevane::device

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "device/device_constants.h"
+#include "device/head_events.h"
 #include "device/simulated_head_options.h"
 #include "device/transport.h"
 
@@ -69,12 +70,7 @@ class simulated_head : public QObject, public transport {
   using clock = std::chrono::steady_clock;
   using report_data = std::array<std::uint8_t, input_report_size - 1>;
 
-  struct event {
-    enum class kind { plugged, unplugged, changed, report };
-    kind what;
-    clock::time_point due;
-    input_report report{};
-  };
+  using kind = head_events::kind;
 
   bool reachable() const { return connected_ && plugged_; }
   // Every handle the head had keeps its ids: the unplugged notification asks for them.
@@ -84,17 +80,14 @@ class simulated_head : public QObject, public transport {
   std::optional<report_data> carry_out(std::span<const std::uint8_t> report);
   int noisy(int raw);
   void announce_plugged();
-  void schedule(event::kind what, clock::time_point due, const input_report& report = {});
-  void arm_timer();
-  void deliver_next();
+  void deliver(const head_events::event& next);
   void unplug_now();
 
   simulated_head_options options_;
   std::mt19937 noise_;
-  QTimer delivery_timer_;
   QTimer return_timer_;
   device_handle handle_ = head_handle;
-  std::deque<event> events_;
+  head_events events_{[this](const head_events::event& next) { deliver(next); }};
   std::deque<input_report> pending_;
   notification_target* target_ = nullptr;
 
