@@ -7,21 +7,10 @@
 #include "display/maps_data.h"
 #include "display/maps_render.h"
 #include "display/maps_scale.h"
+#include "support/readings.h"
 
 namespace brevane {
 namespace {
-
-reading_event point(int cycle, int x, int z, std::optional<double> t, std::optional<double> d) {
-  reading_event e;
-  e.kind = reading_kind::point;
-  e.cycle = cycle;
-  e.x = x;
-  e.z = z;
-  e.temperature_f = t;
-  e.distance_in = d;
-  e.time = QDateTime(QDate(2026, 12, 6), QTime(5, 4, 10));
-  return e;
-}
 
 // Rows as the sweep visits them: X runs alternate direction, so a cycle visits 100, 110, ...
 // on one row and 255, 245, ... on the next; a second cycle crosses each row the other way.
@@ -32,7 +21,8 @@ maps_data swept(int step) {
   for (int cycle = 1; cycle <= 2; ++cycle)
     for (int z = 140; z <= 200; z += step, increasing = !increasing)
       for (int i = 0; 100 + i * step <= 255; ++i)
-        data.add(point(cycle, increasing ? 100 + i * step : 255 - i * step, z, 70.0 + i, 100.0));
+        data.add(
+            point_reading(cycle, increasing ? 100 + i * step : 255 - i * step, z, 70.0 + i, 100.0));
   return data;
 }
 
@@ -87,12 +77,12 @@ TEST(MapsCells, PaintedCellsLeaveNoUnvisitedPixelInsideARow) {
 TEST(MapsCells, AReadingOutsideTheLimitsIsNoCellAndBaselinesAreNone) {
   maps_data data;
   data.set_raster({100, 140, 140, 160, 20, 20});
-  reading_event baseline = point(0, 100, 140, 70, std::nullopt);
+  reading_event baseline = point_reading(0, 100, 140, 70, std::nullopt);
   baseline.kind = reading_kind::baseline;
   data.add(baseline);
   EXPECT_TRUE(data.empty());
-  data.add(point(1, 0, 140, 70, 90));  // a row start where the head stood before the run
-  data.add(point(1, 100, 140, 71, 90));
+  data.add(point_reading(1, 0, 140, 70, 90));  // a row start where the head stood before the run
+  data.add(point_reading(1, 100, 140, 71, 90));
   const maps_geometry g = cell_geometry(data, 1);
   ASSERT_EQ(g.rows.size(), 1u);
   ASSERT_EQ(g.rows[0].cells.size(), 1u);
@@ -101,9 +91,9 @@ TEST(MapsCells, AReadingOutsideTheLimitsIsNoCellAndBaselinesAreNone) {
 
 TEST(MapsCells, ANewCycleFillsOverThePreviousCellByCell) {
   maps_data data;
-  data.add(point(1, 100, 140, 70, 90));
-  data.add(point(1, 110, 140, 71, 90));
-  data.add(point(2, 100, 140, 80, std::nullopt));
+  data.add(point_reading(1, 100, 140, 70, 90));
+  data.add(point_reading(1, 110, 140, 71, 90));
+  data.add(point_reading(2, 100, 140, 80, std::nullopt));
   EXPECT_EQ(data.cycles(), 2);
   EXPECT_EQ(data.cells(std::nullopt).size(), 2u);
   EXPECT_EQ(data.cells(std::nullopt).find(100, 140)->temperature_f, 80.0);
@@ -149,8 +139,8 @@ TEST(MapsScale, PalettesRangesAndColourBarNumbers) {
 TEST(MapsReadout, ThePixelOfACellReadsThatCell) {
   maps_data data;
   data.set_raster({100, 255, 140, 200, 10, 10});
-  data.add(point(1, 170, 170, 95.088, 39.0));
-  data.add(point(1, 180, 170, 70.2, std::nullopt));
+  data.add(point_reading(1, 170, 170, 95.088, 39.0));
+  data.add(point_reading(1, 180, 170, 70.2, std::nullopt));
   const QSize size(1200, 600);
   const QPoint at = picture_point(data, 1, size, map_kind::sonic, 171, 172);
   const auto hit = cell_at(data, 1, size, at);
@@ -172,15 +162,15 @@ TEST(MapsListener, ABurstOfReadingsAsksForOneRepaint) {
   int asked = 0;
   listener.on_change = [&] { ++asked; };
   listener.sweep_started({100, 255, 140, 200, 10, 10}, {});
-  for (int x = 100; x <= 140; x += 10) listener.reading_taken(point(1, x, 140, 70, 90));
+  for (int x = 100; x <= 140; x += 10) listener.reading_taken(point_reading(1, x, 140, 70, 90));
   EXPECT_EQ(asked, 1);
   EXPECT_TRUE(listener.take_change());
   EXPECT_FALSE(listener.take_change());
-  reading_event baseline = point(0, 100, 140, 70, std::nullopt);
+  reading_event baseline = point_reading(0, 100, 140, 70, std::nullopt);
   baseline.kind = reading_kind::baseline;
   listener.reading_taken(baseline);
   EXPECT_EQ(asked, 1) << "a baseline reading changes no cell";
-  listener.reading_taken(point(1, 150, 140, 70, 90));
+  listener.reading_taken(point_reading(1, 150, 140, 70, 90));
   EXPECT_EQ(asked, 2);
   EXPECT_EQ(data.cells(1).size(), 6u);
   listener.sweep_started({100, 255, 140, 200, 10, 10}, {});

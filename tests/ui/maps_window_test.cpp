@@ -7,21 +7,11 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "support/readings.h"
 #include "ui/main_window.h"
 
 namespace brevane {
 namespace {
-
-reading_event reading(int x, int z, double t, double d) {
-  reading_event e;
-  e.cycle = 1;
-  e.x = x;
-  e.z = z;
-  e.temperature_f = t;
-  e.distance_in = d;
-  e.time = QDateTime(QDate(2026, 12, 6), QTime(5, 4, 10));
-  return e;
-}
 
 TEST(MapsWindow, ViewMapsAsksForTheWindow) {
   main_window w;
@@ -39,7 +29,7 @@ TEST(MapsWindow, PaintsTheSweepWhileOpenAndReadsTheCellUnderThePointer) {
   auto sweep_row = [&stream](int z) {
     for (int x = 100; x <= 250; x += 10)
       stream.notify([x, z](reading_observer& o) {
-        o.reading_taken(reading(x, z, x == 170 ? 95.0 : 70.0, 120.0));
+        o.reading_taken(point_reading(1, x, z, x == 170 ? 95.0 : 70.0, 120.0));
       });
   };
   stream.notify([](reading_observer& o) { o.sweep_started({100, 255, 140, 200, 10, 10}, {}); });
@@ -73,7 +63,7 @@ TEST(MapsWindow, PaintsTheSweepWhileOpenAndReadsTheCellUnderThePointer) {
   w.close();
 
   maps_data record;
-  record.add(reading(100, 140, 80.0, 40.0));
+  record.add(point_reading(1, 100, 140, 80.0, 40.0));
   w.show_readings(QStringLiteral("scan 2026-12-06 05-04-10"), record);
   EXPECT_EQ(w.windowTitle(), "Brevane Maps \u2014 scan 2026-12-06 05-04-10");
   EXPECT_EQ(w.shown().cells(1).size(), 1u);
