@@ -45,7 +45,7 @@ class replay_head : public QObject, public transport {
   int reports_matched() const { return matched_; }
 
  private:
-  using clock = std::chrono::steady_clock;
+  using clock = head_events::clock;
   using kind = head_events::kind;
 
   // Queues the recorded steps up to the next out report, all due at due.

@@ -67,7 +67,7 @@ class simulated_head : public QObject, public transport {
   std::size_t pending_reports() const { return pending_.size(); }
 
  private:
-  using clock = std::chrono::steady_clock;
+  using clock = head_events::clock;
   using report_data = std::array<std::uint8_t, input_report_size - 1>;
 
   using kind = head_events::kind;
