@@ -2,9 +2,9 @@
 
 #include <QFileInfo>
 
+#include "common/file_output.h"
 #include "common/numbers.h"
 #include "logging/data_log.h"
-#include "logging/new_file.h"
 #include "model/canvas.h"
 #include "model/main_window_state.h"
 #include "model/panel.h"
@@ -45,8 +45,9 @@ void image_log::log_step() {
     if (folder_.isEmpty()) break;
     const QString name = file_name(folder_, stem, state_.cnt, s.suffix);
     const QByteArray bytes = window_.pictures(s.which).bmp();
-    new_file_result saved{QString(), name + QStringLiteral(": the picture cannot be encoded")};
-    if (!bytes.isEmpty()) saved = write_new_file(name, bytes);
+    files::new_file_result saved{QString(),
+                                 name + QStringLiteral(": the picture cannot be encoded")};
+    if (!bytes.isEmpty()) saved = files::write_new_file(name, bytes);
     if (!saved.path.isEmpty()) {
       ++files_written_;
       if (saved.path != name && renamed.isEmpty()) renamed = saved.path;

@@ -1,8 +1,8 @@
 #include "model/canvas.h"
 
-#include <QBuffer>
-#include <QImageWriter>
 #include <QPainter>
+
+#include "common/file_output.h"
 
 namespace brevane {
 
@@ -34,12 +34,7 @@ void canvas::touched() {
 }
 
 QByteArray canvas::bmp() const {
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  QImageWriter writer(&buffer, "bmp");
-  if (!writer.write(image_.convertToFormat(QImage::Format_RGB888))) return {};
-  return bytes;
+  return files::encode_image(image_.convertToFormat(QImage::Format_RGB888), "bmp");
 }
 
 }  // namespace brevane
