@@ -63,14 +63,27 @@ std::string_view phase_text(sweep_status::phase phase) {
 
 std::string state_text(const sweep_status& s) {
   std::string out(phase_text(s.state));
-  for (int n : {s.cycle, s.pass, s.row, s.point}) out += "," + std::to_string(n);
-  return out + "," + percent_text(s.percent) + "," + std::to_string(s.seconds_left);
+  for (int n : {s.cycle, s.pass, s.row, s.point}) {
+    out += ',';
+    out += std::to_string(n);
+  }
+  out += ',';
+  out += percent_text(s.percent);
+  out += ',';
+  out += std::to_string(s.seconds_left);
+  return out;
 }
 
 // An IEEE 488.2 definite-length block: '#', the count of length digits, the length, the bytes.
 std::string block_text(std::string_view bytes) {
   const std::string length = std::to_string(bytes.size());
-  return "#" + std::to_string(length.size()) + length + std::string(bytes);
+  std::string out;
+  out.reserve(2 + length.size() + bytes.size());
+  out += '#';
+  out += static_cast<char>('0' + length.size());
+  out += length;
+  out += bytes;
+  return out;
 }
 
 }  // namespace

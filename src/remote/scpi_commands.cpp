@@ -7,12 +7,22 @@ namespace {
 
 using enum argument;
 
-const command_form none{true, {}};
-const command_form absent{};
+constexpr argument a_whole_number[] = {integer};
+constexpr argument a_flag[] = {boolean};
+constexpr argument two_whole_numbers[] = {integer, integer};
+constexpr argument a_plan[] = {json};
+
+constexpr command_form none{true, {}};
+constexpr command_form absent{};
 
 command_row setting(std::string_view header, std::string_view key, argument kind,
                     bool inverted = false) {
-  return {command::sweep_setting, header, {true, {kind}}, none, key, inverted};
+  return {command::sweep_setting,
+          header,
+          {true, kind == boolean ? a_flag : a_whole_number},
+          none,
+          key,
+          inverted};
 }
 
 }  // namespace
@@ -25,7 +35,7 @@ const std::vector<command_row>& command_table() {
       {command::reset, "*RST", none, absent},
       {command::measure_temperature, "MEASure:TEMPerature", absent, none},
       {command::measure_distance, "MEASure:DISTance", absent, none},
-      {command::position, "POSition", {true, {integer, integer}}, none},
+      {command::position, "POSition", {true, two_whole_numbers}, none},
       {command::home, "HOME", none, absent},
       setting("SWEep:XMIN", "xmin", integer),
       setting("SWEep:XMAX", "xmax", integer),
@@ -36,14 +46,14 @@ const std::vector<command_row>& command_table() {
       setting("SWEep:REPeat", "repeat", boolean),
       setting("SWEep:SONic", "sonic_off", boolean, true),
       setting("SWEep:TEMPerature", "temp_off", boolean, true),
-      {command::plan, "SWEep:PLAN", {true, {json}}, none},
+      {command::plan, "SWEep:PLAN", {true, a_plan}, none},
       {command::sweep_start, "SWEep:STARt", none, absent},
       {command::sweep_pause, "SWEep:PAUSe", none, absent},
       {command::sweep_resume, "SWEep:RESume", none, absent},
       {command::abort, "ABORt", none, absent},
       {command::sweep_state, "SWEep:STATe", absent, none},
       {command::data_count, "DATA:COUNt", absent, none},
-      {command::data_read, "DATA:READ", absent, {true, {integer, integer}}},
+      {command::data_read, "DATA:READ", absent, {true, two_whole_numbers}},
       {command::data_record, "DATA:RECord", absent, none},
       {command::system_error, "SYSTem:ERRor", absent, none},
       {command::system_error, "SYSTem:ERRor:NEXT", absent, none},

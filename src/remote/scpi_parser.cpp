@@ -1,5 +1,6 @@
 #include "remote/scpi_parser.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -37,10 +38,13 @@ bool same_letters(std::string_view a, std::string_view b) {
 // upper case: only the long or the short form match, nothing in between.
 bool node_matches(std::string_view written, std::string_view node) {
   if (same_letters(written, node)) return true;
-  std::string short_form;
-  for (char c : node)
-    if (!(c >= 'a' && c <= 'z')) short_form += c;
-  return same_letters(written, short_form);
+  std::size_t i = 0;
+  for (char c : node) {
+    if (c >= 'a' && c <= 'z') continue;
+    if (i == written.size() || upper(written[i]) != c) return false;
+    ++i;
+  }
+  return i == written.size();
 }
 
 std::vector<std::string_view> split_nodes(std::string_view header) {
@@ -55,15 +59,21 @@ std::vector<std::string_view> split_nodes(std::string_view header) {
   return nodes;
 }
 
+bool header_matches(std::string_view header, const std::vector<std::string_view>& nodes) {
+  std::size_t start = 0;
+  for (std::size_t n = 0; n < nodes.size(); ++n) {
+    if (start > header.size()) return false;
+    const std::size_t end = std::min(header.find(':', start), header.size());
+    if (!node_matches(nodes[n], header.substr(start, end - start))) return false;
+    start = end + 1;
+  }
+  return start == header.size() + 1;
+}
+
 const command_row* find_row(const std::vector<command_row>& table,
                             const std::vector<std::string_view>& nodes) {
-  for (const command_row& row : table) {
-    const auto want = split_nodes(row.header);
-    if (want.size() != nodes.size()) continue;
-    bool all = true;
-    for (std::size_t i = 0; all && i < nodes.size(); ++i) all = node_matches(nodes[i], want[i]);
-    if (all) return &row;
-  }
+  for (const command_row& row : table)
+    if (header_matches(row.header, nodes)) return &row;
   return nullptr;
 }
 

@@ -9,6 +9,7 @@
 // on that line.
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,7 +49,7 @@ enum class argument {
 // A header's set or query form: whether it exists, and the arguments it takes.
 struct command_form {
   bool allowed = false;
-  std::vector<argument> arguments;
+  std::span<const argument> arguments;
 };
 
 struct command_row {
