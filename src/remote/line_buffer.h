@@ -10,7 +10,7 @@
 
 namespace brevane::remote {
 
-inline constexpr std::size_t max_line_bytes = 64 * 1024;
+inline constexpr std::size_t max_line_bytes = std::size_t{64} * 1024;
 
 class line_buffer {
  public:

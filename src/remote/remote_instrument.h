@@ -96,9 +96,9 @@ class remote_instrument {
   virtual void abort() = 0;
   virtual sweep_status sweep_state() const = 0;
 
-  // The readings of the current or last sweep so far, and count of them from start (0-based)
-  // as the CSV export's rows without its header, each ending in a line feed. The session
-  // checks start and count against reading_count() before it asks.
+  // How many readings the current or last sweep has taken so far; and count of them from
+  // start (0-based) as the CSV export's rows without its header, each ending in a line feed.
+  // The session checks start and count against reading_count() before it asks.
   virtual long long reading_count() const = 0;
   virtual answer<std::string> read_readings(long long start, int count) const = 0;
   // The scan record's path; empty when no sweep has written one.

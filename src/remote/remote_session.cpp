@@ -153,7 +153,7 @@ void remote_session::run_line() {
     if (s == step::stop) return end_line();
     ++next_;
   }
-  if (line_->error) errors_.push(line_->error->code, std::move(line_->error->detail));
+  if (line_->error) errors_.push(line_->error->code, line_->error->detail);
   end_line();
 }
 
@@ -176,8 +176,8 @@ void remote_session::reply(std::string_view text, bool raw) {
   if (detached_ || !send_(piece)) detached_ = true;
 }
 
-remote_session::step remote_session::fail(scpi_error code, std::string detail) {
-  errors_.push(code, std::move(detail));
+remote_session::step remote_session::fail(scpi_error code, std::string_view detail) {
+  errors_.push(code, detail);
   return step::stop;
 }
 

@@ -66,7 +66,7 @@ class remote_session {
   step setting(const parsed_command& c);
   step read_data(const parsed_command& c);
   step finished(const outcome& result);
-  step fail(scpi_error code, std::string detail);
+  step fail(scpi_error code, std::string_view detail);
   bool whole(const parsed_command& c, std::size_t i, long long low, long long high,
              long long& value);
   // An answer, after a ';' when the line has answered before; raw bytes go as they are.

@@ -56,7 +56,7 @@ std::string format_error(const error_entry& entry) {
   return out;
 }
 
-void error_queue::push(scpi_error code, std::string detail) {
+void error_queue::push(scpi_error code, std::string_view detail) {
   if (entries_.size() >= capacity) {
     entries_.back() = {scpi_error::queue_overflow, {}};
     return;

@@ -41,7 +41,7 @@ class error_queue {
  public:
   static constexpr std::size_t capacity = 20;
 
-  void push(scpi_error code, std::string detail);
+  void push(scpi_error code, std::string_view detail);
   // The oldest entry, or 0 "No error" when there is none.
   error_entry pop();
   void clear() { entries_.clear(); }

@@ -11,7 +11,7 @@ namespace brevane::remote {
 namespace {
 
 // Bytes Qt reads ahead of the session and the kernel holds unsent, per client.
-constexpr qint64 read_ahead_bytes = 64 * 1024;
+constexpr qint64 read_ahead_bytes = qint64{64} * 1024;
 constexpr int send_buffer_bytes = 256 * 1024;
 
 }  // namespace

@@ -21,7 +21,7 @@ class scpi_server : public QObject {
 
  public:
   static constexpr int max_clients = 8;
-  static constexpr qint64 max_pending_output = 1024 * 1024;
+  static constexpr qint64 max_pending_output = qint64{1024} * 1024;
 
   explicit scpi_server(remote_instrument& instrument, QObject* parent = nullptr);
   ~scpi_server() override;
