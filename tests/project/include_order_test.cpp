@@ -1,5 +1,6 @@
 // The folders of src/ form layers, and an include may only point to the folder's own layer or
-// one below it. Reading the includes keeps the order from eroding one shortcut at a time.
+// one below it. Folders that share a layer are siblings and never include each other. Reading
+// the includes keeps the order from eroding one shortcut at a time.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -14,9 +15,17 @@
 namespace {
 
 // Bottom first. The procedures and what they draw and write sit between the device link
-// and the window, in the order their includes show.
-const QStringList layers = {"common",  "model", "device", "logging", "display",
-                            "sensors", "scan",  "ui",     "app"};
+// and the front ends, in the order their includes show. The window and the remote interface
+// are two front ends of one instrument, side by side.
+const QList<QStringList> layers = {{"common"},  {"model"},        {"device"},
+                                   {"logging"}, {"display"},      {"sensors"},
+                                   {"scan"},    {"ui", "remote"}, {"app"}};
+
+qsizetype layer_of(const QString& folder) {
+  for (qsizetype i = 0; i < layers.size(); ++i)
+    if (layers[i].contains(folder)) return i;
+  return -1;
+}
 
 // "file:line: what is wrong" for every include that points up the order, or into a folder the
 // order does not know.
@@ -28,7 +37,7 @@ std::vector<std::string> upward_includes(const QString& src) {
     const QString path = it.next();
     const QString relative = QDir(src).relativeFilePath(path);
     const QString folder = relative.section(QLatin1Char('/'), 0, 0);
-    const auto own = layers.indexOf(folder);
+    const auto own = layer_of(folder);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
       found.push_back(relative.toStdString() + ": cannot be read");
@@ -39,7 +48,7 @@ std::vector<std::string> upward_includes(const QString& src) {
       const auto match = include.match(lines.readLine());
       if (!match.hasMatch()) continue;
       const QString target = match.captured(1);
-      const auto other = layers.indexOf(target);
+      const auto other = layer_of(target);
       const std::string where = relative.toStdString() + ":" + std::to_string(number) + ": ";
       if (own < 0 || other < 0) {
         found.push_back(where + "the folder \"" + (own < 0 ? folder : target).toStdString() +
@@ -47,6 +56,9 @@ std::vector<std::string> upward_includes(const QString& src) {
       } else if (other > own) {
         found.push_back(where + folder.toStdString() + " includes " + target.toStdString() +
                         ", which lies above it");
+      } else if (other == own && target != folder) {
+        found.push_back(where + folder.toStdString() + " includes " + target.toStdString() +
+                        ", which lies beside it");
       }
     }
   }
@@ -58,7 +70,7 @@ TEST(IncludeOrder, EveryIncludeOfTheSourcesPointsDown) {
     ADD_FAILURE() << violation;
 }
 
-TEST(IncludeOrder, AnUpwardOrUnknownIncludeIsNamedWithItsLine) {
+TEST(IncludeOrder, AnUpwardSidewaysOrUnknownIncludeIsNamedWithItsLine) {
   QTemporaryDir root;
   const auto write = [&root](const QString& name, const QByteArray& text) {
     QDir(root.path()).mkpath(name.section(QLatin1Char('/'), 0, 0));
@@ -69,13 +81,22 @@ TEST(IncludeOrder, AnUpwardOrUnknownIncludeIsNamedWithItsLine) {
   write("model/panel.h", "#pragma once\n#include <string>\n#include \"common/clock.h\"\n");
   write("device/link.cpp", "#include \"model/panel.h\"\n// x\n  #  include \"ui/main_window.h\"\n");
   write("extras/tool.cpp", "#include \"common/clock.h\"\n");
+  write("ui/window.cpp", "#include \"scan/sweep.h\"\n#include \"remote/scpi_server.h\"\n");
+  write("remote/server.cpp", "#include \"ui/main_window.h\"\n#include \"remote/parser.h\"\n");
+  write("app/main.cpp", "#include \"ui/main_window.h\"\n#include \"remote/scpi_server.h\"\n");
   const auto found = upward_includes(root.path());
-  ASSERT_EQ(found.size(), 2u);
+  ASSERT_EQ(found.size(), 4u);
   EXPECT_NE(std::find(found.begin(), found.end(),
                       "device/link.cpp:3: device includes ui, which lies above it"),
             found.end());
   EXPECT_NE(std::find(found.begin(), found.end(),
                       "extras/tool.cpp:1: the folder \"extras\" has no place in the layers"),
+            found.end());
+  EXPECT_NE(std::find(found.begin(), found.end(),
+                      "ui/window.cpp:2: ui includes remote, which lies beside it"),
+            found.end());
+  EXPECT_NE(std::find(found.begin(), found.end(),
+                      "remote/server.cpp:1: remote includes ui, which lies beside it"),
             found.end());
 }
 

@@ -1,0 +1,94 @@
+#pragma once
+// The remote interface's language, parsed without doing anything: IEEE 488.2 program message
+// lines of SCPI commands. One line (its LF and a CR before it already taken off) holds one or
+// more commands separated by ';'. Headers are case-insensitive and each node may take its long
+// or its short form (SWEep:STARt or SWE:STAR), with an optional leading ':'. After a ';' a
+// header without a leading ':' is looked up first under the previous command's node, as SCPI
+// says (SWE:XMIN 110;XMAX 200), and then from the root. Parameters follow whitespace and are
+// separated by ','. SWEep:PLAN takes the rest of its line as JSON, so it is the last command
+// on that line.
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "remote/scpi_errors.h"
+
+namespace brevane::remote {
+
+enum class command {
+  identify,
+  clear_status,
+  operation_complete,
+  reset,
+  measure_temperature,
+  measure_distance,
+  position,
+  home,
+  sweep_setting,
+  plan,
+  sweep_start,
+  sweep_pause,
+  sweep_resume,
+  abort,
+  sweep_state,
+  data_count,
+  data_read,
+  data_record,
+  system_error,
+};
+
+enum class argument {
+  integer,  // a decimal number (exponent allowed) whose value is whole
+  boolean,  // ON, OFF, 1 or 0
+  json,     // the rest of the line
+};
+
+// A header's set or query form: whether it exists, and the arguments it takes.
+struct command_form {
+  bool allowed = false;
+  std::span<const argument> arguments;
+};
+
+struct command_row {
+  command id;
+  // The long form; its upper-case letters and digits are the short form.
+  std::string_view header;
+  command_form set;
+  command_form query;
+  // For sweep_setting: the plan key, and whether ON means that key is false (Sonic Off).
+  std::string_view key = {};
+  bool inverted = false;
+};
+
+// Every command the interface knows, one row each.
+const std::vector<command_row>& command_table();
+
+struct parameter {
+  double number = 0.0;  // integer arguments
+  bool flag = false;    // boolean arguments
+  std::string text;     // json arguments
+};
+
+struct parsed_command {
+  const command_row* row = nullptr;
+  bool query = false;
+  std::vector<parameter> parameters;
+  std::string header;  // as written, for the details of errors
+};
+
+struct parsed_line {
+  // The commands before the first error, in order.
+  std::vector<parsed_command> commands;
+  // The first error; nothing after it on the line is read.
+  std::optional<error_entry> error;
+};
+
+parsed_line parse_line(std::string_view line, const std::vector<command_row>& table);
+inline parsed_line parse_line(std::string_view line) {
+  return parse_line(line, command_table());
+}
+
+}  // namespace brevane::remote

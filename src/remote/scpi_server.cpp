@@ -1,0 +1,178 @@
+#include "remote/scpi_server.h"
+
+#include <QAbstractSocket>
+#include <QTcpSocket>
+
+#include "remote/line_buffer.h"
+#include "remote/remote_session.h"
+
+namespace brevane::remote {
+
+namespace {
+
+// Bytes Qt reads ahead of the session and the kernel holds unsent, per client.
+constexpr qint64 read_ahead_bytes = qint64{64} * 1024;
+constexpr int send_buffer_bytes = 256 * 1024;
+
+}  // namespace
+
+struct scpi_server::connection {
+  QTcpSocket* socket = nullptr;  // none once the connection has ended
+  line_buffer lines;
+  std::unique_ptr<remote_session> session;
+  bool scheduled = false;
+};
+
+scpi_server::scpi_server(remote_instrument& instrument, QObject* parent)
+    : QObject(parent), instrument_(instrument) {
+  connect(&server_, &QTcpServer::newConnection, this, &scpi_server::accept_clients);
+}
+
+scpi_server::~scpi_server() {
+  for (auto& [id, c] : connections_)
+    if (c->socket) disconnect(c->socket, nullptr, this, nullptr);
+  connections_.clear();
+}
+
+QString scpi_server::listen(const QHostAddress& address, quint16 port) {
+  if (!server_.listen(address, port)) {
+    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
+                             ? "[" + address.toString() + "]"
+                             : address.toString();
+    return QStringLiteral("%1:%2: %3").arg(host).arg(port).arg(server_.errorString());
+  }
+  if (!address.isLoopback()) emit reachable_from_network(where());
+  return {};
+}
+
+QString scpi_server::where() const {
+  const QHostAddress address = server_.serverAddress();
+  const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
+                           ? "[" + address.toString() + "]"
+                           : address.toString();
+  return host + ":" + QString::number(server_.serverPort());
+}
+
+void scpi_server::accept_clients() {
+  while (QTcpSocket* socket = server_.nextPendingConnection()) {
+    if (clients_ >= max_clients) {
+      connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+      socket->write("Brevane: too many clients, at most 8 at once; connection closed\n");
+      socket->disconnectFromHost();
+      continue;
+    }
+    const quint64 id = next_id_++;
+    auto c = std::make_unique<connection>();
+    c->socket = socket;
+    socket->setReadBufferSize(read_ahead_bytes);
+    socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, send_buffer_bytes);
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    c->session = std::make_unique<remote_session>(
+        instrument_, [this, id](std::string_view bytes) { return send(id, bytes); },
+        [this, id] { schedule(id); });
+    connections_[id] = std::move(c);
+    // Lines are served from a queued call, never inside the socket's own signal: a command
+    // runs nested event loops, in which this socket may signal again or go away.
+    connect(socket, &QTcpSocket::readyRead, this, [this, id] { schedule(id); });
+    connect(socket, &QTcpSocket::disconnected, this, [this, id] { lost(id); });
+    ++clients_;
+    emit clients_changed(clients_);
+    schedule(id);
+  }
+}
+
+void scpi_server::schedule(quint64 id) {
+  const auto it = connections_.find(id);
+  if (it == connections_.end() || it->second->scheduled) return;
+  it->second->scheduled = true;
+  QMetaObject::invokeMethod(
+      this, [this, id] { serve(id); }, Qt::QueuedConnection);
+}
+
+void scpi_server::serve(quint64 id) {
+  const auto it = connections_.find(id);
+  if (it == connections_.end()) return;
+  connection& c = *it->second;
+  c.scheduled = false;
+  read_input(c, false);
+  // An entry stays in the map while its session runs, so c outlives this call.
+  c.session->run();
+  if (c.socket && !c.session->waiting() && !c.session->running() && c.socket->bytesAvailable() > 0)
+    schedule(id);
+  forget_if_done(id);
+}
+
+void scpi_server::read_input(connection& c, bool everything) {
+  char buffer[16 * 1024];
+  while (c.socket && c.socket->bytesAvailable() > 0 &&
+         (everything || c.session->queued_bytes() < max_line_bytes)) {
+    const qint64 n = c.socket->read(buffer, sizeof buffer);
+    if (n <= 0) return;
+    const auto result =
+        c.lines.feed(std::string_view(buffer, static_cast<std::size_t>(n)),
+                     [&c](std::string&& line) { c.session->push(std::move(line)); });
+    if (result == line_buffer::status::too_long)
+      close(c, "Brevane: a line longer than 65536 bytes; connection closed\n");
+    else if (result == line_buffer::status::not_text)
+      close(c, "Brevane: bytes that are not text; connection closed\n");
+  }
+}
+
+bool scpi_server::send(quint64 id, std::string_view bytes) {
+  const auto it = connections_.find(id);
+  if (it == connections_.end() || !it->second->socket) return false;
+  QTcpSocket* socket = it->second->socket;
+  socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
+  if (socket->bytesToWrite() > max_pending_output) {
+    socket->flush();
+    // A client that does not read its answers is not worth more memory than this.
+    if (socket->bytesToWrite() > max_pending_output) {
+      close(*it->second, nullptr);
+      return false;
+    }
+  }
+  return true;
+}
+
+void scpi_server::close(connection& c, const char* why) {
+  QTcpSocket* socket = c.socket;
+  if (!socket) return;
+  c.socket = nullptr;
+  c.session->discard();
+  disconnect(socket, nullptr, this, nullptr);
+  if (why) {
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    socket->write(why);
+    socket->disconnectFromHost();
+  } else {
+    socket->abort();
+    socket->deleteLater();
+  }
+  --clients_;
+  emit clients_changed(clients_);
+}
+
+void scpi_server::lost(quint64 id) {
+  const auto it = connections_.find(id);
+  if (it == connections_.end() || !it->second->socket) return;
+  connection& c = *it->second;
+  // What the client sent before it left still runs; only its answers are dropped.
+  read_input(c, true);
+  if (c.socket) {
+    c.socket->deleteLater();
+    c.socket = nullptr;
+    c.session->detach();
+    --clients_;
+    emit clients_changed(clients_);
+  }
+  schedule(id);
+}
+
+void scpi_server::forget_if_done(quint64 id) {
+  const auto it = connections_.find(id);
+  if (it == connections_.end()) return;
+  const connection& c = *it->second;
+  if (!c.socket && c.session->idle() && !c.scheduled) connections_.erase(it);
+}
+
+}  // namespace brevane::remote
