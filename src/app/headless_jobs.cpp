@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
 #include <iostream>
@@ -14,6 +15,7 @@
 
 #include "app/command_line.h"
 #include "app/instrument.h"
+#include "device/report_trace.h"
 #include "display/maps_render.h"
 #include "logging/scan_record.h"
 #include "ui/main_window.h"
@@ -44,6 +46,42 @@ bool wait_for_head(device::device_link& link, int ms) {
   // Let the changed notification that follows a plug enable the reads.
   QCoreApplication::processEvents();
   return link.head_present();
+}
+
+struct kept_part {
+  const char* name;  // "the data log"
+  const char* unit;  // what it lost: "lines"
+  const kept_account& account;
+};
+
+// True when every part kept everything; otherwise one line on stderr says what was lost. Each
+// part said why at its first loss.
+bool everything_kept(std::initializer_list<kept_part> parts) {
+  std::string lost;
+  for (const kept_part& p : parts) {
+    if (p.account.all_kept()) continue;
+    lost += lost.empty() ? "" : "; ";
+    lost += std::string(p.name) + " lost " + std::to_string(p.account.count()) + " " + p.unit;
+  }
+  if (lost.empty()) return true;
+  std::cerr << "brevane: not everything was kept: " << lost << "\n";
+  return false;
+}
+
+// The record's line of the summary: a record that was not kept whole is not named as if it
+// were.
+void print_record(const scan_record_writer& record) {
+  if (record.path().isEmpty()) return;
+  const std::string path = QDir::toNativeSeparators(record.path()).toStdString();
+  if (record.kept().all_kept()) {
+    std::cout << "Scan record: " << path << "\n";
+  } else if (QFileInfo::exists(record.path())) {
+    std::cout << "Incomplete scan record (" << record.readings_written() << " of "
+              << record.readings_written() + record.kept().count() << " readings): " << path
+              << "\n";
+  } else {
+    std::cout << "No scan record kept: " << path << " is gone\n";
+  }
 }
 
 }  // namespace
@@ -98,14 +136,18 @@ int run_sweep_job(const sweep_job& job) {
   } else {
     std::cout << summary;
   }
-  if (!job.record.path().isEmpty())
-    std::cout << "Scan record: " << QDir::toNativeSeparators(job.record.path()).toStdString()
-              << "\n";
+  print_record(job.record);
   std::cout << std::flush;
+  if (!everything_kept({{"the data log", "lines", inst.datalog.kept()},
+                        {"the image log", "pictures", inst.imagelog.kept()},
+                        {"the scan record", "readings", job.record.kept()},
+                        {"the trace", "lines", job.trace.kept()}}))
+    exit_code = 1;
   return exit_code;
 }
 
-int run_upload_job(const command_line& options, instrument& inst, main_window& window) {
+int run_upload_job(const command_line& options, instrument& inst, main_window& window,
+                   const device::report_trace& trace) {
   if (!wait_for_head(inst.device, options.echo_timeout_ms)) {
     std::cerr << "brevane: " << absent_head_message(options) << "\n";
     return 1;
@@ -120,7 +162,7 @@ int run_upload_job(const command_line& options, instrument& inst, main_window& w
   }
   std::cout << "Uploaded " << *sent << " entries from " << options.upload_list.toStdString()
             << "\n";
-  return 0;
+  return everything_kept({{"the trace", "lines", trace.kept()}}) ? 0 : 1;
 }
 
 }  // namespace brevane

@@ -21,6 +21,7 @@
 #include "app/window_system.h"
 #include "app/wiring.h"
 #include "common/clock.h"
+#include "common/file_output.h"
 #include "device/replay_head.h"
 #include "device/report_trace.h"
 #include "device/simulated_head.h"
@@ -62,6 +63,9 @@ std::string lower_first(std::string text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A file size limit (ulimit -f) fails a write like a full disk does, with its reason said,
+  // rather than ending the program in the middle of a line.
+  files::ignore_size_limit_signal();
   // The options come first, before any window system is touched: --help, --version and a
   // mistake in the options must work on a machine without a display.
   QStringList arguments;
@@ -172,24 +176,26 @@ int main(int argc, char** argv) {
       std::cerr << "brevane: " << why << "\n";
       return 2;
     }
-    trace.on_failure = [&window, headless = options->headless_job()](const std::string& message) {
-      window.show_status(message);
-      if (headless) std::cerr << "brevane: " << lower_first(message) << "\n";
-    };
+    trace.on_failure = [&window](const std::string& message) { window.show_status(message); };
     inst.exchange.set_trace(&trace);
   }
 
   // Every sweep, from the window or --sweep, leaves a scan record in the data folder.
-  scan_record_writer record(
-      window, folder.path,
-      options->simulate ? simulated_head_description(*options->simulate)
-                        : head_description{"usb", {}, {}, {}},
-      options->echo_timeout_ms, program_version,
-      [&window, headless = options->headless_job()](const std::string& message) {
-        window.show_status(message);
-        if (headless) std::cerr << "brevane: " << message << "\n";
-      });
+  scan_record_writer record(window, folder.path,
+                            options->simulate ? simulated_head_description(*options->simulate)
+                                              : head_description{"usb", {}, {}, {}},
+                            options->echo_timeout_ms, program_version,
+                            [&window](const std::string& message) { window.show_status(message); });
   inst.readings.add(record);
+  // Without a window, each log or record that cannot be written says so once on stderr; the
+  // job's exit status then says that not everything was kept.
+  if (options->headless_job()) {
+    for (kept_account* account :
+         {&inst.datalog.kept(), &inst.imagelog.kept(), &record.kept(), &trace.kept()})
+      account->on_first_loss = [](const std::string& message) {
+        std::cerr << "brevane: " << lower_first(message) << "\n";
+      };
+  }
 
   load_step(inst.state, window);
   if (!folder.message.empty()) {
@@ -263,13 +269,13 @@ int main(int argc, char** argv) {
   int exit_code = 0;
   if (options->sweep) {
     QTimer::singleShot(0, &app, [&] {
-      exit_code =
-          run_sweep_job({*options, inst, window, record, exported, export_listener, folder.path});
+      exit_code = run_sweep_job(
+          {*options, inst, window, record, trace, exported, export_listener, folder.path});
       QApplication::exit(exit_code);
     });
   } else if (!options->upload_list.isEmpty()) {
     QTimer::singleShot(0, &app, [&] {
-      exit_code = run_upload_job(*options, inst, window);
+      exit_code = run_upload_job(*options, inst, window, trace);
       QApplication::exit(exit_code);
     });
   }
