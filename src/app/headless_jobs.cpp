@@ -2,12 +2,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileInfo>
-#include <QTimer>
 #include <cstdio>
 #include <iostream>
 #include <optional>
@@ -15,6 +12,7 @@
 
 #include "app/command_line.h"
 #include "app/instrument.h"
+#include "device/device_errors.h"
 #include "device/report_trace.h"
 #include "display/maps_render.h"
 #include "logging/scan_record.h"
@@ -32,20 +30,22 @@ std::string absent_head_message(const command_line& options) {
          "that are";
 }
 
-// Waits, with events running, until the head is there or the time is up.
-bool wait_for_head(device::device_link& link, int ms) {
-  QDeadlineTimer deadline(ms);
-  while (!link.head_present() && !deadline.hasExpired()) {
-    QEventLoop loop;
-    link.on_notification = [&loop] { loop.quit(); };
-    QTimer::singleShot(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())), &loop,
-                       &QEventLoop::quit);
-    loop.exec();
+// Waits for the head; false, with the reason on stderr, when it does not come or a signal
+// ends the wait.
+bool head_arrived(const command_line& options, instrument& inst) {
+  try {
+    if (!inst.exchange.wait_for_head([&inst] { return inst.device.head_present(); },
+                                     options.echo_timeout_ms)) {
+      std::cerr << "brevane: " << absent_head_message(options) << "\n";
+      return false;
+    }
+  } catch (const device::device_error& e) {
+    std::cerr << "brevane: " << e.what() << "\n";
+    return false;
   }
-  link.on_notification = nullptr;
   // Let the changed notification that follows a plug enable the reads.
   QCoreApplication::processEvents();
-  return link.head_present();
+  return true;
 }
 
 struct kept_part {
@@ -89,10 +89,7 @@ void print_record(const scan_record_writer& record) {
 int run_sweep_job(const sweep_job& job) {
   const command_line& options = job.options;
   instrument& inst = job.inst;
-  if (!wait_for_head(inst.device, options.echo_timeout_ms)) {
-    std::cerr << "brevane: " << absent_head_message(options) << "\n";
-    return 1;
-  }
+  if (!head_arrived(options, inst)) return 1;
   int exit_code = 0;
   if (auto* repeat = qobject_cast<QCheckBox*>(job.window.control(QStringLiteral("repeat"))))
     repeat->setChecked(false);
@@ -148,10 +145,7 @@ int run_sweep_job(const sweep_job& job) {
 
 int run_upload_job(const command_line& options, instrument& inst, main_window& window,
                    const device::report_trace& trace) {
-  if (!wait_for_head(inst.device, options.echo_timeout_ms)) {
-    std::cerr << "brevane: " << absent_head_message(options) << "\n";
-    return 1;
-  }
+  if (!head_arrived(options, inst)) return 1;
   std::optional<int> sent;
   const bool ran =
       inst.runner.run("Upload List", [&] { sent = inst.upload.load_list(options.upload_list); });

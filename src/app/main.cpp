@@ -218,9 +218,10 @@ int main(int argc, char** argv) {
       return;
     }
     if (signal_status == 0) signal_status = exit_status_for_signal(number);
+    // Every wait ends on the stop, and the job then exits itself; quitting under a wait would
+    // leave it no event loop to sleep in. With nothing waiting, nothing needs to wind down.
     inst.exchange.stop_before_next_report(number == SIGINT ? "SIGINT" : "SIGTERM");
-    // Between operations nothing needs to wind down.
-    if (!inst.exchange.busy()) QApplication::exit(signal_status);
+    if (inst.exchange.idle()) QApplication::exit(signal_status);
   });
   // --- The Maps window: fed by the sweep's readings only while it is open ---
   maps_window maps_view(inst.readings);
