@@ -347,7 +347,7 @@ bool output_file::removed() const {
   return false;  // an open file cannot be deleted there
 #else
   struct stat s {};
-  return fd_ >= 0 && ::fstat(fd_, &s) == 0 && s.st_nlink == 0;
+  return fd_ >= 0 && regular_ && ::fstat(fd_, &s) == 0 && s.st_nlink == 0;
 #endif
 }
 

@@ -68,6 +68,12 @@ bool report_trace::put(const std::string& text) {
   }
   // Written at once: outside tools follow the file while the program runs.
   const std::string why = file_.append(text);
+  if (why.empty() && file_.removed()) {
+    // Deleted while written (or its folder was): every line goes with it when it closes.
+    fail(lines_ + 1, "The trace file " + path_ + " was deleted while being written; its " +
+                         std::to_string(lines_ + 1) + " lines are lost");
+    return false;
+  }
   if (why.empty()) {
     ++lines_;
     return true;
