@@ -48,7 +48,13 @@ std::string command_line_help() {
          "  --version              show the version\n"
          "\n"
          "With --sweep, --upload-list or an export and no display, the program runs without a\n"
-         "window.\n";
+         "window.\n"
+         "\n"
+         "Exit status of --sweep, --upload-list and the exports:\n"
+         "  0    the job completed and every log, record and file it was asked for was kept\n"
+         "  1    it failed, or something was not kept (the reason is on stderr)\n"
+         "  2    it was refused at start (options, data folder, trace, display)\n"
+         "  130  SIGINT, 143 SIGTERM: ended after the exchange in progress, logs closed\n";
 }
 
 std::optional<command_line> parse_command_line(const QStringList& arguments, std::string* error) {

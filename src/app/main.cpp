@@ -1,30 +1,27 @@
 // Builds the program's objects and connects them, in one place.
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTimer>
 #include <cctype>
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "app/command_line.h"
+#include "app/headless_jobs.h"
 #include "app/instrument.h"
 #include "app/record_jobs.h"
 #include "app/signal_watch.h"
 #include "app/window_system.h"
 #include "app/wiring.h"
 #include "common/clock.h"
+#include "common/file_output.h"
 #include "device/replay_head.h"
 #include "device/report_trace.h"
 #include "device/simulated_head.h"
@@ -42,14 +39,6 @@ namespace {
 using namespace brevane;
 
 constexpr const char* program_version = "1.00";
-
-std::string absent_head_message(const command_line& options) {
-  if (options.device.isEmpty())
-    return "Vexilor II not present: no scanning head answered (try --simulate)";
-  return "the head " + options.device.toStdString() +
-         " (a serial number or device path) is not attached; --list-devices lists the heads "
-         "that are";
-}
 
 // The first of the places an installed or a freshly built program keeps a file.
 QString find_installed(const QString& relative_to_share, const char* built_in_dir,
@@ -71,25 +60,12 @@ std::string lower_first(std::string text) {
   return text;
 }
 
-// Waits, with events running, until the head is there or the time is up.
-bool wait_for_head(device::device_link& link, int ms) {
-  QDeadlineTimer deadline(ms);
-  while (!link.head_present() && !deadline.hasExpired()) {
-    QEventLoop loop;
-    link.on_notification = [&loop] { loop.quit(); };
-    QTimer::singleShot(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())), &loop,
-                       &QEventLoop::quit);
-    loop.exec();
-  }
-  link.on_notification = nullptr;
-  // Let the changed notification that follows a plug enable the reads.
-  QCoreApplication::processEvents();
-  return link.head_present();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A file size limit (ulimit -f) fails a write like a full disk does, with its reason said,
+  // rather than ending the program in the middle of a line.
+  files::ignore_size_limit_signal();
   // The options come first, before any window system is touched: --help, --version and a
   // mistake in the options must work on a machine without a display.
   QStringList arguments;
@@ -200,24 +176,26 @@ int main(int argc, char** argv) {
       std::cerr << "brevane: " << why << "\n";
       return 2;
     }
-    trace.on_failure = [&window, headless = options->headless_job()](const std::string& message) {
-      window.show_status(message);
-      if (headless) std::cerr << "brevane: " << lower_first(message) << "\n";
-    };
+    trace.on_failure = [&window](const std::string& message) { window.show_status(message); };
     inst.exchange.set_trace(&trace);
   }
 
   // Every sweep, from the window or --sweep, leaves a scan record in the data folder.
-  scan_record_writer record(
-      window, folder.path,
-      options->simulate ? simulated_head_description(*options->simulate)
-                        : head_description{"usb", {}, {}, {}},
-      options->echo_timeout_ms, program_version,
-      [&window, headless = options->headless_job()](const std::string& message) {
-        window.show_status(message);
-        if (headless) std::cerr << "brevane: " << message << "\n";
-      });
+  scan_record_writer record(window, folder.path,
+                            options->simulate ? simulated_head_description(*options->simulate)
+                                              : head_description{"usb", {}, {}, {}},
+                            options->echo_timeout_ms, program_version,
+                            [&window](const std::string& message) { window.show_status(message); });
   inst.readings.add(record);
+  // Without a window, each log or record that cannot be written says so once on stderr; the
+  // job's exit status then says that not everything was kept.
+  if (options->headless_job()) {
+    for (kept_account* account :
+         {&inst.datalog.kept(), &inst.imagelog.kept(), &record.kept(), &trace.kept()})
+      account->on_first_loss = [](const std::string& message) {
+        std::cerr << "brevane: " << lower_first(message) << "\n";
+      };
+  }
 
   load_step(inst.state, window);
   if (!folder.message.empty()) {
@@ -229,7 +207,6 @@ int main(int argc, char** argv) {
 
   // --- Wiring: every control to its procedure ---
   wire_window(window, inst, QDir(QCoreApplication::applicationDirPath()).filePath("list.txt"));
-  auto& runner = inst.runner;
 
   // SIGINT and SIGTERM: a job ends after the exchange in progress, with its logs and record
   // closed, and the program exits 128 + the signal's number; the window closes as its close
@@ -241,9 +218,10 @@ int main(int argc, char** argv) {
       return;
     }
     if (signal_status == 0) signal_status = exit_status_for_signal(number);
+    // Every wait ends on the stop, and the job then exits itself; quitting under a wait would
+    // leave it no event loop to sleep in. With nothing waiting, nothing needs to wind down.
     inst.exchange.stop_before_next_report(number == SIGINT ? "SIGINT" : "SIGTERM");
-    // Between operations nothing needs to wind down.
-    if (!inst.exchange.busy()) QApplication::exit(signal_status);
+    if (inst.exchange.idle()) QApplication::exit(signal_status);
   });
   // --- The Maps window: fed by the sweep's readings only while it is open ---
   maps_window maps_view(inst.readings);
@@ -292,80 +270,14 @@ int main(int argc, char** argv) {
   int exit_code = 0;
   if (options->sweep) {
     QTimer::singleShot(0, &app, [&] {
-      if (!wait_for_head(inst.device, options->echo_timeout_ms)) {
-        std::cerr << "brevane: " << absent_head_message(*options) << "\n";
-        exit_code = 1;
-        QApplication::exit(exit_code);
-        return;
-      }
-      if (auto* repeat = qobject_cast<QCheckBox*>(window.control(QStringLiteral("repeat"))))
-        repeat->setChecked(false);
-      QElapsedTimer timer;
-      timer.start();
-      sweep_procedure::outcome outcome = sweep_procedure::outcome::stopped;
-      const bool ran = runner.run("Sweep", [&] { outcome = inst.sweep.sweep(options->cycles); });
-      const double seconds = static_cast<double>(timer.elapsed()) / 1000.0;
-      if (!options->export_png.isEmpty()) {
-        inst.readings.remove(export_listener);
-        const std::string why = export_last_cycle(exported, options->export_png);
-        if (!why.empty()) {
-          std::cerr << "brevane: " << why << "\n";
-          exit_code = 1;
-        }
-      }
-      if (!ran) {
-        std::cerr << "brevane: the sweep did not complete: " << runner.last_error() << "\n";
-        exit_code = 1;
-      } else if (outcome != sweep_procedure::outcome::completed) {
-        std::cerr << "brevane: the sweep was ended by the Stop box\n";
-        exit_code = 1;
-      }
-      const QByteArray log_path = inst.datalog.lines_written() > 0
-                                      ? inst.datalog.path().toLocal8Bit()
-                                      : QByteArray("(data log off)");
-      const QByteArray folder_path = folder.path.toLocal8Bit();
-      const auto format_summary = [&](char* buffer, std::size_t size) {
-        return std::snprintf(buffer, size,
-                             "Swept %ld points in %d cycle(s) in %.2f s; wrote %ld data log lines "
-                             "to %s and %ld image files to %s\n",
-                             inst.sweep.points_swept(), inst.sweep.cycles_completed(), seconds,
-                             inst.datalog.lines_written(), log_path.constData(),
-                             inst.imagelog.files_written(), folder_path.constData());
-      };
-      // Measured first: a fixed buffer would cut a long folder path short.
-      const int length = format_summary(nullptr, 0);
-      std::string summary(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
-      if (length < 0 || format_summary(summary.data(), summary.size() + 1) != length) {
-        std::cerr << "brevane: the sweep summary could not be written\n";
-        exit_code = 1;
-      } else {
-        std::cout << summary;
-      }
-      if (!record.path().isEmpty())
-        std::cout << "Scan record: " << QDir::toNativeSeparators(record.path()).toStdString()
-                  << "\n";
-      std::cout << std::flush;
+      exit_code = run_sweep_job(
+          {*options, inst, window, record, trace, exported, export_listener, folder.path});
       QApplication::exit(exit_code);
     });
   } else if (!options->upload_list.isEmpty()) {
     QTimer::singleShot(0, &app, [&] {
-      if (!wait_for_head(inst.device, options->echo_timeout_ms)) {
-        std::cerr << "brevane: " << absent_head_message(*options) << "\n";
-        QApplication::exit(1);
-        return;
-      }
-      std::optional<int> sent;
-      const bool ran =
-          runner.run("Upload List", [&] { sent = inst.upload.load_list(options->upload_list); });
-      if (!ran || !sent) {
-        std::cerr << "brevane: the upload did not complete: "
-                  << (ran ? window.status_text().toStdString() : runner.last_error()) << "\n";
-        QApplication::exit(1);
-        return;
-      }
-      std::cout << "Uploaded " << *sent << " entries from " << options->upload_list.toStdString()
-                << "\n";
-      QApplication::exit(0);
+      exit_code = run_upload_job(*options, inst, window, trace);
+      QApplication::exit(exit_code);
     });
   }
 

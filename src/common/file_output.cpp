@@ -342,6 +342,15 @@ std::string output_file::sync() {
   return {};
 }
 
+bool output_file::removed() const {
+#if defined(_WIN32)
+  return false;  // an open file cannot be deleted there
+#else
+  struct stat s {};
+  return fd_ >= 0 && regular_ && ::fstat(fd_, &s) == 0 && s.st_nlink == 0;
+#endif
+}
+
 std::string output_file::close() {
   if (fd_ < 0) return {};
   const int fd = fd_;

@@ -79,6 +79,9 @@ class output_file {
   std::string append(std::string_view text);
   // Makes what was written survive a power cut.
   std::string sync();
+  // True when the file has no name any more (it or its folder was deleted while open): what
+  // is written to it is lost when it closes.
+  bool removed() const;
   // Closes the file; a failing close is reported, as it can mean lost data on some systems.
   std::string close();
 

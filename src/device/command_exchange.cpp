@@ -82,6 +82,27 @@ void command_exchange::wake() {
   for (QEventLoop* loop : waits_) loop->quit();
 }
 
+void command_exchange::sleep_in_loop(qint64 ms, const std::string& command) {
+  QEventLoop loop;
+  QTimer deadline;
+  if (ms >= 0) {
+    deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    deadline.start(static_cast<int>(std::min<qint64>(ms, 1 << 30)));
+  }
+  waits_.push_back(&loop);
+  const int result = loop.exec();
+  waits_.erase(std::find(waits_.begin(), waits_.end(), &loop));
+  // -1: the application is quitting, and every new event loop would return at once.
+  if (result != -1) return;
+  if (!cancel_requested_) {
+    cancel_requested_ = true;
+    cancel_reason_ = "the program is closing";
+  }
+  throw_cancelled(command);
+}
+
 void command_exchange::throw_cancelled(const std::string& command) const {
   if (cancel_reason_ == "head lost") {
     throw device::head_lost(command, "Vexilor II not present",
@@ -102,8 +123,9 @@ void command_exchange::pump_once() {
 }
 
 void command_exchange::stop_before_next_report(const std::string& reason) {
+  if (stop_reason_.empty()) stop_grace_ = QDeadlineTimer(stop_grace_ms);
   stop_reason_ = reason;
-  wake();  // a pause or a lost head waiting ends here too
+  wake();  // a pause, a lost head or the head at start waiting ends here too
 }
 
 void command_exchange::check_stop(const std::string& command) const {
@@ -130,6 +152,14 @@ void command_exchange::wait_until(const std::function<bool()>& done, const std::
   const QDeadlineTimer deadline(echo_timeout_ms_);
   while (!done()) {
     check_cancel(command);
+    // After a signal the answer to the report already sent is still taken, but a head that
+    // does not answer must not hold the program for the whole echo timeout.
+    if (!stop_reason_.empty() && stop_grace_.hasExpired()) {
+      throw operation_stopped(command, "Stopped by " + stop_reason_,
+                              (operation_.empty() ? std::string("the command") : operation_) +
+                                  " stopped by " + stop_reason_ +
+                                  " while waiting for the answer to " + command + ".");
+    }
     if (deadline.hasExpired()) {
       throw echo_timeout(command, "No answer to " + command,
                          "The head did not answer " + command + " within " +
@@ -137,30 +167,25 @@ void command_exchange::wait_until(const std::function<bool()>& done, const std::
                              (operation_.empty() ? std::string("the command") : operation_) +
                              " stopped.");
     }
-    // Sleep in a local event loop until a report, the deadline or a cancel wakes it; the
-    // window keeps working meanwhile and no processor time is spent spinning.
-    QEventLoop loop;
-    QTimer deadline_timer;
-    deadline_timer.setSingleShot(true);
-    deadline_timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&deadline_timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    deadline_timer.start(static_cast<int>(std::max<qint64>(0, deadline.remainingTime())));
-    waits_.push_back(&loop);
-    const int result = loop.exec();
-    waits_.erase(std::find(waits_.begin(), waits_.end(), &loop));
-    closing_check(result, command);
+    // Sleep until a report, the deadline or a cancel wakes it; the window keeps working
+    // meanwhile and no processor time is spent spinning.
+    qint64 ms = deadline.remainingTime();
+    if (!stop_reason_.empty()) ms = std::min(ms, stop_grace_.remainingTime());
+    sleep_in_loop(ms, command);
   }
 }
 
-void command_exchange::closing_check(int loop_result, const std::string& command) {
-  // -1: the application is quitting and no event loop may run any more; waiting on would
-  // only spin, so the operation ends here.
-  if (loop_result != -1) return;
-  if (!cancel_requested_) {
-    cancel_requested_ = true;
-    cancel_reason_ = "the program is closing";
+bool command_exchange::wait_for_head(const std::function<bool()>& present, int ms) {
+  const std::string what = "the head";
+  const QDeadlineTimer deadline(ms);
+  while (!present()) {
+    if (!stop_reason_.empty())
+      throw operation_stopped(what, "Stopped by " + stop_reason_,
+                              "the wait for the head was ended by " + stop_reason_);
+    if (deadline.hasExpired()) return false;
+    sleep_in_loop(deadline.remainingTime(), what);
   }
-  throw_cancelled(command);
+  return true;
 }
 
 void command_exchange::wait_for_echo(std::uint8_t letter, std::size_t byte) {
@@ -209,13 +234,9 @@ void command_exchange::dtimer(double d) {
   const QDeadlineTimer until(static_cast<qint64>(d));
   while (!until.hasExpired()) {
     check_cancel(name);
-    QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(std::max<qint64>(0, until.remainingTime())),
-                       Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    waits_.push_back(&loop);
-    const int result = loop.exec();
-    waits_.erase(std::find(waits_.begin(), waits_.end(), &loop));
-    closing_check(result, name);
+    // Nothing is sent during the pause, so a stop need not wait for its end.
+    check_stop(name);
+    sleep_in_loop(until.remainingTime(), name);
   }
   check_cancel(name);
 }

@@ -2,6 +2,7 @@
 // The request/echo exchange with the head: the two report buffers, the write step, the
 // bounded echo wait and the small command procedures. One device operation runs at a time.
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <array>
 #include <chrono>
@@ -54,8 +55,13 @@ class command_exchange {
   void cancel(const std::string& reason);
   bool cancel_requested() const { return cancel_requested_; }
   // Lets the exchange in progress finish, then refuses every later report: a signal must not
-  // cut a reading in half. Stays in force for the rest of the run.
+  // cut a reading in half. An answer still awaited gets stop_grace_ms more; every other wait
+  // (a pause, a lost head, the head at start) ends at once. Stays in force for the rest of the
+  // run.
   void stop_before_next_report(const std::string& reason);
+  static constexpr int stop_grace_ms = 1000;
+  // True when no operation runs and nothing waits: a stop has nothing to end.
+  bool idle() const { return !busy() && waits_.empty(); }
   // Throws operation_cancelled when a cancel is pending; long loops call it between steps.
   void check_cancel(const std::string& command) const;
   std::function<void(bool busy)> on_busy_changed;
@@ -71,6 +77,9 @@ class command_exchange {
   void wait_for_any_report(const std::string& command);
   // Runs events until done() holds; bounded by the echo timeout and cancellable.
   void wait_until(const std::function<bool()>& done, const std::string& command);
+  // Runs events until present() holds (true) or ms pass (false), waking at every change of
+  // the head. A stop or the program's close end it as they end an exchange's wait.
+  bool wait_for_head(const std::function<bool()>& present, int ms);
   // Clears input byte 3 (and more), sets bytes 0..2 and writes; throws before writing when an
   // argument is outside 0..255.
   void send(std::uint8_t letter, std::initializer_list<int> arguments);
@@ -88,7 +97,7 @@ class command_exchange {
   // How long an operation that rides out a lost head waits for its return: nullopt waits until
   // the operator ends it, 0 does not wait at all (the operation ends as any other does).
   void set_head_return_wait(std::optional<std::chrono::milliseconds> wait) { return_wait_ = wait; }
-  // Called by the device link after every change while the head is attached.
+  // Called by the device link after every change while the head is attached; wakes a wait.
   void head_present();
   // An operation that sets these rides out a lost head (when the wait above allows): it is
   // told when a pause takes effect and ends and when the head is lost and back, and restore
@@ -114,14 +123,14 @@ class command_exchange {
 
  private:
   void wake();
-  void closing_check(int loop_result, const std::string& command);
   [[noreturn]] void throw_cancelled(const std::string& command) const;
   void check_stop(const std::string& command) const;
   void wait_while_paused(const std::string& command);
   bool rides_out(const device_error& e) const;
   void wait_for_return(const std::string& command);
-  // Runs an event loop until a wake or ms (negative: no deadline); -1 when quitting.
-  int sleep_in_loop(qint64 ms);
+  // Every wait sleeps here: an event loop until a wake or ms (negative: no deadline). Throws
+  // when the program is closing, for no event loop may run then and waiting on would spin.
+  void sleep_in_loop(qint64 ms, const std::string& command);
 
   transport& link_;
   int echo_timeout_ms_;
@@ -132,6 +141,7 @@ class command_exchange {
   bool cancel_requested_ = false;
   std::string cancel_reason_;
   std::string stop_reason_;
+  QDeadlineTimer stop_grace_{QDeadlineTimer::Forever};
   std::vector<QEventLoop*> waits_;
   bool paused_ = false;
   std::optional<std::chrono::milliseconds> return_wait_{std::chrono::milliseconds(0)};

@@ -1,29 +1,11 @@
 // The command exchange's pause and its riding out of a lost head: both hold the operation
 // between two exchanges, with the window live and Escape, a close or a signal still ending it.
 #include <QDeadlineTimer>
-#include <QEventLoop>
-#include <QTimer>
-#include <algorithm>
 
 #include "device/command_exchange.h"
 #include "device/device_errors.h"
 
 namespace brevane::device {
-
-int command_exchange::sleep_in_loop(qint64 ms) {
-  QEventLoop loop;
-  QTimer deadline;
-  if (ms >= 0) {
-    deadline.setSingleShot(true);
-    deadline.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    deadline.start(static_cast<int>(std::min<qint64>(ms, 1 << 30)));
-  }
-  waits_.push_back(&loop);
-  const int result = loop.exec();
-  waits_.erase(std::find(waits_.begin(), waits_.end(), &loop));
-  return result;
-}
 
 void command_exchange::set_paused(bool paused) {
   paused_ = busy() && paused;
@@ -36,14 +18,13 @@ void command_exchange::wait_while_paused(const std::string& command) {
   while (paused_) {
     check_cancel(command);
     check_stop(command);
-    closing_check(sleep_in_loop(-1), command);
+    sleep_in_loop(-1, command);
   }
   if (hooks_.pause) hooks_.pause(false);
 }
 
 void command_exchange::head_present() {
-  if (!busy()) return;
-  head_returned_ = true;
+  if (busy()) head_returned_ = true;
   wake();
 }
 
@@ -76,7 +57,7 @@ void command_exchange::wait_for_return(const std::string& command) {
                   std::chrono::duration_cast<std::chrono::seconds>(*return_wait_).count()) +
               " s; " + operation_ + " stopped.");
     }
-    closing_check(sleep_in_loop(return_wait_ ? deadline.remainingTime() : -1), command);
+    sleep_in_loop(return_wait_ ? deadline.remainingTime() : -1, command);
   }
   if (hooks_.loss) hooks_.loss(false);
 }

@@ -1,29 +1,25 @@
 #include "device/report_trace.h"
 
-#include <cerrno>
-#include <system_error>
+#include <QFile>
 
 namespace brevane::device {
-
-namespace {
-
-// std::strerror may share its buffer between threads; the category's text does not.
-std::string error_text(int number) {
-  return std::generic_category().message(number);
-}
-
-}  // namespace
 
 report_trace::~report_trace() {
   close();
 }
 
+void report_trace::fail(long lines_lost, const std::string& message) {
+  failed_ = true;
+  kept_.lost(lines_lost, message);
+  if (on_failure) on_failure(message);
+}
+
 void report_trace::close() {
-  if (!file_) return;
-  // Every line was flushed as written; a failing close can lose nothing of them.
-  if (std::fclose(file_) != 0 && !failed_ && on_failure)
-    on_failure("The trace file " + path_ + " could not be closed (" + error_text(errno) + ")");
-  file_ = nullptr;
+  if (!file_.is_open()) return;
+  // Every line was written as it came; a failing close can still mean lost data on some
+  // file systems, so it is said.
+  if (const std::string why = file_.close(); !why.empty() && !failed_)
+    fail(0, "The trace file " + path_ + " could not be closed (" + why + ")");
 }
 
 std::string report_trace::open(const std::string& path, const std::string& header) {
@@ -31,12 +27,14 @@ std::string report_trace::open(const std::string& path, const std::string& heade
   failed_ = false;
   lines_ = 0;
   path_ = path;
-  file_ = std::fopen(path.c_str(), "ab");
-  if (!file_) return "cannot open the trace file " + path + ": " + error_text(errno);
-  if (!header.empty() && !put("# " + header + '\n')) {
-    const int why = errno;
-    close();
-    return "cannot write the trace file " + path + ": " + error_text(why);
+  if (const std::string why = file_.open_append(QFile::decodeName(path.c_str())); !why.empty())
+    return "cannot open the trace file " + path + ": " + why;
+  if (!header.empty()) {
+    if (const std::string why = file_.append("# " + header + '\n'); !why.empty()) {
+      (void)file_.close();
+      return "cannot write the trace file " + path + ": " + why;
+    }
+    ++lines_;
   }
   return {};
 }
@@ -54,33 +52,36 @@ std::string report_trace::format(const char* direction, std::span<const std::uin
 }
 
 void report_trace::comment(const std::string& text) {
-  if (!file_ || failed_) return;
   put("# " + text + '\n');
 }
 
 void report_trace::line(const char* direction, std::span<const std::uint8_t> report) {
-  if (!file_ || failed_) return;
+  if (!file_.is_open()) return;
   put(format(direction, report) + '\n');
 }
 
 bool report_trace::put(const std::string& text) {
-  errno = 0;
-  // Flushed at once: outside tools follow the file while the program runs.
-  const bool ok =
-      std::fwrite(text.data(), 1, text.size(), file_) == text.size() && std::fflush(file_) == 0;
-  if (ok) {
+  if (!file_.is_open()) return false;
+  if (failed_) {
+    kept_.lost(1, {});
+    return false;
+  }
+  // Written at once: outside tools follow the file while the program runs.
+  const std::string why = file_.append(text);
+  if (why.empty() && file_.removed()) {
+    // Deleted while written (or its folder was): every line goes with it when it closes.
+    fail(lines_ + 1, "The trace file " + path_ + " was deleted while being written; its " +
+                         std::to_string(lines_ + 1) + " lines are lost");
+    return false;
+  }
+  if (why.empty()) {
     ++lines_;
     return true;
   }
-  // A trace with a hole in it would replay as a different session; one that stops at a
-  // known line is honest, so nothing more is written.
-  const int why = errno;
-  failed_ = true;
-  if (on_failure) {
-    on_failure("The trace file " + path_ + " could not be written (" +
-               (why ? error_text(why) : std::string("write error")) + "); it stops after " +
-               std::to_string(lines_) + " whole lines");
-  }
+  // A trace with a hole in it would replay as a different session; one that stops at its last
+  // whole line replays up to there, so nothing more is written.
+  fail(1, "The trace file " + path_ + " could not be written (" + why + "); it stops after " +
+              std::to_string(lines_) + " whole lines");
   return false;
 }
 

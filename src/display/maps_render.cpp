@@ -2,11 +2,13 @@
 
 #include <QFont>
 #include <QFontMetrics>
-#include <QImageWriter>
+#include <QImage>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+
+#include "common/file_output.h"
 
 namespace brevane {
 
@@ -281,10 +283,12 @@ QString readout_text(const map_cell& cell) {
 }
 
 std::string save_png(const QImage& picture, const QString& path) {
-  QImageWriter writer(path, "png");
-  if (writer.write(picture)) return {};
-  return "cannot write the picture to " + path.toStdString() + ": " +
-         writer.errorString().toStdString();
+  const std::string where = "cannot write the picture to " + path.toStdString() + ": ";
+  const QByteArray bytes = files::encode_image(picture, "png");
+  if (bytes.isEmpty()) return where + "it cannot be encoded as PNG";
+  // Whole or not at all: a failed save leaves the earlier picture, or none.
+  if (const std::string why = files::write_whole(path, bytes); !why.empty()) return where + why;
+  return {};
 }
 
 std::string export_cycle(const maps_data& data, int cycle, const QString& path) {

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include "common/file_output.h"
+
 namespace brevane {
 
 namespace {
@@ -49,7 +51,7 @@ QString native(const QString& path) {
 std::string make_writable_folder(const QString& path) {
   const QFileInfo info(path);
   if (info.exists() && !info.isDir()) return "it is not a folder";
-  if (!QDir().mkpath(path)) return "it cannot be made";
+  if (std::string why = files::make_folder(path); !why.empty()) return why;
   if (!QFileInfo(path).isWritable()) return "it is not writable";
   return {};
 }

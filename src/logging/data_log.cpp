@@ -1,8 +1,7 @@
 #include "logging/data_log.h"
 
-#include <QFile>
-
 #include "common/clock.h"
+#include "common/file_output.h"
 #include "common/numbers.h"
 #include "logging/text_filters.h"
 #include "model/main_window_state.h"
@@ -47,14 +46,16 @@ void data_log::log_step(double s, int d) {
   if (state_.wp == 0) text = std::string(data_log_header) + "\r\n";
   text += format_line(state_.tem, thermal, d, state_.posx, state_.posz) + "\r\n";
 
-  const QString error = append(text);
-  if (!error.isEmpty()) {
+  const std::string error = append(text);
+  if (!error.empty()) {
     // The line is dropped; the next reading tries again. Say so once per run of failures.
+    const std::string message =
+        "A data log line could not be written to " + path().toStdString() + ": " + error;
     if (!failure_reported_) {
-      window_.show_status("A data log line could not be written to " + path().toStdString() + ": " +
-                          error.toStdString());
+      window_.show_status(message);
       failure_reported_ = true;
     }
+    kept_.lost(1, message);
     return;
   }
   state_.wp = 1;
@@ -62,24 +63,15 @@ void data_log::log_step(double s, int d) {
   ++lines_written_;
 }
 
-QString data_log::append(const std::string& text) {
-  if (folder_.isEmpty()) return QStringLiteral("there is no data folder");
-  QFile file(path());
-  // Unbuffered, so a failed write is seen here and the file's size is what is on disk.
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-    return file.errorString();
-  const bool regular = !file.isSequential();
-  const qint64 before = regular ? file.size() : 0;
-  const qint64 written = file.write(text.data(), static_cast<qint64>(text.size()));
-  if (written == static_cast<qint64>(text.size())) {
-    file.close();
-    return {};
-  }
-  QString reason = file.errorString();
-  // Take back a partial line so the lines already in the file stay whole.
-  if (regular && file.size() > before) file.resize(before);
-  file.close();
-  return reason.isEmpty() ? QStringLiteral("write failed") : reason;
+std::string data_log::append(const std::string& text) {
+  if (folder_.isEmpty()) return "there is no data folder";
+  // Opened and closed for each line, as the log always was: other programs may read or move
+  // it between lines. A line that fails is cut back, so the lines before it stay whole.
+  files::output_file file;
+  std::string why = file.open_append(path());
+  if (why.empty()) why = file.append(text);
+  const std::string closed = file.close();
+  return why.empty() ? closed : why;
 }
 
 }  // namespace brevane

@@ -6,6 +6,8 @@
 #include <QString>
 #include <string>
 
+#include "model/kept_account.h"
+
 namespace brevane {
 
 class clock;
@@ -29,10 +31,13 @@ class data_log {
                                  int z);
   // Lines written this run (header excluded), for the summary.
   long lines_written() const { return lines_written_; }
+  // The lines dropped because they could not be written.
+  kept_account& kept() { return kept_; }
+  const kept_account& kept() const { return kept_; }
 
  private:
   // Appends text; on any failure nothing of it stays in the file. Returns an error text.
-  QString append(const std::string& text);
+  std::string append(const std::string& text);
 
   main_window_state& state_;
   panel& window_;
@@ -41,6 +46,7 @@ class data_log {
   QLocale locale_;
   long lines_written_ = 0;
   bool failure_reported_ = false;
+  kept_account kept_;
 };
 
 // The time stamp of a log line or an image name: the general date text through dString.

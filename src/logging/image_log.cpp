@@ -1,6 +1,7 @@
 #include "logging/image_log.h"
 
 #include <QFileInfo>
+#include <iterator>
 
 #include "common/file_output.h"
 #include "common/numbers.h"
@@ -38,8 +39,12 @@ void image_log::log_step() {
                                    {picture::sonic_map, " Sonic.BMP"},
                                    {picture::scope, " Histogram.BMP"}};
   std::string failures;
+  long failed = 0;
   QString renamed;  // the first picture that had to take a numbered name
-  if (folder_.isEmpty()) failures = "there is no data folder";
+  if (folder_.isEmpty()) {
+    failures = "there is no data folder";
+    failed = static_cast<long>(std::size(saves));
+  }
   for (const auto& s : saves) {
     // Each save stands alone; one failing does not stop the others.
     if (folder_.isEmpty()) break;
@@ -51,8 +56,9 @@ void image_log::log_step() {
     if (!saved.path.isEmpty()) {
       ++files_written_;
       if (saved.path != name && renamed.isEmpty()) renamed = saved.path;
-    } else if (failures.empty()) {
-      failures = saved.error.toStdString();
+    } else {
+      ++failed;
+      if (failures.empty()) failures = saved.error.toStdString();
     }
   }
   if (!renamed.isEmpty() && !rename_reported_) {
@@ -60,7 +66,11 @@ void image_log::log_step() {
     window_.show_status("An image name was already taken in the data folder; the new picture is " +
                         QFileInfo(renamed).fileName().toStdString() + " and no file was replaced.");
   }
-  if (!failures.empty()) window_.show_status("An image could not be saved: " + failures);
+  if (!failures.empty()) {
+    const std::string message = "An image could not be saved: " + failures;
+    window_.show_status(message);
+    kept_.lost(failed, message);
+  }
 }
 
 }  // namespace brevane

@@ -7,6 +7,8 @@
 #include <QString>
 #include <string>
 
+#include "model/kept_account.h"
+
 namespace brevane {
 
 class clock;
@@ -24,6 +26,9 @@ class image_log {
   static QString file_name(const QString& folder, const std::string& stem, int number,
                            const char* suffix);
   long files_written() const { return files_written_; }
+  // The pictures that could not be saved.
+  kept_account& kept() { return kept_; }
+  const kept_account& kept() const { return kept_; }
 
  private:
   main_window_state& state_;
@@ -33,6 +38,7 @@ class image_log {
   QLocale locale_;
   long files_written_ = 0;
   bool rename_reported_ = false;  // a taken name is said once per run
+  kept_account kept_;
 };
 
 }  // namespace brevane

@@ -1,6 +1,7 @@
 #include "logging/scan_record.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonValue>
@@ -8,12 +9,6 @@
 #include "device/simulated_head_options.h"
 #include "logging/scan_record_fields.h"
 #include "model/panel.h"
-
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace brevane {
 
@@ -85,65 +80,88 @@ scan_record_writer::~scan_record_writer() {
   close();
 }
 
-void scan_record_writer::fail(const std::string& why) {
-  close();
+std::string scan_record_writer::shown_path() const {
+  return QDir::toNativeSeparators(path_).toStdString();
+}
+
+void scan_record_writer::fail(long readings_lost, const std::string& why) {
+  // Nothing more is written to a record that failed: a hole in it would pass for readings
+  // never taken.
+  (void)file_.close();
+  kept_.lost(readings_lost, why);
   if (failed_) return;
   failed_ = true;
   if (report_) report_(why);
 }
 
 void scan_record_writer::close() {
-  if (!file_) return;
-  sync();
-  file_->close();
-  file_.reset();
+  if (!file_.is_open() || !sync()) return;
+  if (const std::string why = file_.close(); !why.empty())
+    fail(0, "The scan record " + shown_path() + " could not be closed: " + why);
 }
 
-void scan_record_writer::sync() {
-  if (!file_) return;
-#if defined(_WIN32)
-  _commit(file_->handle());
-#else
-  ::fdatasync(file_->handle());
-#endif
+bool scan_record_writer::sync() {
+  if (!file_.is_open()) return false;
+  // A deleted record (or data folder) takes every line with it when it closes.
+  if (file_.removed()) {
+    fail(readings_, "The scan record " + shown_path() +
+                        " was deleted while the sweep wrote it; its readings are lost");
+    return false;
+  }
+  if (const std::string why = file_.sync(); !why.empty()) {
+    fail(0, "The scan record " + shown_path() + " could not be saved to the disk: " + why);
+    return false;
+  }
+  return true;
 }
 
 bool scan_record_writer::open(const QDateTime& start) {
+  if (folder_.isEmpty()) {
+    fail(0, "The scan record was not written: there is no data folder");
+    return false;
+  }
   const QString scans = QDir(folder_).filePath(QLatin1String(scans_folder_name));
-  if (!QDir().mkpath(scans)) {
-    fail("The scan record was not written: the folder " +
-         QDir::toNativeSeparators(scans).toStdString() + " cannot be created");
+  // A new scans/ folder and its entry in the data folder are synced, or a power cut could
+  // take the whole record with them.
+  if (const std::string why = files::make_folder(scans); !why.empty()) {
+    fail(0, "The scan record was not written: the folder " +
+                QDir::toNativeSeparators(scans).toStdString() + " cannot be made (" + why + ")");
     return false;
   }
   // Never replace a record: each name is tried with an exclusive create.
   for (int n = 1; n <= 1000; ++n) {
-    auto file = std::make_unique<QFile>(QDir(scans).filePath(scan_record_name(start, n)));
-    if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-      file_ = std::move(file);
-      path_ = file_->fileName();
-      return true;
-    }
-    if (!file->exists()) {
-      fail("The scan record " + QDir::toNativeSeparators(file->fileName()).toStdString() +
-           " cannot be written: " + file->errorString().toStdString());
+    const QString name = QDir(scans).filePath(scan_record_name(start, n));
+    bool taken = false;
+    std::string why = file_.create_new(name, &taken);
+    if (taken) continue;
+    path_ = name;
+    const bool created = why.empty();
+    // The record's own entry, so that a power cut cannot lose the file it is writing.
+    if (created) why = files::sync_folder(scans);
+    if (!why.empty()) {
+      fail(0, "The scan record " + shown_path() + " cannot be written: " + why);
+      if (created) QFile::remove(name);
+      path_.clear();
       return false;
     }
+    return true;
   }
-  fail("The scan record was not written: too many records named " +
-       scan_record_name(start).toStdString() + " in " +
-       QDir::toNativeSeparators(scans).toStdString());
+  fail(0, "The scan record was not written: too many records named " +
+              scan_record_name(start).toStdString() + " in " +
+              QDir::toNativeSeparators(scans).toStdString());
   return false;
 }
 
 void scan_record_writer::write_line(const QJsonObject& line) {
-  if (!file_) return;
+  if (!file_.is_open()) return;
   QByteArray text = QJsonDocument(line).toJson(QJsonDocument::Compact);
   text.append('\n');
-  // One unbuffered write per line: a crash leaves whole lines and at most one torn last one.
-  if (file_->write(text) != text.size())
-    fail("The scan record " + QDir::toNativeSeparators(path_).toStdString() +
-         " stopped at the reading " + std::to_string(readings_) + ": " +
-         file_->errorString().toStdString());
+  // One write per line, cut back when it fails: the record keeps whole lines only.
+  if (const std::string why = file_.append(std::string_view(text.constData(), text.size()));
+      !why.empty())
+    fail(line.value(QLatin1String("type")).toString() == QLatin1String(type_reading) ? 1 : 0,
+         "The scan record " + shown_path() + " stopped at the reading " +
+             std::to_string(readings_) + ": " + why);
 }
 
 void scan_record_writer::sweep_started(const raster_in_use& raster, const QDateTime& when) {
@@ -222,10 +240,13 @@ void scan_record_writer::fill_reading_line(const reading_event& r) {
 }
 
 void scan_record_writer::reading_taken(const reading_event& r) {
-  if (!file_) return;
+  if (!file_.is_open()) {
+    if (failed_) kept_.lost(1, {});
+    return;
+  }
   fill_reading_line(r);
   write_line(reading_line_);
-  if (file_) ++readings_;
+  if (file_.is_open()) ++readings_;
 }
 
 void scan_record_writer::baseline_taken(double avgt) {

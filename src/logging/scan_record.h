@@ -5,13 +5,13 @@
 // costs at most the line being written.
 
 #include <QDateTime>
-#include <QFile>
 #include <QJsonObject>
 #include <QString>
 #include <functional>
-#include <memory>
 #include <string>
 
+#include "common/file_output.h"
+#include "model/kept_account.h"
 #include "model/reading_stream.h"
 
 namespace brevane {
@@ -58,13 +58,18 @@ class scan_record_writer final : public reading_observer {
   // The record of the sweep in progress or the last one; empty when none was opened.
   QString path() const { return path_; }
   long readings_written() const { return readings_; }
+  // The readings that did not reach the disk, or were lost with a record deleted under the
+  // writer.
+  kept_account& kept() { return kept_; }
+  const kept_account& kept() const { return kept_; }
 
  private:
   bool open(const QDateTime& start);
   void write_line(const QJsonObject& line);
-  void sync();
-  void fail(const std::string& why);
+  bool sync();
+  void fail(long readings_lost, const std::string& why);
   void close();
+  std::string shown_path() const;
   qint64 ms_since_start(const QDateTime& when);
   void fill_reading_line(const reading_event& r);
 
@@ -75,7 +80,7 @@ class scan_record_writer final : public reading_observer {
   std::string program_version_;
   std::function<void(const std::string&)> report_;
 
-  std::unique_ptr<QFile> file_;
+  files::output_file file_;
   QString path_;
   qint64 start_utc_ms_ = 0;
   // The local time's offset from UTC, asked once per local hour (see ms_since_start).
@@ -88,6 +93,7 @@ class scan_record_writer final : public reading_observer {
   pass_direction line_pass_ = pass_direction::none;
   long readings_ = 0;
   bool failed_ = false;  // this sweep's failure was reported
+  kept_account kept_;
 };
 
 }  // namespace brevane

@@ -1,9 +1,9 @@
 #include "logging/scan_record_csv.h"
 
 #include <QDir>
-#include <QSaveFile>
 #include <charconv>
 
+#include "common/file_output.h"
 #include "logging/scan_record_fields.h"
 #include "logging/scan_record_reader.h"
 
@@ -39,11 +39,11 @@ std::string export_scan_csv(const scan_record& record, const QString& path) {
     append_optional(out, e.distance_in);
     out += ',' + QByteArray::number(r.ms) + '\n';
   }
-  // All or nothing: a failed export leaves no half table behind.
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size() || !file.commit())
+  // All or nothing: a failed export leaves the earlier table, or none, and never a half one;
+  // a device or a FIFO named as the table is refused and left as it is.
+  if (const std::string why = files::write_whole(path, out); !why.empty())
     return "the table " + QDir::toNativeSeparators(path).toStdString() +
-           " cannot be written: " + file.errorString().toStdString();
+           " cannot be written: " + why;
   return {};
 }
 

@@ -1,19 +1,29 @@
-// Files that fail: an unwritable data folder, a data log that is a folder, a full disk, an
-// image log that cannot save, and list files of every odd shape. Each gives a clear message,
-// the readings go on, and nothing already in a file is lost or rewritten.
+// Files that fail: an unwritable data folder, a data log that is a folder, a full disk, a size
+// limit, a folder deleted mid-sweep, an export aimed at a device or a FIFO, an image log that
+// cannot save, and list files of every odd shape. Each gives a clear message with the system's
+// reason, the readings go on, and nothing already in a file is lost, torn or rewritten.
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <csignal>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/file_output.h"
 #include "device/report_trace.h"
+#include "device/trace_reader.h"
+#include "display/maps_render.h"
+#include "display/record_maps.h"
 #include "drills/drill_rig.h"
+#include "logging/scan_record.h"
+#include "logging/scan_record_csv.h"
+#include "logging/scan_record_reader.h"
 
 namespace brevane {
 namespace {
@@ -154,6 +164,181 @@ TEST(DrillFailingFiles, DiskFillingMidLineKeepsEveryEarlierLineIntact) {
   EXPECT_EQ(lines.size(), 5u) << "the log goes on without a second header";
   for (std::size_t k = 1; k < lines.size(); ++k)
     EXPECT_EQ(lines[k], "1262026 50410 AM, 0, 0, 0, 0") << "line " << k;
+}
+
+// Runs a callback at the n-th reading of a sweep.
+struct at_reading : reading_observer {
+  int n = 0;
+  std::function<void()> act;
+  int seen = 0;
+  void reading_taken(const reading_event&) override {
+    if (++seen == n && act) act();
+  }
+};
+
+// Every writer of files at once, aimed into one folder: the data log, the trace and the scan
+// record of a sweep, and the CSV and PNG exports of a whole record taken before any fault.
+struct all_writers {
+  all_writers() {
+    QDir().mkpath(out);
+    started = r.start();
+    r.window.checks[check_box::repeat] = false;
+    r.inst.readings.add(record);
+    r.inst.readings.add(trigger);
+    r.inst.exchange.set_trace(&trace);
+    trace.on_failure = [this](const std::string& m) { trace_said = m; };
+    std::string why;
+    if (r.sweep()) earlier = read_scan_record(record.path(), &why);
+  }
+  ~all_writers() {
+    r.inst.readings.remove(trigger);
+    r.inst.readings.remove(record);
+    r.inst.exchange.set_trace(nullptr);
+  }
+  bool ready() const { return started && earlier.has_value(); }
+
+  // A sweep at the start values with the data log on, then both exports.
+  void run() {
+    r.window.log_data = true;
+    swept = r.sweep();
+    csv_said = export_scan_csv(*earlier, csv);
+    png_said = export_cycle(maps_from_record(*earlier), 1, png);
+  }
+
+  struct said {
+    const char* writer;
+    std::string message;
+    const kept_account* kept;  // null for an export
+  };
+  std::vector<said> all_said() const {
+    std::string log;
+    for (const auto& s : r.window.statuses)
+      if (s.starts_with("A data log line could not be written") && log.empty()) log = s;
+    return {{"data log", log, &r.inst.datalog.kept()},
+            {"trace", trace_said, &trace.kept()},
+            {"record", record_said, &record.kept()},
+            {"CSV export", csv_said, nullptr},
+            {"PNG export", png_said, nullptr}};
+  }
+
+  QTemporaryDir dir;
+  QString out = dir.filePath("out");
+  QString csv = out + "/table.csv";
+  QString png = out + "/maps.png";
+  drill_rig r{1000, {}, out};
+  device::report_trace trace;
+  std::string trace_said, record_said, csv_said, png_said;
+  scan_record_writer record{r.window, out,    head_description{"simulated", "seed=1729", {}, {}},
+                            1000,     "1.00", [this](const std::string& m) { record_said = m; }};
+  at_reading trigger;
+  std::optional<scan_record> earlier;
+  bool started = false;
+  bool swept = false;
+};
+
+// Each writer under one fault: what it said holds the reason, and a log that lost something
+// says so in its account, which a headless job's exit status reads.
+void expect_said(const all_writers& w,
+                 const std::vector<std::pair<std::string, std::string>>& reasons) {
+  EXPECT_TRUE(w.swept) << "the sweep goes on: " << w.r.status();
+  for (const auto& s : w.all_said()) {
+    SCOPED_TRACE(s.writer);
+    const auto expected = std::find_if(reasons.begin(), reasons.end(),
+                                       [&](const auto& r) { return r.first == s.writer; });
+    if (expected == reasons.end()) continue;
+    EXPECT_NE(s.message.find(expected->second), std::string::npos) << s.message;
+    EXPECT_EQ(s.message.find("Unknown error"), std::string::npos);
+    if (s.kept) {
+      EXPECT_FALSE(s.kept->all_kept());
+    }
+  }
+}
+
+bool is_device(const char* path, mode_t kind) {
+  struct stat s {};
+  return ::stat(path, &s) == 0 && (s.st_mode & S_IFMT) == kind;
+}
+
+TEST(DrillFailingFiles, AFullDiskIsNamedByEveryWriterAndADeviceIsNeverReplaced) {
+  all_writers w;
+  ASSERT_TRUE(w.ready());
+  ASSERT_TRUE(QFile::link("/dev/full", w.r.inst.datalog.path()));
+  ASSERT_EQ(w.trace.open("/dev/full"), "");
+  w.csv = w.png = "/dev/full";
+  w.run();
+  // A new record cannot be aimed at a device; the size limit below fails it the same way.
+  expect_said(w, {{"data log", "No space left on device"},
+                  {"trace", "No space left on device"},
+                  {"CSV export", "not a regular file"},
+                  {"PNG export", "not a regular file"}});
+  EXPECT_TRUE(is_device("/dev/full", S_IFCHR));
+}
+
+TEST(DrillFailingFiles, ASizeLimitIsAnOrdinaryWriteErrorAndEveryFileKeepsWholeLines) {
+  all_writers w;
+  ASSERT_TRUE(w.ready());
+  const QString trace_path = w.out + "/trace.txt";
+  ASSERT_EQ(w.trace.open(trace_path.toStdString(), "Brevane 1.00, simulated head"), "");
+  for (const QString& e : {w.csv, w.png}) ASSERT_EQ(files::write_whole(e, "earlier\n"), "");
+  const QString first_record = w.record.path();
+  const QByteArray trace_before = file_bytes(trace_path);
+  {
+    file_size_limit limit(4096);
+    ASSERT_TRUE(limit.ok());
+    w.run();
+  }
+  expect_said(w, {{"data log", "File too large"},
+                  {"trace", "File too large"},
+                  {"record", "File too large"},
+                  {"CSV export", "File too large"},
+                  {"PNG export", "File too large"}});
+  for (const QString& e : {w.csv, w.png}) EXPECT_EQ(file_bytes(e), "earlier\n") << e.toStdString();
+  const QString log = w.r.inst.datalog.path();
+  for (const QString& appended : {log, trace_path, w.record.path()}) {
+    SCOPED_TRACE(appended.toStdString());
+    const QByteArray bytes = file_bytes(appended);
+    EXPECT_GT(bytes.size(), 0);
+    EXPECT_TRUE(bytes.endsWith('\n')) << "a torn last line";
+  }
+  EXPECT_TRUE(file_bytes(trace_path).startsWith(trace_before));
+  EXPECT_NE(w.record.path(), first_record);
+  // Both cut files are still what their readers take: the trace replays up to its end.
+  std::string why;
+  EXPECT_TRUE(device::read_trace(trace_path.toStdString(), &why)) << why;
+  const auto cut = read_scan_record(w.record.path(), &why);
+  ASSERT_TRUE(cut) << why;
+  // Every line is whole; only the end is missing, as after a crash.
+  ASSERT_EQ(cut->problems.size(), 1u);
+  EXPECT_NE(cut->problems[0].find("ended unexpectedly"), std::string::npos) << cut->problems[0];
+  EXPECT_EQ(static_cast<long>(cut->readings.size()), w.record.readings_written());
+  // No temporary file of a failed export is left behind.
+  EXPECT_TRUE(QDir(w.out).entryList({"*.part"}, QDir::Hidden | QDir::Files).isEmpty());
+}
+
+TEST(DrillFailingFiles, AFolderDeletedMidSweepIsNoticedByEveryWriterAndNotMadeAgain) {
+  all_writers w;
+  ASSERT_TRUE(w.ready());
+  ASSERT_EQ(w.trace.open((w.out + "/trace.txt").toStdString()), "");
+  w.trigger.n = w.trigger.seen + 60;
+  w.trigger.act = [&w] { QDir(w.out).removeRecursively(); };
+  w.run();
+  expect_said(w, {{"data log", "No such file or directory"},
+                  {"trace", "was deleted"},
+                  {"record", "was deleted"},
+                  {"CSV export", "No such file or directory"},
+                  {"PNG export", "No such file or directory"}});
+  EXPECT_FALSE(QFileInfo::exists(w.out));
+}
+
+TEST(DrillFailingFiles, AnExportAimedAtAFifoIsRefusedAndLeftAsItIs) {
+  all_writers w;
+  ASSERT_TRUE(w.ready());
+  for (const QString& target : {w.csv, w.png})
+    ASSERT_EQ(::mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+  w.run();
+  expect_said(w, {{"CSV export", "not a regular file"}, {"PNG export", "not a regular file"}});
+  for (const QString& target : {w.csv, w.png})
+    EXPECT_TRUE(is_device(QFile::encodeName(target).constData(), S_IFIFO));
 }
 
 TEST(DrillFailingFiles, ImageNameTakenByAFolderIsLeftAloneForANumberedName) {

@@ -122,8 +122,10 @@ TEST(CommandLine, ProgramAnswersWithoutADisplay) {
   bad.write("# Brevane 1.00, USB\nout 00 58 64 00 00 00 00 00 00 00 00\nin 00 00 00 58\n");
   bad.close();
   const std::string refused = "brevane: the data folder " + unusable.toStdString() +
-                              " cannot be used (it cannot be made); the data log and the image "
-                              "log cannot be written.\n";
+                              " cannot be used (its parent " +
+                              dir.filePath("blocker").toStdString() +
+                              " is not a folder); the data log and the image log cannot be "
+                              "written.\n";
   const struct {
     QStringList arguments;
     int status;
