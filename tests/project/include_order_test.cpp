@@ -16,7 +16,7 @@ namespace {
 // Bottom first. The procedures and what they draw and write sit between the device link
 // and the window, in the order their includes show.
 const QStringList layers = {"common",  "model", "device", "logging", "display",
-                            "sensors", "scan",  "ui",     "app"};
+                            "sensors", "scan",  "export", "ui",      "app"};
 
 // "file:line: what is wrong" for every include that points up the order, or into a folder the
 // order does not know.
