@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTimer>
+#include <algorithm>
 #include <cctype>
 #include <csignal>
 #include <cstdio>
@@ -112,10 +113,21 @@ int main(int argc, char** argv) {
     std::cout << device::attached_heads_text(device::attached_heads());
     return 0;
   }
-  // A record's CSV export needs no window system at all.
-  if (!options->open_record.isEmpty() && !options->export_csv.isEmpty() &&
-      options->export_png.isEmpty())
-    return export_record_csv(options->open_record, options->export_csv);
+  // A record's CSV export needs no window system at all, and neither do NeXus and TIFF.
+  const bool data_exports = !options->export_nexus.isEmpty() || !options->export_tiff.isEmpty();
+  const auto export_data = [&](const QString& record_path, std::optional<int> cycle) {
+    return data_exports
+               ? export_record_data(record_path, cycle, options->export_nexus, options->export_tiff,
+                                    program_version, options->export_csv.isEmpty())
+               : 0;
+  };
+  if (!options->open_record.isEmpty() && options->export_png.isEmpty() &&
+      (!options->export_csv.isEmpty() || data_exports)) {
+    const int table = options->export_csv.isEmpty()
+                          ? 0
+                          : export_record_csv(options->open_record, options->export_csv);
+    return std::max(table, export_data(options->open_record, options->cycle));
+  }
   // A recording to replay is read whole before anything starts: a file that is no trace is
   // refused with its line, display or not.
   std::optional<device::recorded_session> recording;
@@ -147,7 +159,7 @@ int main(int argc, char** argv) {
                           : export_record_csv(options->open_record, options->export_csv);
     const int picture =
         export_record_png(options->open_record, options->cycle, options->export_png);
-    return std::max(table, picture);
+    return std::max({table, picture, export_data(options->open_record, options->cycle)});
   }
 
   // --- The window ---
@@ -344,6 +356,16 @@ int main(int argc, char** argv) {
       if (!record.path().isEmpty())
         std::cout << "Scan record: " << QDir::toNativeSeparators(record.path()).toStdString()
                   << "\n";
+      // The field's formats are made from the sweep's own record, as from --open.
+      if (data_exports) {
+        std::cout << std::flush;
+        if (record.path().isEmpty()) {
+          std::cerr << "brevane: the sweep wrote no scan record to export\n";
+          exit_code = 1;
+        } else if (export_data(record.path(), std::nullopt) != 0) {
+          exit_code = 1;
+        }
+      }
       std::cout << std::flush;
       QApplication::exit(exit_code);
     });
