@@ -1,6 +1,5 @@
 #include "export/hdf5_file.h"
 
-#include <QFile>
 #include <cmath>
 #include <cstring>
 
@@ -8,28 +7,18 @@ namespace brevane::hdf5 {
 
 namespace {
 
-// HDF5's text of the failure that started it all, and the system's words in it when there
-// are some: a failed write says "..., errno = 28, error message = 'No space left on device'".
+// HDF5's text of the failure that started it all.
 std::string stack_reason() {
-  struct found {
-    std::string first;
-  } f;
+  std::string first;
   H5Ewalk2(
       H5E_DEFAULT, H5E_WALK_UPWARD,
       [](unsigned n, const H5E_error2_t* e, void* data) -> herr_t {
-        if (n == 0 && e->desc) static_cast<found*>(data)->first = e->desc;
+        if (n == 0 && e->desc) *static_cast<std::string*>(data) = e->desc;
         return 0;
       },
-      &f);
+      &first);
   H5Eclear2(H5E_DEFAULT);
-  const std::string marker = "error message = '";
-  const auto at = f.first.find(marker);
-  if (at != std::string::npos) {
-    const auto from = at + marker.size();
-    const auto to = f.first.find('\'', from);
-    if (to != std::string::npos) return f.first.substr(from, to - from);
-  }
-  return f.first;
+  return first;
 }
 
 // A string type: UTF-8, either of variable length or of `size` bytes padded with NULs.
@@ -71,20 +60,17 @@ herr_t handle::release() {
   return result;
 }
 
-file::file(const QString& path) {
+file::file() {
   // Failures are told by the texts made here, never printed by the library.
   H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
   handle access = make(H5Pcreate(H5P_FILE_ACCESS), H5Pclose, "file access properties");
+  // In memory only, growing a megabyte at a time.
+  if (!failed()) check(H5Pset_fapl_core(access.id(), 1 << 20, false), "the memory driver");
   // Closing the file closes whatever is still open in it, so close() always ends the file.
   if (!failed()) check(H5Pset_fclose_degree(access.id(), H5F_CLOSE_STRONG), "file properties");
-#if H5_VERSION_GE(1, 10, 7)
-  // A new file nobody else reads needs no lock, and some file systems refuse locks.
-  if (!failed()) check(H5Pset_file_locking(access.id(), false, true), "file properties");
-#endif
   if (failed()) return;
-  file_ =
-      make(H5Fcreate(QFile::encodeName(path).constData(), H5F_ACC_TRUNC, H5P_DEFAULT, access.id()),
-           H5Fclose, "creating the file");
+  file_ = make(H5Fcreate("brevane-export.h5", H5F_ACC_TRUNC, H5P_DEFAULT, access.id()), H5Fclose,
+               "making the file");
   if (!failed()) root_ = make(H5Gopen2(file_.id(), "/", H5P_DEFAULT), H5Gclose, "the root group");
 }
 
@@ -245,10 +231,19 @@ void file::write_plane(hid_t cube, hsize_t index, const std::vector<double>& pla
           "writing a plane");
 }
 
-std::string file::close() {
+std::string file::close(QByteArray* image) {
   root_.release();
-  // Closing flushes: a full disk shows here at the latest.
+  image->clear();
+  if (!failed() && check(H5Fflush(file_.id(), H5F_SCOPE_GLOBAL), "flushing the file")) {
+    const ssize_t size = H5Fget_file_image(file_.id(), nullptr, 0);
+    if (check(size, "the file's size")) {
+      image->resize(static_cast<qsizetype>(size));
+      check(H5Fget_file_image(file_.id(), image->data(), static_cast<std::size_t>(size)),
+            "the file's bytes");
+    }
+  }
   if (file_.valid()) check(file_.release(), "closing the file");
+  if (failed()) image->clear();
   return error_;
 }
 

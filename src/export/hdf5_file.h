@@ -1,12 +1,15 @@
 #pragma once
-// A small owner of HDF5's C API for writing one file: every identifier is closed by its
-// destructor, every call's result is checked, and the first failure becomes a text in the
-// system's words when HDF5 has them ("No space left on device"). After a failure the
-// remaining calls do nothing, so a writer reads as the layout it writes.
+// A small owner of HDF5's C API for making one file: every identifier is closed by its
+// destructor, every call's result is checked, and the first failure becomes a text. After a
+// failure the remaining calls do nothing, so a writer reads as the layout it writes.
+//
+// The file is made in memory and handed over as bytes for the file-writing module to write:
+// HDF5 1.10 keeps a file whose close failed (a full disk) open and crashes at exit closing it
+// again, and in memory nothing can fail that way.
 
 #include <hdf5.h>
 
-#include <QString>
+#include <QByteArray>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -38,8 +41,8 @@ class handle {
 
 class file {
  public:
-  // Creates the file at path, emptying it. error() says why when it could not.
-  explicit file(const QString& path);
+  // An empty file in memory. error() says why when it could not be made.
+  file();
 
   hid_t root() const { return root_.id(); }
   bool failed() const { return !error_.empty(); }
@@ -69,9 +72,9 @@ class file {
   handle cube(hid_t parent, const char* name, const std::vector<hsize_t>& shape);
   void write_plane(hid_t cube, hsize_t index, const std::vector<double>& plane);
 
-  // Closes every object and the file; the first failure since the file was created, or
-  // empty when it is complete.
-  std::string close();
+  // Closes every object and the file, leaving its bytes in image; the first failure since
+  // the file was made, or empty when it is complete.
+  std::string close(QByteArray* image);
 
  private:
   // True when result is a success; otherwise keeps the first failure, naming what.

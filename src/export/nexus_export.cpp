@@ -210,8 +210,10 @@ void write_entry(hdf5::file& f, const scan_record& record, const map_grids& grid
 std::string export_nexus(const scan_record& record, const QString& record_path,
                          const QString& target, const std::string& program_version) {
   const map_grids grids = grids_from_record(record);
-  const std::string why = files::write_whole_by_name(target, [&](const QString& temporary) {
-    hdf5::file f(temporary);
+  QByteArray image;
+  std::string why;
+  {
+    hdf5::file f;
     f.attribute(f.root(), "NX_class", "NXroot");
     f.attribute(f.root(), "default", "entry");
     f.attribute(f.root(), "file_name", QFileInfo(target).fileName().toStdString());
@@ -219,8 +221,12 @@ std::string export_nexus(const scan_record& record, const QString& record_path,
     f.attribute(f.root(), "creator", "Brevane " + program_version);
     f.attribute(f.root(), "HDF5_Version", hdf5_version());
     write_entry(f, record, grids, QFileInfo(record_path).fileName());
-    return f.close();
-  });
+    why = f.close(&image);
+  }
+  if (!why.empty())
+    return "the NeXus file " + QDir::toNativeSeparators(target).toStdString() +
+           " cannot be made: HDF5: " + why;
+  why = files::write_whole(target, image);
   if (why.empty()) return {};
   return "the NeXus file " + QDir::toNativeSeparators(target).toStdString() +
          " cannot be written: " + why;
