@@ -112,6 +112,7 @@ void file::attribute(hid_t object, const char* name, const std::vector<std::stri
   handle a = make(H5Acreate2(object, name, type.id(), space.id(), H5P_DEFAULT, H5P_DEFAULT),
                   H5Aclose, "creating an attribute");
   std::vector<const char*> pointers;
+  pointers.reserve(texts.size());
   for (const std::string& t : texts) pointers.push_back(t.c_str());
   if (!failed()) check(H5Awrite(a.id(), type.id(), pointers.data()), "writing an attribute");
   if (!failed()) check(a.release(), "closing an attribute");
@@ -155,6 +156,7 @@ handle file::texts(hid_t parent, const char* name, const std::vector<std::string
   handle type = string_type(0);
   if (!check(type.valid() ? 0 : -1, "a text type")) return {};
   std::vector<const char*> pointers;
+  pointers.reserve(values.size());
   for (const std::string& v : values) pointers.push_back(v.c_str());
   return dataset(parent, name, type.id(), type.id(), {values.size()}, pointers.data());
 }

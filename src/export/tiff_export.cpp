@@ -26,7 +26,7 @@ thread_local std::string tiff_message;
 
 void keep_message(const char* module, const char* format, va_list args) {
   char text[512];
-  std::vsnprintf(text, sizeof text, format, args);
+  if (std::vsnprintf(text, sizeof text, format, args) < 0) return;
   if (tiff_message.empty()) tiff_message = (module ? std::string(module) + ": " : "") + text;
 }
 
@@ -137,7 +137,7 @@ std::string export_tiff(const scan_record& record, const QString& record_path,
     if (!tif) return tiff_failure(errno);
     int page = 0;
     for (map_kind kind : {map_kind::thermal, map_kind::sonic}) {
-      const std::string failed =
+      std::string failed =
           write_page(tif.get(), g, chosen, kind, page++,
                      description(g, chosen, kind, record_name, record.header.settings), software);
       if (!failed.empty()) return failed;
