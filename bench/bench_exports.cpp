@@ -19,25 +19,24 @@ double ms_since(clock_type::time_point start) {
   return std::chrono::duration<double, std::milli>(clock_type::now() - start).count();
 }
 
-// Each iteration reads the record, then runs the whole export job: read, grids, write.
+// The whole export job, read, grids and write, against its own reading of the record: the
+// same read, so an allocator's mood cannot favour one side.
 void BM_nexus_export_100k(benchmark::State& state) {
   constexpr long readings = 100000;
   bench::record_parts p;
   p.raster = {100, 256, 141, 201, 1, 1};  // every reading a cell
   p.write(readings);
   const QString target = p.folder.filePath(QStringLiteral("export.nxs"));
-  double read_ms = 0, job_ms = 0;
+  double read_ms = 0, write_ms = 0;
   for (auto _ : state) {
     std::string refusal;
     auto start = clock_type::now();
-    auto record = read_scan_record(p.writer.path(), &refusal);
+    const auto record = read_scan_record(p.writer.path(), &refusal);
     read_ms += ms_since(start);
-    benchmark::DoNotOptimize(record);
     start = clock_type::now();
-    record = read_scan_record(p.writer.path(), &refusal);
     const std::string why =
         record ? export_nexus(*record, p.writer.path(), target, "1.00") : refusal;
-    job_ms += ms_since(start);
+    write_ms += ms_since(start);
     if (!why.empty() || record->readings.size() != static_cast<std::size_t>(readings)) {
       state.SkipWithError(why.empty() ? "the record did not read back whole" : why.c_str());
       return;
@@ -45,8 +44,8 @@ void BM_nexus_export_100k(benchmark::State& state) {
   }
   const auto n = static_cast<double>(state.iterations());
   state.counters["read_ms"] = read_ms / n;
-  state.counters["export_ms"] = job_ms / n;
-  state.counters["export_over_read"] = job_ms / read_ms;
+  state.counters["export_ms"] = (read_ms + write_ms) / n;
+  state.counters["export_over_read"] = (read_ms + write_ms) / read_ms;
   state.counters["file_bytes"] = static_cast<double>(QFileInfo(target).size());
 }
 

@@ -1,5 +1,6 @@
 #include "export/hdf5_file.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -60,12 +61,13 @@ herr_t handle::release() {
   return result;
 }
 
-file::file() {
+file::file(std::size_t expected_bytes) {
   // Failures are told by the texts made here, never printed by the library.
   H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
   handle access = make(H5Pcreate(H5P_FILE_ACCESS), H5Pclose, "file access properties");
-  // In memory only, growing a megabyte at a time.
-  if (!failed()) check(H5Pset_fapl_core(access.id(), 1 << 20, false), "the memory driver");
+  // In memory only: nothing is written until the bytes are handed over.
+  const std::size_t step = std::max<std::size_t>(expected_bytes, 1 << 20);
+  if (!failed()) check(H5Pset_fapl_core(access.id(), step, false), "the memory driver");
   // Closing the file closes whatever is still open in it, so close() always ends the file.
   if (!failed()) check(H5Pset_fclose_degree(access.id(), H5F_CLOSE_STRONG), "file properties");
   if (failed()) return;

@@ -41,8 +41,10 @@ class handle {
 
 class file {
  public:
-  // An empty file in memory. error() says why when it could not be made.
-  file();
+  // An empty file in memory, which grows in steps of expected_bytes (at least a megabyte):
+  // a good guess of the final size makes it one allocation. error() says why when it could
+  // not be made.
+  explicit file(std::size_t expected_bytes = 0);
 
   hid_t root() const { return root_.id(); }
   bool failed() const { return !error_.empty(); }
