@@ -44,6 +44,12 @@ std::string command_line_help() {
          "                         then exit\n"
          "  --export-png FILE      with --sweep or --open: write the Maps window's picture of\n"
          "                         the last cycle (or --cycle N) to FILE (PNG, 1200 x 600)\n"
+         "  --export-nexus FILE    with --open or --sweep: write the record as NeXus (HDF5):\n"
+         "                         both maps over (cycle, z, x), the settings and every\n"
+         "                         reading, for silx, h5web, NeXpy, HDFView or h5py\n"
+         "  --export-tiff FILE     with --open or --sweep: write the last cycle (or --cycle N)\n"
+         "                         as a 32-bit float TIFF, thermal then sonic page, for ImageJ\n"
+         "                         or tifffile\n"
          "  --help                 show this text\n"
          "  --version              show the version\n"
          "\n"
@@ -130,6 +136,12 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
     } else if (arg == QLatin1String("--export-png")) {
       if (!value(&v) || v.isEmpty()) return fail("--export-png needs a file name");
       cl.export_png = v;
+    } else if (arg == QLatin1String("--export-nexus")) {
+      if (!value(&v) || v.isEmpty()) return fail("--export-nexus needs a file name");
+      cl.export_nexus = v;
+    } else if (arg == QLatin1String("--export-tiff")) {
+      if (!value(&v) || v.isEmpty()) return fail("--export-tiff needs a file name");
+      cl.export_tiff = v;
     } else if ((arg == QLatin1String("--help") || arg == QLatin1String("-h")) && !has_inline) {
       cl.help = true;
     } else if (arg == QLatin1String("--version") && !has_inline) {
@@ -159,6 +171,10 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
     return fail(std::string(cl.cycle ? "--cycle" : "--export-csv") + " needs --open FILE");
   if (!cl.export_png.isEmpty() && !cl.sweep && cl.open_record.isEmpty())
     return fail("--export-png needs --sweep or --open FILE");
+  for (const auto& [name, target] :
+       {std::pair{"--export-nexus", &cl.export_nexus}, std::pair{"--export-tiff", &cl.export_tiff}})
+    if (!target->isEmpty() && !cl.sweep && cl.open_record.isEmpty())
+      return fail(std::string(name) + " needs --sweep or --open FILE");
   return cl;
 }
 

@@ -25,6 +25,8 @@ struct command_line {
   std::optional<int> cycle;
   QString export_csv;
   QString export_png;
+  QString export_nexus;  // the field's formats: NeXus (HDF5) and float TIFF
+  QString export_tiff;
   bool help = false;
   bool version = false;
   bool list_devices = false;
@@ -34,7 +36,8 @@ struct command_line {
   // True when the program runs a job and exits rather than waiting for the operator.
   bool headless_job() const {
     return sweep || !upload_list.isEmpty() ||
-           (!open_record.isEmpty() && (!export_csv.isEmpty() || !export_png.isEmpty()));
+           (!open_record.isEmpty() && (!export_csv.isEmpty() || !export_png.isEmpty() ||
+                                       !export_nexus.isEmpty() || !export_tiff.isEmpty()));
   }
 };
 

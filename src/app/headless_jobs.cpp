@@ -135,6 +135,14 @@ int run_sweep_job(const sweep_job& job) {
   }
   print_record(job.record);
   std::cout << std::flush;
+  if (job.export_data) {
+    if (job.record.path().isEmpty()) {
+      std::cerr << "brevane: the sweep wrote no scan record to export\n";
+      exit_code = 1;
+    } else if (job.export_data(job.record.path()) != 0) {
+      exit_code = 1;
+    }
+  }
   if (!everything_kept({{"the data log", "lines", inst.datalog.kept()},
                         {"the image log", "pictures", inst.imagelog.kept()},
                         {"the scan record", "readings", job.record.kept()},

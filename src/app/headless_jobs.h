@@ -3,6 +3,7 @@
 // upload. Each returns the program's exit status and says on stderr why it is not 0.
 
 #include <QString>
+#include <functional>
 
 namespace brevane {
 
@@ -26,6 +27,8 @@ struct sweep_job {
   maps_data& exported;
   maps_listener& export_listener;
   QString data_folder;
+  // The field's formats, made from the sweep's own record as from --open; empty when none.
+  std::function<int(const QString& record_path)> export_data;
 };
 
 // --sweep: waits for the head, runs the cycles, writes the picture and prints the summary. 0

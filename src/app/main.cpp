@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTimer>
+#include <algorithm>
 #include <cctype>
 #include <csignal>
 #include <iostream>
@@ -88,10 +89,21 @@ int main(int argc, char** argv) {
     std::cout << device::attached_heads_text(device::attached_heads());
     return 0;
   }
-  // A record's CSV export needs no window system at all.
-  if (!options->open_record.isEmpty() && !options->export_csv.isEmpty() &&
-      options->export_png.isEmpty())
-    return export_record_csv(options->open_record, options->export_csv);
+  // A record's CSV export needs no window system at all, and neither do NeXus and TIFF.
+  const bool data_exports = !options->export_nexus.isEmpty() || !options->export_tiff.isEmpty();
+  const auto export_data = [&](const QString& record_path, std::optional<int> cycle) {
+    return data_exports
+               ? export_record_data(record_path, cycle, options->export_nexus, options->export_tiff,
+                                    program_version, options->export_csv.isEmpty())
+               : 0;
+  };
+  if (!options->open_record.isEmpty() && options->export_png.isEmpty() &&
+      (!options->export_csv.isEmpty() || data_exports)) {
+    const int table = options->export_csv.isEmpty()
+                          ? 0
+                          : export_record_csv(options->open_record, options->export_csv);
+    return std::max(table, export_data(options->open_record, options->cycle));
+  }
   // A recording to replay is read whole before anything starts: a file that is no trace is
   // refused with its line, display or not.
   std::optional<device::recorded_session> recording;
@@ -123,7 +135,7 @@ int main(int argc, char** argv) {
                           : export_record_csv(options->open_record, options->export_csv);
     const int picture =
         export_record_png(options->open_record, options->cycle, options->export_png);
-    return std::max(table, picture);
+    return std::max({table, picture, export_data(options->open_record, options->cycle)});
   }
 
   // --- The window ---
@@ -225,6 +237,7 @@ int main(int argc, char** argv) {
   });
   // --- The Maps window: fed by the sweep's readings only while it is open ---
   maps_window maps_view(inst.readings);
+  maps_view.set_live_record([&record] { return record.path(); });
   QObject::connect(&window, &main_window::maps_chosen, &maps_view, &maps_window::open);
   QObject::connect(&window, &main_window::close_requested, &maps_view, &QWidget::close);
   QObject::connect(&window, &main_window::open_scan_chosen, &window, [&] {
@@ -271,7 +284,10 @@ int main(int argc, char** argv) {
   if (options->sweep) {
     QTimer::singleShot(0, &app, [&] {
       exit_code = run_sweep_job(
-          {*options, inst, window, record, trace, exported, export_listener, folder.path});
+          {*options, inst, window, record, trace, exported, export_listener, folder.path,
+           data_exports ? std::function<int(const QString&)>(
+                              [&](const QString& path) { return export_data(path, std::nullopt); })
+                        : nullptr});
       QApplication::exit(exit_code);
     });
   } else if (!options->upload_list.isEmpty()) {

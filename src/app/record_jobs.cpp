@@ -5,6 +5,8 @@
 
 #include "display/maps_render.h"
 #include "display/record_maps.h"
+#include "export/nexus_export.h"
+#include "export/tiff_export.h"
 #include "logging/scan_record_csv.h"
 #include "logging/scan_record_reader.h"
 
@@ -58,6 +60,40 @@ int export_record_png(const QString& record_path, std::optional<int> cycle,
   std::cout << "Wrote the maps of cycle " << shown << " (" << scan_record_ending(*record) << ") to "
             << QDir::toNativeSeparators(picture).toStdString() << "\n";
   return 0;
+}
+
+int export_record_data(const QString& record_path, std::optional<int> cycle, const QString& nexus,
+                       const QString& tiff, const std::string& program_version, bool name_damaged) {
+  std::string refusal;
+  const auto record = read_scan_record(record_path, &refusal);
+  if (!record) {
+    std::cerr << "brevane: " << refusal << "\n";
+    return 1;
+  }
+  if (name_damaged) {
+    constexpr std::size_t shown = 10;
+    for (std::size_t i = 0; i < record->problems.size() && i < shown; ++i)
+      std::cerr << "brevane: " << QDir::toNativeSeparators(record_path).toStdString() << ": "
+                << record->problems[i] << "\n";
+    if (record->problems.size() > shown)
+      std::cerr << "brevane: ... and " << record->problems.size() - shown << " more problems\n";
+  }
+  int code = 0;
+  const auto tell = [&](const std::string& why, const char* what, const QString& file) {
+    if (!why.empty()) {
+      std::cerr << "brevane: " << why << "\n";
+      code = 1;
+      return;
+    }
+    std::cout << "Exported " << record->readings.size() << " readings ("
+              << scan_record_ending(*record) << ") " << what << " to "
+              << QDir::toNativeSeparators(file).toStdString() << "\n";
+  };
+  if (!nexus.isEmpty())
+    tell(export_nexus(*record, record_path, nexus, program_version), "as NeXus", nexus);
+  if (!tiff.isEmpty())
+    tell(export_tiff(*record, record_path, cycle, tiff, program_version), "as TIFF", tiff);
+  return code;
 }
 
 }  // namespace brevane

@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <optional>
+#include <string>
 
 namespace brevane {
 
@@ -14,5 +15,13 @@ int export_record_csv(const QString& record, const QString& table);
 // last one by default); 0 when written, 1 with a message on stderr otherwise. Needs the
 // application object, for the fonts.
 int export_record_png(const QString& record, std::optional<int> cycle, const QString& picture);
+
+// --export-nexus FILE and --export-tiff FILE [--cycle N] from the record (either may be empty):
+// 0 when every file asked for is written, 1 with the reason on stderr otherwise. A damaged
+// record exports its good lines; name_damaged names the others on stderr (off when the CSV
+// export has named them already). Needs no application object.
+int export_record_data(const QString& record, std::optional<int> cycle, const QString& nexus,
+                       const QString& tiff, const std::string& program_version,
+                       bool name_damaged = true);
 
 }  // namespace brevane

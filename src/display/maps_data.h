@@ -44,6 +44,8 @@ class map_layer {
   std::size_t size_ = 0;
 };
 
+// The one rule for what a map cell holds: each cycle keeps the last reading taken at each
+// position, and baseline readings are no cells.
 class maps_data {
  public:
   // Row starts and points become cells; baseline readings do not.
@@ -54,6 +56,14 @@ class maps_data {
   // their place.
   void set_raster(const raster_in_use& raster);
   const std::optional<raster_in_use>& raster() const { return raster_; }
+
+  // Whether a cell at (x, z) belongs on the maps: inside the scan limits in force (all of them
+  // when they changed). A row start taken where the head stood before the first run is not.
+  // The painting and the exported grids both ask here, so they show the same cells.
+  bool on_map(int x, int z) const {
+    return !raster_ ||
+           (x >= raster_->xmin && x <= raster_->xmax && z >= raster_->zmin && z <= raster_->zmax);
+  }
 
   // The highest cycle with a cell; 0 when there is none.
   int cycles() const { return cycles_.empty() ? 0 : cycles_.rbegin()->first; }

@@ -169,18 +169,29 @@ void paint_colour_bar(QImage& image, QPainter& p, const QRect& bar, int f,
 maps_geometry cell_geometry(const maps_data& data, std::optional<int> cycle) {
   const map_layer& layer = data.cells(cycle);
   maps_geometry g;
+  // The cells on the map, row by row (row r's are cells[starts[r]] up to cells[starts[r + 1]]);
+  // a cell off the map takes no room when the axes are tiled.
+  std::vector<const map_cell*> cells;
+  std::vector<std::size_t> starts;
   std::vector<int> zs, xs;
-  for (const map_layer::row& row : layer.rows()) zs.push_back(row.z);
+  for (const map_layer::row& row : layer.rows()) {
+    const std::size_t first = cells.size();
+    for (const map_cell& cell : row.cells)
+      if (data.on_map(cell.x, row.z)) cells.push_back(&cell);
+    if (cells.size() == first) continue;
+    starts.push_back(first);
+    zs.push_back(row.z);
+  }
+  starts.push_back(cells.size());
   int x_step = 0, z_step = 0;
   if (const auto& r = data.raster()) {
     x_step = std::max(1, r->point_step);
     z_step = std::max(1, r->row_step);
     g.x = {r->xmin - x_step / 2.0, r->xmax + x_step / 2.0};
     g.z = {r->zmin - z_step / 2.0, r->zmax + z_step / 2.0};
-  } else if (!layer.empty()) {
+  } else if (!cells.empty()) {
     // A record without its limits: the cells themselves say how far they reach.
-    for (const map_layer::row& row : layer.rows())
-      for (const map_cell& cell : row.cells) xs.push_back(cell.x);
+    for (const map_cell* cell : cells) xs.push_back(cell->x);
     std::sort(xs.begin(), xs.end());
     xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
     x_step = step_between(xs);
@@ -193,14 +204,13 @@ maps_geometry cell_geometry(const maps_data& data, std::optional<int> cycle) {
   const std::vector<extent> rows = tile_axis(zs, z_step, g.z.low, g.z.high);
   for (std::size_t r = 0; r < zs.size(); ++r) {
     if (rows[r].empty()) continue;
-    const std::vector<map_cell>& cells = layer.rows()[r].cells;
     xs.clear();
-    for (const map_cell& cell : cells) xs.push_back(cell.x);
+    for (std::size_t c = starts[r]; c < starts[r + 1]; ++c) xs.push_back(cells[c]->x);
     const std::vector<extent> columns = tile_axis(xs, x_step, g.x.low, g.x.high);
     map_row row{rows[r], {}};
-    row.cells.reserve(cells.size());
+    row.cells.reserve(columns.size());
     for (std::size_t c = 0; c < columns.size(); ++c)
-      if (!columns[c].empty()) row.cells.emplace_back(columns[c], &cells[c]);
+      if (!columns[c].empty()) row.cells.emplace_back(columns[c], cells[starts[r] + c]);
     if (!row.cells.empty()) g.rows.push_back(std::move(row));
   }
   return g;

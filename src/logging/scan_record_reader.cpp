@@ -96,6 +96,7 @@ std::optional<scan_record_header> header_from(const QJsonObject& o, std::string*
   h.step = *step;
   h.gain = *gain;
   h.echo_timeout_ms = *timeout;
+  h.settings = settings;
   for (std::size_t i = 0; i < check_box_names.size(); ++i)
     h.checks[i] = settings.value(QLatin1StringView(check_box_names[i])).toBool();
   return h;

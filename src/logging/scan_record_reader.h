@@ -4,6 +4,7 @@
 // it are kept. A file that is not a record is refused.
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QString>
 #include <array>
 #include <optional>
@@ -27,6 +28,7 @@ struct scan_record_header {
   int gain = 0;
   std::array<bool, 6> checks{};  // indexed by check_box
   int echo_timeout_ms = 0;
+  QJsonObject settings;  // every setting as recorded, for the exports that carry them all
 };
 
 struct recorded_reading {

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -135,6 +136,12 @@ maps_window::maps_window(reading_stream& stream, QWidget* parent)
 
   view_ = new picture_view(*this);
   auto* layout = new QVBoxLayout(this);
+  auto* menus = new QMenuBar(this);
+  layout->setMenuBar(menus);
+  QAction* export_action =
+      menus->addMenu(QStringLiteral("&File"))
+          ->addAction(QStringLiteral("&Export\u2026"), this, &maps_window::choose_export);
+  export_action->setObjectName(QStringLiteral("export"));
   layout->addLayout(top);
   layout->addLayout(ranges);
   layout->addWidget(view_, 1);
@@ -167,8 +174,9 @@ void maps_window::open() {
 }
 
 void maps_window::show_readings(const QString& caption, maps_data data, std::optional<int> cycle,
-                                const QString& note) {
+                                const QString& note, const QString& record_path) {
   record_ = std::move(data);
+  shown_record_ = record_path;
   setWindowTitle(QStringLiteral("Brevane Maps \u2014 ") + caption);
   cycle_->setItemText(0, QStringLiteral("Latest"));
   update_cycles();
@@ -221,6 +229,45 @@ void maps_window::choose_save_file() {
   if (path.isEmpty()) return;
   if (!path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) path += QLatin1String(".png");
   save_picture(path);
+}
+
+QString maps_window::export_record() const {
+  if (record_) return shown_record_;
+  return live_record_ ? live_record_() : QString();
+}
+
+bool maps_window::export_to(export_format format, const QString& path) {
+  std::string why;
+  if (format == export_format::png) {
+    why = save_png(render_maps(shown(), chosen_cycle(), QSize(1200, 600), style()), path);
+  } else if (const QString record = export_record(); record.isEmpty()) {
+    why = "There is no scan record to export yet; every sweep writes one.";
+  } else {
+    // The cycle chosen, or the last one when the latest readings are shown.
+    why = export_scan(record, format, path, chosen_cycle());
+  }
+  readout_->setText(why.empty() ? QStringLiteral("Exported to %1").arg(path)
+                                : QString::fromStdString(why));
+  return why.empty();
+}
+
+void maps_window::choose_export() {
+  const QString record = export_record();
+  QStringList filters;
+  for (const export_choice& c : export_choices) filters << QLatin1String(c.filter);
+  QString filter = filters.front();
+  const QString proposed = record.isEmpty() ? QDir::home().filePath(QStringLiteral("maps.nxs"))
+                                            : proposed_export_name(record, export_format::nexus);
+  QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export"), proposed,
+                                              filters.join(QStringLiteral(";;")), &filter);
+  if (path.isEmpty()) return;
+  // A name ending in one of the formats' extensions says the format; otherwise the filter does.
+  const export_choice* c = &export_choices[std::max<qsizetype>(0, filters.indexOf(filter))];
+  for (const export_choice& other : export_choices)
+    if (path.endsWith(QLatin1String(other.extension), Qt::CaseInsensitive)) c = &other;
+  if (!path.endsWith(QLatin1String(c->extension), Qt::CaseInsensitive))
+    path += QLatin1String(c->extension);
+  export_to(c->format, path);
 }
 
 void maps_window::refresh() {

@@ -8,11 +8,13 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <optional>
 
 #include "display/maps_data.h"
 #include "display/maps_render.h"
 #include "model/reading_stream.h"
+#include "ui/maps_export.h"
 
 class QComboBox;
 class QDoubleSpinBox;
@@ -31,8 +33,16 @@ class maps_window : public QWidget {
   void open();
   // Shows data (a reopened record, say) under caption instead of the live maps, with the cycle
   // given (the last one when none) chosen and note in the readout line.
+  // record_path: the record the data came from, for File > Export….
   void show_readings(const QString& caption, maps_data data, std::optional<int> cycle = {},
-                     const QString& note = {});
+                     const QString& note = {}, const QString& record_path = {});
+  // Where the live sweep's record is (empty before the first sweep).
+  void set_live_record(std::function<QString()> path) { live_record_ = std::move(path); }
+  // The record File > Export… writes out: the one shown, or the live sweep's.
+  QString export_record() const;
+  // Writes the shown record (or the live one) in format to path; the PNG is the picture of the
+  // cycle chosen, at 1200 x 600. Says in the readout line what happened. True when written.
+  bool export_to(export_format format, const QString& path);
 
   // The picture as the window shows it, colour bars and axes included.
   const QImage& picture() const { return picture_; }
@@ -58,11 +68,14 @@ class maps_window : public QWidget {
   void update_cycles();
   void repaint_picture();
   void choose_save_file();
+  void choose_export();
   void remember_place() const;
 
   reading_stream& stream_;
   maps_data live_;
   std::optional<maps_data> record_;
+  QString shown_record_;
+  std::function<QString()> live_record_;
   maps_listener listener_{live_};
   QTimer repaint_timer_;
   QImage picture_;

@@ -27,7 +27,7 @@ std::string show_scan_record(maps_window& window, const QString& path, std::opti
   }
   window.show_readings(
       QFileInfo(path).fileName() + QStringLiteral(" (") + ending + QLatin1Char(')'),
-      std::move(data), cycle, note);
+      std::move(data), cycle, note, path);
   return {};
 }
 

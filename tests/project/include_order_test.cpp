@@ -17,9 +17,9 @@ namespace {
 // Bottom first. The procedures and what they draw and write sit between the device link
 // and the front ends, in the order their includes show. The window and the remote interface
 // are two front ends of one instrument, side by side.
-const QList<QStringList> layers = {{"common"},  {"model"},        {"device"},
-                                   {"logging"}, {"display"},      {"sensors"},
-                                   {"scan"},    {"ui", "remote"}, {"app"}};
+const QList<QStringList> layers = {{"common"},       {"model"},   {"device"}, {"logging"},
+                                   {"display"},      {"sensors"}, {"scan"},   {"export"},
+                                   {"ui", "remote"}, {"app"}};
 
 qsizetype layer_of(const QString& folder) {
   for (qsizetype i = 0; i < layers.size(); ++i)

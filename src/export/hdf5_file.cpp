@@ -1,0 +1,254 @@
+#include "export/hdf5_file.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace brevane::hdf5 {
+
+namespace {
+
+// HDF5's text of the failure that started it all.
+std::string stack_reason() {
+  std::string first;
+  H5Ewalk2(
+      H5E_DEFAULT, H5E_WALK_UPWARD,
+      [](unsigned n, const H5E_error2_t* e, void* data) -> herr_t {
+        if (n == 0 && e->desc) *static_cast<std::string*>(data) = e->desc;
+        return 0;
+      },
+      &first);
+  H5Eclear2(H5E_DEFAULT);
+  return first;
+}
+
+// A string type: UTF-8, either of variable length or of `size` bytes padded with NULs.
+handle string_type(std::size_t size) {
+  handle t(H5Tcopy(H5T_C_S1), H5Tclose);
+  if (!t.valid()) return t;
+  const bool ok = H5Tset_size(t.id(), size == 0 ? H5T_VARIABLE : size) >= 0 &&
+                  H5Tset_cset(t.id(), H5T_CSET_UTF8) >= 0 &&
+                  (size == 0 || H5Tset_strpad(t.id(), H5T_STR_NULLPAD) >= 0);
+  return ok ? std::move(t) : handle();
+}
+
+// h5py's truth type, so that Python reads numpy.bool_ and other readers a named enum.
+handle truth_type() {
+  handle t(H5Tenum_create(H5T_NATIVE_INT8), H5Tclose);
+  if (!t.valid()) return t;
+  const std::int8_t no = 0, yes = 1;
+  const bool ok =
+      H5Tenum_insert(t.id(), "FALSE", &no) >= 0 && H5Tenum_insert(t.id(), "TRUE", &yes) >= 0;
+  return ok ? std::move(t) : handle();
+}
+
+}  // namespace
+
+handle& handle::operator=(handle&& other) noexcept {
+  if (this != &other) {
+    release();
+    id_ = other.id_;
+    close_ = other.close_;
+    other.id_ = -1;
+  }
+  return *this;
+}
+
+herr_t handle::release() {
+  if (id_ < 0) return 0;
+  const herr_t result = close_ ? close_(id_) : 0;
+  id_ = -1;
+  return result;
+}
+
+file::file(std::size_t expected_bytes) {
+  // Failures are told by the texts made here, never printed by the library.
+  H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
+  handle access = make(H5Pcreate(H5P_FILE_ACCESS), H5Pclose, "file access properties");
+  // In memory only: nothing is written until the bytes are handed over.
+  const std::size_t step = std::max<std::size_t>(expected_bytes, 1 << 20);
+  if (!failed()) check(H5Pset_fapl_core(access.id(), step, false), "the memory driver");
+  // Closing the file closes whatever is still open in it, so close() always ends the file.
+  if (!failed()) check(H5Pset_fclose_degree(access.id(), H5F_CLOSE_STRONG), "file properties");
+  if (failed()) return;
+  file_ = make(H5Fcreate("brevane-export.h5", H5F_ACC_TRUNC, H5P_DEFAULT, access.id()), H5Fclose,
+               "making the file");
+  if (!failed()) root_ = make(H5Gopen2(file_.id(), "/", H5P_DEFAULT), H5Gclose, "the root group");
+}
+
+bool file::check(std::int64_t result, const char* what) {
+  if (result >= 0) return true;
+  if (error_.empty()) {
+    const std::string why = stack_reason();
+    error_ = why.empty() ? std::string(what) + " failed" : why;
+  }
+  return false;
+}
+
+handle file::make(hid_t id, handle::closer close, const char* what) {
+  if (!check(id, what)) return {};
+  return handle(id, close);
+}
+
+handle file::group(hid_t parent, const char* name, const char* nx_class) {
+  if (failed()) return {};
+  handle g = make(H5Gcreate2(parent, name, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT), H5Gclose,
+                  "creating a group");
+  attribute(g.id(), "NX_class", nx_class);
+  return g;
+}
+
+void file::attribute(hid_t object, const char* name, std::string_view text) {
+  attribute(object, name, std::vector<std::string>{std::string(text)});
+}
+
+void file::attribute(hid_t object, const char* name, const std::vector<std::string>& texts) {
+  if (failed()) return;
+  // One text is a scalar attribute, as readers expect of NX_class or signal.
+  const hsize_t count = texts.size();
+  handle space =
+      make(texts.size() == 1 ? H5Screate(H5S_SCALAR) : H5Screate_simple(1, &count, nullptr),
+           H5Sclose, "an attribute's space");
+  handle type = string_type(0);
+  if (!check(type.valid() ? 0 : -1, "a text type")) return;
+  handle a = make(H5Acreate2(object, name, type.id(), space.id(), H5P_DEFAULT, H5P_DEFAULT),
+                  H5Aclose, "creating an attribute");
+  std::vector<const char*> pointers;
+  pointers.reserve(texts.size());
+  for (const std::string& t : texts) pointers.push_back(t.c_str());
+  if (!failed()) check(H5Awrite(a.id(), type.id(), pointers.data()), "writing an attribute");
+  if (!failed()) check(a.release(), "closing an attribute");
+}
+
+void file::attribute(hid_t object, const char* name, std::int64_t value) {
+  if (failed()) return;
+  handle space = make(H5Screate(H5S_SCALAR), H5Sclose, "an attribute's space");
+  handle a = make(H5Acreate2(object, name, H5T_STD_I64LE, space.id(), H5P_DEFAULT, H5P_DEFAULT),
+                  H5Aclose, "creating an attribute");
+  if (!failed()) check(H5Awrite(a.id(), H5T_NATIVE_INT64, &value), "writing an attribute");
+  if (!failed()) check(a.release(), "closing an attribute");
+}
+
+handle file::dataset(hid_t parent, const char* name, hid_t file_type, hid_t memory_type,
+                     const std::vector<hsize_t>& shape, const void* data) {
+  if (failed()) return {};
+  handle space =
+      make(shape.empty() ? H5Screate(H5S_SCALAR)
+                         : H5Screate_simple(static_cast<int>(shape.size()), shape.data(), nullptr),
+           H5Sclose, "a dataset's space");
+  handle d =
+      make(H5Dcreate2(parent, name, file_type, space.id(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT),
+           H5Dclose, "creating a dataset");
+  bool empty = false;
+  for (hsize_t n : shape) empty = empty || n == 0;
+  if (!failed() && !empty)
+    check(H5Dwrite(d.id(), memory_type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data), "writing a dataset");
+  return failed() ? handle() : std::move(d);
+}
+
+handle file::text(hid_t parent, const char* name, std::string_view value) {
+  handle type = string_type(0);
+  if (!check(type.valid() ? 0 : -1, "a text type")) return {};
+  const std::string copy(value);
+  const char* pointer = copy.c_str();
+  return dataset(parent, name, type.id(), type.id(), {}, &pointer);
+}
+
+handle file::texts(hid_t parent, const char* name, const std::vector<std::string>& values) {
+  handle type = string_type(0);
+  if (!check(type.valid() ? 0 : -1, "a text type")) return {};
+  std::vector<const char*> pointers;
+  pointers.reserve(values.size());
+  for (const std::string& v : values) pointers.push_back(v.c_str());
+  return dataset(parent, name, type.id(), type.id(), {values.size()}, pointers.data());
+}
+
+handle file::column(hid_t parent, const char* name, const std::vector<std::int32_t>& values) {
+  return dataset(parent, name, H5T_STD_I32LE, H5T_NATIVE_INT32, {values.size()}, values.data());
+}
+
+handle file::column(hid_t parent, const char* name, const std::vector<std::int64_t>& values) {
+  return dataset(parent, name, H5T_STD_I64LE, H5T_NATIVE_INT64, {values.size()}, values.data());
+}
+
+handle file::column(hid_t parent, const char* name, const std::vector<double>& values) {
+  return dataset(parent, name, H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, {values.size()}, values.data());
+}
+
+handle file::fixed_texts(hid_t parent, const char* name,
+                         const std::vector<std::string_view>& values) {
+  std::size_t width = 1;
+  for (std::string_view v : values) width = std::max(width, v.size());
+  handle type = string_type(width);
+  if (!check(type.valid() ? 0 : -1, "a text type")) return {};
+  std::vector<char> bytes(values.size() * width, '\0');
+  for (std::size_t i = 0; i < values.size(); ++i)
+    std::memcpy(bytes.data() + i * width, values[i].data(), values[i].size());
+  return dataset(parent, name, type.id(), type.id(), {values.size()}, bytes.data());
+}
+
+handle file::truth(hid_t parent, const char* name, bool value) {
+  handle type = truth_type();
+  if (!check(type.valid() ? 0 : -1, "a truth type")) return {};
+  const std::int8_t v = value ? 1 : 0;
+  return dataset(parent, name, type.id(), type.id(), {}, &v);
+}
+
+handle file::number(hid_t parent, const char* name, double value) {
+  return dataset(parent, name, H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, {}, &value);
+}
+
+handle file::number(hid_t parent, const char* name, std::int64_t value) {
+  return dataset(parent, name, H5T_STD_I64LE, H5T_NATIVE_INT64, {}, &value);
+}
+
+handle file::cube(hid_t parent, const char* name, const std::vector<hsize_t>& shape) {
+  if (failed()) return {};
+  handle space = make(H5Screate_simple(static_cast<int>(shape.size()), shape.data(), nullptr),
+                      H5Sclose, "a dataset's space");
+  handle properties = make(H5Pcreate(H5P_DATASET_CREATE), H5Pclose, "dataset properties");
+  const double not_taken = std::nan("");
+  if (!failed())
+    check(H5Pset_fill_value(properties.id(), H5T_NATIVE_DOUBLE, &not_taken), "a fill value");
+  // Every plane is written, so the fill value is only what readers are told.
+  if (!failed()) check(H5Pset_fill_time(properties.id(), H5D_FILL_TIME_NEVER), "a fill time");
+  if (failed()) return {};
+  return make(H5Dcreate2(parent, name, H5T_IEEE_F64LE, space.id(), H5P_DEFAULT, properties.id(),
+                         H5P_DEFAULT),
+              H5Dclose, "creating a dataset");
+}
+
+void file::write_plane(hid_t cube, hsize_t index, const std::vector<double>& plane) {
+  if (failed() || plane.empty()) return;
+  handle space = make(H5Dget_space(cube), H5Sclose, "a dataset's space");
+  if (failed()) return;
+  hsize_t shape[3] = {0, 0, 0};
+  if (!check(H5Sget_simple_extent_dims(space.id(), shape, nullptr) == 3 ? 0 : -1, "a plane"))
+    return;
+  if (!check(plane.size() == shape[1] * shape[2] ? 0 : -1, "a plane of the wrong size")) return;
+  const hsize_t start[3] = {index, 0, 0}, count[3] = {1, shape[1], shape[2]};
+  check(H5Sselect_hyperslab(space.id(), H5S_SELECT_SET, start, nullptr, count, nullptr),
+        "selecting a plane");
+  handle memory = make(H5Screate_simple(2, count + 1, nullptr), H5Sclose, "a plane's space");
+  if (!failed())
+    check(H5Dwrite(cube, H5T_NATIVE_DOUBLE, memory.id(), space.id(), H5P_DEFAULT, plane.data()),
+          "writing a plane");
+}
+
+std::string file::close(QByteArray* image) {
+  root_.release();
+  image->clear();
+  if (!failed() && check(H5Fflush(file_.id(), H5F_SCOPE_GLOBAL), "flushing the file")) {
+    const ssize_t size = H5Fget_file_image(file_.id(), nullptr, 0);
+    if (check(size, "the file's size")) {
+      image->resize(static_cast<qsizetype>(size));
+      check(H5Fget_file_image(file_.id(), image->data(), static_cast<std::size_t>(size)),
+            "the file's bytes");
+    }
+  }
+  if (file_.valid()) check(file_.release(), "closing the file");
+  if (failed()) image->clear();
+  return error_;
+}
+
+}  // namespace brevane::hdf5

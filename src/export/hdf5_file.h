@@ -1,0 +1,93 @@
+#pragma once
+// A small owner of HDF5's C API for making one file: every identifier is closed by its
+// destructor, every call's result is checked, and the first failure becomes a text. After a
+// failure the remaining calls do nothing, so a writer reads as the layout it writes.
+//
+// The file is made in memory and handed over as bytes for the file-writing module to write:
+// HDF5 1.10 keeps a file whose close failed (a full disk) open and crashes at exit closing it
+// again, and in memory nothing can fail that way.
+
+#include <hdf5.h>
+
+#include <QByteArray>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brevane::hdf5 {
+
+// One identifier and the function that closes it.
+class handle {
+ public:
+  using closer = herr_t (*)(hid_t);
+  handle() = default;
+  handle(hid_t id, closer close) : id_(id), close_(close) {}
+  handle(handle&& other) noexcept : id_(other.id_), close_(other.close_) { other.id_ = -1; }
+  handle& operator=(handle&& other) noexcept;
+  handle(const handle&) = delete;
+  handle& operator=(const handle&) = delete;
+  ~handle() { release(); }
+
+  hid_t id() const { return id_; }
+  bool valid() const { return id_ >= 0; }
+  // Closes now; what the close returned (0 when there was nothing to close).
+  herr_t release();
+
+ private:
+  hid_t id_ = -1;
+  closer close_ = nullptr;
+};
+
+class file {
+ public:
+  // An empty file in memory, which grows in steps of expected_bytes (at least a megabyte):
+  // a good guess of the final size makes it one allocation. error() says why when it could
+  // not be made.
+  explicit file(std::size_t expected_bytes = 0);
+
+  hid_t root() const { return root_.id(); }
+  bool failed() const { return !error_.empty(); }
+  const std::string& error() const { return error_; }
+
+  handle group(hid_t parent, const char* name, const char* nx_class);
+
+  void attribute(hid_t object, const char* name, std::string_view text);
+  void attribute(hid_t object, const char* name, const std::vector<std::string>& texts);
+  void attribute(hid_t object, const char* name, std::int64_t value);
+
+  // A scalar text; and columns of numbers, truth values and texts (texts of fixed length,
+  // padded with NULs, so that a hundred thousand of them cost one write). Each returns the
+  // dataset, for its attributes.
+  handle text(hid_t parent, const char* name, std::string_view value);
+  handle texts(hid_t parent, const char* name, const std::vector<std::string>& values);
+  handle column(hid_t parent, const char* name, const std::vector<std::int32_t>& values);
+  handle column(hid_t parent, const char* name, const std::vector<std::int64_t>& values);
+  handle column(hid_t parent, const char* name, const std::vector<double>& values);
+  handle fixed_texts(hid_t parent, const char* name, const std::vector<std::string_view>& values);
+  handle truth(hid_t parent, const char* name, bool value);
+  handle number(hid_t parent, const char* name, double value);
+  handle number(hid_t parent, const char* name, std::int64_t value);
+
+  // A float64 dataset of the given shape whose unwritten cells read as NaN, written one
+  // plane (the last two dimensions) at a time.
+  handle cube(hid_t parent, const char* name, const std::vector<hsize_t>& shape);
+  void write_plane(hid_t cube, hsize_t index, const std::vector<double>& plane);
+
+  // Closes every object and the file, leaving its bytes in image; the first failure since
+  // the file was made, or empty when it is complete.
+  std::string close(QByteArray* image);
+
+ private:
+  // True when result is a success; otherwise keeps the first failure, naming what.
+  bool check(std::int64_t result, const char* what);
+  handle make(hid_t id, handle::closer close, const char* what);
+  handle dataset(hid_t parent, const char* name, hid_t file_type, hid_t memory_type,
+                 const std::vector<hsize_t>& shape, const void* data);
+
+  std::string error_;
+  handle file_;
+  handle root_;
+};
+
+}  // namespace brevane::hdf5

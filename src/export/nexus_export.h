@@ -1,0 +1,18 @@
+#pragma once
+// A scan record as NeXus (HDF5), the format the laboratories' viewers open: the entry's
+// default plot is the thermal map, both maps are NXdata over (cycle, z, x), the settings are
+// an NXparameters group and every reading is kept as a table, so nothing in the record is lost.
+
+#include <QString>
+#include <string>
+
+#include "logging/scan_record_reader.h"
+
+namespace brevane {
+
+// Writes target whole or not at all. record_path names the record (the entry's title);
+// program_version is this program's, for the file's creator. An error text, empty when written.
+std::string export_nexus(const scan_record& record, const QString& record_path,
+                         const QString& target, const std::string& program_version);
+
+}  // namespace brevane

@@ -1,0 +1,22 @@
+#pragma once
+// One cycle of a scan record as a 32-bit float TIFF for ImageJ/Fiji and every image library:
+// two pages, the thermal map (°F) then the sonic map (inches), drawn as the Maps window draws
+// them (row 0 the highest Z, column 0 the lowest X), NaN where no reading was taken. Each
+// page's description is JSON with the map's name, its units, the X of every column, the Z of
+// every row and the settings.
+
+#include <QString>
+#include <optional>
+#include <string>
+
+#include "logging/scan_record_reader.h"
+
+namespace brevane {
+
+// cycle: the last one when none. Writes target whole or not at all. An error text, empty when
+// written.
+std::string export_tiff(const scan_record& record, const QString& record_path,
+                        std::optional<int> cycle, const QString& target,
+                        const std::string& program_version);
+
+}  // namespace brevane
