@@ -2,7 +2,10 @@
 // The program's number rules: rounding, range conversions and the two text formats.
 // Every reading, caption and log field goes through here so they agree everywhere.
 
+#include <cmath>
+#include <concepts>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -26,6 +29,22 @@ std::int16_t to_integer(double v);
 // Conversion to a byte: rounds halves to even; nullopt / overflow_error outside 0..255.
 std::optional<std::uint8_t> try_to_byte(double v);
 std::uint8_t to_byte(double v);
+
+// v without its fraction, as T; nullopt for NaN, an infinity or a value outside T's range, where
+// a plain cast would be undefined.
+template <std::integral T>
+std::optional<T> try_truncate(double v) {
+  // 2^digits is exact as a double, so the bounds compare exactly.
+  constexpr double upper = [] {
+    double p = 1;
+    for (int i = 0; i < std::numeric_limits<T>::digits; ++i) p *= 2;
+    return p;
+  }();
+  constexpr double lower = std::numeric_limits<T>::is_signed ? -upper : 0;
+  const double whole = std::trunc(v);
+  if (!(whole >= lower && whole < upper)) return std::nullopt;
+  return static_cast<T>(whole);
+}
 
 // Remainder of whole numbers: both operands rounded halves to even, the result takes the
 // sign of the dividend. nullopt when the divisor rounds to 0.

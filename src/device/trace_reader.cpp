@@ -6,6 +6,8 @@
 #include <memory>
 #include <system_error>
 
+#include "common/line_splitter.h"
+
 namespace brevane::device {
 
 namespace {
@@ -118,12 +120,9 @@ bool trace_reader::add_line(std::string_view text, std::string* error) {
 
 std::optional<recorded_session> parse_trace(std::string_view text, std::string* error) {
   trace_reader reader;
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    if (!reader.add_line(text.substr(0, end), error)) return std::nullopt;
-    if (end == std::string_view::npos) break;
-    text.remove_prefix(end + 1);
-  }
+  line_splitter lines(trace_line_limit + 1);  // room for a CR
+  const auto add = [&](std::string_view line, bool) { return reader.add_line(line, error); };
+  if (!lines.add(text, add) || !lines.finish(add)) return std::nullopt;
   return reader.take();
 }
 
@@ -138,10 +137,11 @@ std::optional<recorded_session> read_trace(const std::string& path, std::string*
   if (!file) return refuse(std::generic_category().message(errno));
 
   // Line by line with a bound, so neither a huge binary file nor an endless device (a
-  // mistyped /dev path) is read whole.
+  // mistyped /dev path) is read whole: a line over the bound is refused as soon as it is seen.
   trace_reader reader;
   std::string why;
-  std::string pending;
+  line_splitter lines(trace_line_limit + 1);  // room for a CR
+  const auto add = [&](std::string_view line, bool) { return reader.add_line(line, &why); };
   char chunk[1 << 16];
   for (;;) {
     const std::size_t n = std::fread(chunk, 1, sizeof chunk, file.get());
@@ -149,19 +149,9 @@ std::optional<recorded_session> read_trace(const std::string& path, std::string*
       if (std::ferror(file.get())) return refuse(std::generic_category().message(errno));
       break;
     }
-    std::string_view data(chunk, n);
-    for (std::size_t end; (end = data.find('\n')) != std::string_view::npos;) {
-      pending.append(data.substr(0, end));
-      if (!reader.add_line(pending, &why)) return refuse(why);
-      pending.clear();
-      data.remove_prefix(end + 1);
-    }
-    pending.append(data);
-    // The line is refused now, not once the whole file is in memory.
-    if (pending.size() > trace_line_limit + 1 && !reader.add_line(pending, &why))
-      return refuse(why);
+    if (!lines.add(std::string_view(chunk, n), add)) return refuse(why);
   }
-  if (!pending.empty() && !reader.add_line(pending, &why)) return refuse(why);
+  if (!lines.finish(add)) return refuse(why);
   recorded_session session = reader.take();
   if (session.reports == 0) return refuse("it holds no out report");
   return session;

@@ -1,8 +1,18 @@
 #include "logging/data_folder.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <chrono>
+
+#if defined(Q_OS_UNIX)
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "common/file_output.h"
 
@@ -19,11 +29,56 @@ struct lock_attempt {
   std::string error;
 };
 
+// How long a living owner may take from making its lock file to holding it: it takes the
+// native lock right after creating the file, so this is ample.
+constexpr std::chrono::milliseconds owner_grace{1000};
+
+enum class abandoned { yes, no, too_young };
+
+// A lock file with no readable owner is what a run that ended between creating the file and
+// writing its pid leaves, and Qt never takes it over: with no pid to test, only its age could
+// make it stale, and the age says nothing when a lock lasts the whole run. A living owner,
+// though, holds a native lock on the file from the moment after it made it. So the file is
+// abandoned when nobody holds that lock, it still names no owner, and it is older than the
+// moment between the two. It is removed while locked and only if it is still the file at
+// the path, so that two runs cannot both take it over.
+abandoned remove_if_abandoned(const QLockFile& lock) {
+  const QString path = lock.fileName();
+  const auto young = [&path] {
+    const qint64 age = QFileInfo(path).lastModified().msecsTo(QDateTime::currentDateTime());
+    return age < owner_grace.count() && age > -owner_grace.count();
+  };
+#if defined(Q_OS_UNIX)
+  const QByteArray name = QFile::encodeName(path);
+  const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return abandoned::no;
+  abandoned result = abandoned::no;
+  struct stat opened = {};
+  struct stat at_path = {};
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &opened) == 0 &&
+      !lock.getLockInfo(nullptr, nullptr, nullptr)) {
+    if (young()) {
+      result = abandoned::too_young;
+    } else if (::stat(name.constData(), &at_path) == 0 && at_path.st_dev == opened.st_dev &&
+               at_path.st_ino == opened.st_ino && ::unlink(name.constData()) == 0) {
+      result = abandoned::yes;
+    }
+  }
+  ::close(fd);
+  return result;
+#else
+  // Elsewhere a lock file cannot be removed while its owner holds it open.
+  if (lock.getLockInfo(nullptr, nullptr, nullptr)) return abandoned::no;
+  if (young()) return abandoned::too_young;
+  return QFile::remove(path) ? abandoned::yes : abandoned::no;
+#endif
+}
+
 lock_attempt try_lock(const QString& folder) {
   lock_attempt a;
   auto lock = std::make_unique<QLockFile>(QDir(folder).filePath(data_folder_lock_name));
   // The lock lasts the whole run, so age says nothing: only an owner that is gone makes it
-  // stale, and tryLock takes such a lock over by itself.
+  // stale, and tryLock takes such a lock over by itself when the file names it.
   lock->setStaleLockTime(0);
   if (lock->tryLock(0)) {
     a.outcome = lock_outcome::taken;
@@ -39,6 +94,17 @@ lock_attempt try_lock(const QString& folder) {
   // An owner that has just made the file may not have written its pid yet.
   for (int tries = 0; tries < 5 && !lock->getLockInfo(&a.owner_pid, nullptr, nullptr); ++tries)
     QThread::msleep(20);
+  if (a.owner_pid > 0) return a;
+  abandoned left = remove_if_abandoned(*lock);
+  if (left == abandoned::too_young) {
+    // Give a living owner the time to lock it, then look once more.
+    QThread::msleep(static_cast<unsigned long>(owner_grace.count()));
+    left = remove_if_abandoned(*lock);
+  }
+  if (left == abandoned::yes && lock->tryLock(0)) {
+    a.outcome = lock_outcome::taken;
+    a.lock = std::move(lock);
+  }
   return a;
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "logging/scan_record_fields.h"
+#include "logging/scan_record_lines.h"
 
 namespace brevane {
 
@@ -168,8 +169,10 @@ std::optional<recorded_reading> quick_reading_line(std::string_view line,
              point = whole(values[k_point]), x = whole(values[k_x]), z = whole(values[k_z]);
   const auto temperature = number_or_null(values[k_temperature]);
   const auto distance = number_or_null(values[k_distance]);
-  if (!kind || !cycle || !row || !point || !x || !z || !temperature || !distance ||
-      values[k_ms].kind != value::number)
+  const auto time = values[k_ms].kind == value::number
+                        ? time_from_ms(values[k_ms].number_value, start_utc)
+                        : std::nullopt;
+  if (!kind || !cycle || !row || !point || !x || !z || !temperature || !distance || !time)
     return std::nullopt;
   r.event.kind = *kind;
   r.event.cycle = *cycle;
@@ -179,8 +182,8 @@ std::optional<recorded_reading> quick_reading_line(std::string_view line,
   r.event.z = *z;
   r.event.temperature_f = *temperature;
   r.event.distance_in = *distance;
-  r.ms = static_cast<qint64>(values[k_ms].number_value);
-  r.event.time = start_utc.addMSecs(r.ms);
+  r.ms = time->ms;
+  r.event.time = time->when;
   return r;
 }
 

@@ -9,6 +9,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/reading_stream.h"
@@ -64,11 +65,15 @@ struct scan_record {
   std::vector<std::string> problems;  // "line N: reason"
 };
 
-// Lines longer than this are skipped unread: no reading comes near it.
-inline constexpr qint64 scan_record_line_limit = 1 << 20;
+// Lines longer than this are skipped unkept: no reading comes near it.
+inline constexpr std::size_t scan_record_line_limit = 1 << 20;
 
-// nullopt with refusal set when the file cannot be read or is not a scan record.
+// nullopt with refusal set when the file cannot be read or is not a scan record. Only a
+// regular file is read: a device, a FIFO or a folder is refused.
 std::optional<scan_record> read_scan_record(const QString& path, std::string* refusal);
+// The same from a record's bytes; name stands for the file in the refusal.
+std::optional<scan_record> parse_scan_record(std::string_view bytes, const std::string& name,
+                                             std::string* refusal);
 
 // "completed", "echo timeout", ... or "ended unexpectedly" when the last line is missing.
 std::string scan_record_ending(const scan_record& record);

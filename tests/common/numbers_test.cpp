@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <limits>
+#include <optional>
 #include <string>
 
 namespace brevane {
@@ -27,6 +29,42 @@ TEST(Numbers, ByteConversionFailsOutsideZeroTo255) {
   EXPECT_EQ(to_byte(0), 0);
   EXPECT_THROW(to_byte(256), overflow_error);
   EXPECT_THROW(to_byte(-1), overflow_error);
+}
+
+TEST(Numbers, TruncationRefusesWhatTheTypeCannotHold) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const struct {
+    double v;
+    std::optional<long long> as_int64, as_int32, as_uint8;
+  } cases[] = {
+      {0, 0, 0, 0},
+      {-0.0, 0, 0, 0},
+      {255.9, 255, 255, 255},
+      {-0.5, 0, 0, 0},
+      {256, 256, 256, std::nullopt},
+      {-1, -1, -1, std::nullopt},
+      {2147483647.5, 2147483647, 2147483647, std::nullopt},
+      {2147483648.0, 2147483648LL, std::nullopt, std::nullopt},
+      {-2147483648.0, -2147483648LL, -2147483648LL, std::nullopt},
+      {-2147483649.0, -2147483649LL, std::nullopt, std::nullopt},
+      {9223372036854775807.0, std::nullopt, std::nullopt, std::nullopt},  // 2^63 as a double
+      {-9223372036854775808.0, std::numeric_limits<long long>::min(), std::nullopt, std::nullopt},
+      {1e19, std::nullopt, std::nullopt, std::nullopt},
+      {1e300, std::nullopt, std::nullopt, std::nullopt},
+      {-1e300, std::nullopt, std::nullopt, std::nullopt},
+      {inf, std::nullopt, std::nullopt, std::nullopt},
+      {-inf, std::nullopt, std::nullopt, std::nullopt},
+      {nan, std::nullopt, std::nullopt, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.v);
+    EXPECT_EQ(try_truncate<std::int64_t>(c.v), c.as_int64);
+    const auto as_int32 = try_truncate<std::int32_t>(c.v);
+    EXPECT_EQ(as_int32 ? std::optional<long long>(*as_int32) : std::nullopt, c.as_int32);
+    const auto as_uint8 = try_truncate<std::uint8_t>(c.v);
+    EXPECT_EQ(as_uint8 ? std::optional<long long>(*as_uint8) : std::nullopt, c.as_uint8);
+  }
 }
 
 TEST(Numbers, WholeModRoundsOperandsAndKeepsTheDividendsSign) {

@@ -11,9 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "../../fuzz/command_line_checks.h"
 #include "../../fuzz/input_report_checks.h"
 #include "../../fuzz/list_file_checks.h"
+#include "../../fuzz/scan_record_checks.h"
+#include "../../fuzz/simulate_options_checks.h"
 #include "../../fuzz/text_filter_checks.h"
+#include "../../fuzz/trace_checks.h"
 #include "logging/list_upload.h"
 
 namespace brevane {
@@ -23,8 +27,8 @@ using bytes = std::vector<std::uint8_t>;
 
 // The seed inputs of one fuzz target, read from the source tree.
 std::vector<std::pair<std::string, bytes>> seeds(const std::string& target) {
-  const auto folder = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() /
-                      "fuzz" / "corpus" / target;
+  // Not __FILE__: a compiler cache may make it relative to the build folder.
+  const auto folder = std::filesystem::path(BREVANE_SOURCE_DIR) / "fuzz" / "corpus" / target;
   std::vector<std::pair<std::string, bytes>> out;
   if (!std::filesystem::is_directory(folder)) return out;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
@@ -94,6 +98,23 @@ TEST(FuzzTextFilters, LengthLimitCountsCharactersNotUnits) {
     for (int i = 0; i < 8; ++i) data.insert(data.end(), emoji.begin(), emoji.end());
     EXPECT_EQ(fuzzing::check_text_filters(data), "") << "32765 + " << int(k) << " characters";
   }
+}
+
+TEST(FuzzScanRecord, SeedsKeepTheInvariants) {
+  replay_seeds("fuzz_scan_record", [](const bytes& d) { return fuzzing::check_scan_record(d); });
+}
+
+TEST(FuzzTraceReader, SeedsKeepTheInvariants) {
+  replay_seeds("fuzz_trace_reader", [](const bytes& d) { return fuzzing::check_trace(d); });
+}
+
+TEST(FuzzSimulateOptions, SeedsKeepTheInvariants) {
+  replay_seeds("fuzz_simulate_options",
+               [](const bytes& d) { return fuzzing::check_simulate_options(d); });
+}
+
+TEST(FuzzCommandLine, SeedsKeepTheInvariants) {
+  replay_seeds("fuzz_command_line", [](const bytes& d) { return fuzzing::check_command_line(d); });
 }
 
 }  // namespace

@@ -1,11 +1,18 @@
 #include "logging/data_folder.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <chrono>
+#include <thread>
 
 namespace brevane {
 namespace {
@@ -69,6 +76,122 @@ TEST(DataFolder, ASecondWriterTakesTheFirstFreeSibling) {
       EXPECT_NE(claim.message.find(std::to_string(QCoreApplication::applicationPid())),
                 std::string::npos)
           << "the owner's pid is named: " << claim.message;
+    }
+  }
+}
+
+// Holds the native lock on a lock file the way a living owner does from the moment it made it.
+class native_holder {
+ public:
+  enum kind { none, this_process, other_process, after_a_moment };
+
+  native_holder(kind k, const QString& path) : kind_(k) {
+    const QByteArray name = QFile::encodeName(path);
+    if (k == this_process || k == after_a_moment) {
+      fd_ = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+      if (k == this_process) held_ = ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
+      // An owner between making the file and locking it.
+      if (k == after_a_moment) {
+        late_ = std::thread([this] {
+          std::this_thread::sleep_for(std::chrono::milliseconds(100));
+          ::flock(fd_, LOCK_EX);
+        });
+      }
+    } else if (k == other_process) {
+      int ready[2], done[2];
+      if (::pipe(ready) != 0 || ::pipe(done) != 0) return;
+      child_ = ::fork();
+      if (child_ == 0) {
+        ::close(ready[0]);
+        ::close(done[1]);
+        const int fd = ::open(name.constData(), O_RDONLY);
+        char byte = ::flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
+        (void)!::write(ready[1], &byte, 1);
+        (void)!::read(done[0], &byte, 1);  // until the parent is done
+        ::_exit(0);
+      }
+      ::close(ready[1]);
+      ::close(done[0]);
+      char byte = 0;
+      held_ = ::read(ready[0], &byte, 1) == 1 && byte == 'y';
+      ::close(ready[0]);
+      release_ = done[1];
+    }
+  }
+  ~native_holder() {
+    if (late_.joinable()) late_.join();
+    if (fd_ >= 0) ::close(fd_);
+    if (child_ > 0) {
+      ::close(release_);
+      ::waitpid(child_, nullptr, 0);
+    }
+  }
+  bool ready() const { return kind_ == none || kind_ == after_a_moment || held_; }
+
+ private:
+  kind kind_;
+  int fd_ = -1;
+  bool held_ = false;
+  pid_t child_ = -1;
+  int release_ = -1;
+  std::thread late_;
+};
+
+qint64 pid_of_a_finished_process() {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);
+  return child;
+}
+
+// A lock that names no owner is what a run that ended between making it and writing its pid
+// leaves. Nobody living holds it, so it is taken over; one that a living owner holds, or is
+// just taking, is not.
+TEST(DataFolder, ALockNoLivingProgramHoldsIsTakenOver) {
+  using holder = native_holder;
+  const QByteArray dead_pid = QByteArray::number(pid_of_a_finished_process()) + "\nbrevane\n\n";
+  const struct {
+    const char* name;
+    QByteArray contents;
+    bool old;  // made an hour ago; else just now
+    holder::kind held_by;
+    const char* expected;  // suffix of the folder claimed
+  } cases[] = {
+      {"empty, left by a crash", "", true, holder::none, ""},
+      {"empty, just made by a run that ended", "", false, holder::none, ""},
+      {"garbage", "\x01\xffnot a pid\n", true, holder::none, ""},
+      {"no pid on its first line", "\nbrevane\nhost\n", true, holder::none, ""},
+      {"a negative pid", "-42\nbrevane\n", true, holder::none, ""},
+      {"the pid of a finished process", dead_pid, true, holder::none, ""},
+      {"empty, held by a living owner elsewhere", "", true, holder::other_process, " 2"},
+      {"garbage, held in this process", "junk", true, holder::this_process, " 2"},
+      {"empty, its owner locking it now", "", false, holder::after_a_moment, " 2"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    QTemporaryDir dir;
+    const QString wanted = dir.filePath("data");
+    ASSERT_TRUE(QDir().mkpath(wanted));
+    QFile lock(lock_path(wanted));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.write(c.contents);
+    ASSERT_TRUE(lock.flush());
+    if (c.old) {
+      ASSERT_TRUE(lock.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                   QFileDevice::FileModificationTime));
+    }
+    lock.close();
+    native_holder held(c.held_by, lock_path(wanted));
+    ASSERT_TRUE(held.ready());
+
+    const data_folder_claim claim = claim_data_folder(wanted);
+    EXPECT_EQ(claim.path.toStdString(), (wanted + c.expected).toStdString()) << claim.message;
+    ASSERT_TRUE(claim.lock && claim.lock->isLocked());
+    if (*c.expected) {
+      EXPECT_NE(claim.message.find(" is in use by another Brevane;"), std::string::npos)
+          << claim.message;
+    } else {
+      EXPECT_EQ(claim.message, "");
     }
   }
 }

@@ -1,11 +1,13 @@
 #include "logging/scan_record.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <functional>
 
 #include "logging/scan_record_csv.h"
@@ -17,7 +19,6 @@ namespace brevane {
 namespace {
 
 using testing::rig;
-
 
 // Runs a callback at the n-th reading.
 struct at_reading : reading_observer {
@@ -361,6 +362,102 @@ TEST(ScanRecord, TheFastPathAgreesWithTheJsonParser) {
     if (c.reads) {
       EXPECT_EQ(record->readings[0].event.z, -5);
     }
+  }
+}
+
+}  // namespace
+}  // namespace brevane
+
+namespace brevane {
+namespace {
+
+constexpr const char* test_header =
+    R"({"format":"brevane-scan","version":1,"start":"2026-12-06T05:04:10.000+01:00",)"
+    R"("settings":{"xmin":100,"xmax":255,"zmin":140,"zmax":200,"row_step":10,)"
+    R"("point_step":10,"step":10,"gain":10,"echo_timeout_ms":3000},"type":"sweep"})";
+
+// A number no integer can hold names its line as damaged, on the fast path and the full one.
+TEST(ScanRecord, NumbersOutOfRangeNameTheirLine) {
+  const std::string reading =
+      R"({"cycle":1,"distance_in":null,"kind":"point","ms":40,"pass":"upward","point":3,)"
+      R"("row":1,"temperature_f":70.5,"type":"reading","x":120,"z":140})";
+  const std::string pause =
+      R"({"cycle":1,"ms":40,"pass":"upward","point":3,"row":1,"type":"pause","x":120,"z":140})";
+  const std::string end = R"({"how":"completed","message":"","readings":1,"type":"end"})";
+  auto with = [](std::string s, const std::string& from, const std::string& to) {
+    return s.replace(s.find(from), from.size(), to);
+  };
+  const struct {
+    std::string line;
+    const char* problem;  // nullptr: read
+  } cases[] = {
+      {reading, nullptr},
+      {with(reading, ":40,", ":40.9,"), nullptr},  // a fraction of a millisecond is dropped
+      {with(reading, ":40,", ":-40,"), nullptr},
+      {with(reading, ":40,", ":1e300,"), "\"ms\" is not a number of milliseconds in range"},
+      {with(reading, ":40,", ":-1e300,"), "\"ms\" is not a number of milliseconds in range"},
+      {with(reading, ":40,", ":9.3e18,"), "\"ms\" is not a number of milliseconds in range"},
+      {with(reading, ":40,", ":\"40\","), "\"ms\" is not a number of milliseconds in range"},
+      {with(reading, "\"x\":120", "\"x\":1e300"), "\"x\" is not a whole number"},
+      {with(reading, "\"cycle\":1", "\"cycle\":-3e9"), "\"cycle\" is not a whole number"},
+      {with(reading, "\"row\":1", "\"row\":1e19"), "\"row\" is not a whole number"},
+      {pause, nullptr},
+      {with(pause, ":40,", ":1e300,"), "\"ms\" is not a number of milliseconds in range"},
+      {with(pause, "\"cycle\":1", "\"cycle\":1e19"), "\"cycle\" is not a whole number"},
+      {with(pause, "\"row\":1", "\"row\":-1e300"), "\"row\" is not a whole number"},
+      {with(pause, "\"point\":3", "\"point\":3e9"), "\"point\" is not a whole number"},
+      {with(pause, "\"x\":120", "\"x\":1e19"), "\"x\" is not a whole number"},
+      {with(pause, "\"z\":140", "\"z\":1e300"), "\"z\" is not a whole number"},
+      {end, nullptr},
+      {with(end, ":1,", ":1e19,"), "\"readings\" is not a count of readings in range"},
+      {with(end, ":1,", ":1e300,"), "\"readings\" is not a count of readings in range"},
+      {with(end, ":1,", ":-1,"), "\"readings\" is not a count of readings in range"},
+  };
+  const QDateTime start = QDateTime::fromString("2026-12-06T04:04:10.000Z", Qt::ISODateWithMs);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    std::string refusal;
+    const auto record =
+        parse_scan_record(std::string(test_header) + "\n" + c.line + "\n", "case.jsonl", &refusal);
+    ASSERT_TRUE(record) << refusal;
+    const bool is_reading = c.line.find("\"reading\"") != std::string::npos;
+    if (c.problem) {
+      ASSERT_FALSE(record->problems.empty());
+      EXPECT_EQ(record->problems.front(), std::string("line 2: ") + c.problem);
+      EXPECT_TRUE(record->readings.empty());
+      EXPECT_TRUE(record->interruptions.empty());
+      EXPECT_FALSE(quick_reading_line(c.line, start)) << "the fast path leaves it to the other";
+    } else {
+      EXPECT_EQ(record->readings.size() + record->interruptions.size() + record->end.has_value(),
+                1u);
+      if (is_reading) {
+        EXPECT_EQ(record->readings[0].event.time, start.addMSecs(record->readings[0].ms));
+        EXPECT_EQ(std::abs(record->readings[0].ms), 40);
+      }
+    }
+  }
+}
+
+// What is no regular file could block the open or never end: it is refused, not read.
+TEST(ScanRecord, OnlyARegularFileIsRead) {
+  QTemporaryDir dir;
+  const QString fifo = dir.filePath("fifo");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  const struct {
+    QString path;
+    const char* refusal;
+  } cases[] = {
+      {QStringLiteral("/dev/zero"), "/dev/zero is not a scan record: it is a device, not a file"},
+      {QStringLiteral("/dev/null"), "/dev/null is not a scan record: it is a device, not a file"},
+      {fifo, " is not a scan record: it is a FIFO, not a file"},
+      {dir.path(), " is not a scan record: it is a folder, not a file"},
+      {dir.filePath("missing"), " cannot be read: No such file or directory"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path.toStdString());
+    std::string refusal;
+    EXPECT_FALSE(read_scan_record(c.path, &refusal));
+    EXPECT_TRUE(refusal.ends_with(c.refusal)) << refusal;
   }
 }
 

@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -111,8 +112,30 @@ gboolean on_ioctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer) {
   return TRUE;
 }
 
-gboolean leave_to_pty(UMockdevIoctlBase*, UMockdevIoctlClient*, gpointer) {
-  return FALSE;
+struct held_writes {
+  std::mutex mutex;
+  bool hold = false;
+  std::vector<UMockdevIoctlClient*> clients;
+
+  // Fails every held write as a USB transfer that timed out.
+  void release() {
+    std::lock_guard lock(mutex);
+    hold = false;
+    for (UMockdevIoctlClient* client : clients) {
+      umockdev_ioctl_client_complete(client, -1, ETIMEDOUT);
+      g_object_unref(client);
+    }
+    clients.clear();
+  }
+};
+
+// Runs on umockdev's worker thread. A write not held is left to the pty.
+gboolean write_or_hold(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer held) {
+  auto* writes = static_cast<held_writes*>(held);
+  std::lock_guard lock(writes->mutex);
+  if (!writes->hold) return FALSE;
+  writes->clients.push_back(static_cast<UMockdevIoctlClient*>(g_object_ref(client)));
+  return TRUE;
 }
 
 // Runs on umockdev's worker thread.
@@ -176,12 +199,14 @@ struct emulated_head::testbed {
 struct emulated_head::bed {
   UMockdevIoctlBase* handler = nullptr;
   std::atomic<bool> reads_fail{false};
+  held_writes writes;
   std::string serial;
   int port = 1;
   std::string node;
   std::vector<std::string> paths;  // children first
 
   ~bed() {
+    writes.release();
     if (handler) g_object_unref(handler);
   }
 };
@@ -193,7 +218,7 @@ emulated_head::emulated_head(std::string serial, int port)
   bed_->handler = umockdev_ioctl_base_new();
   g_signal_connect(bed_->handler, "handle-ioctl", G_CALLBACK(on_ioctl), nullptr);
   g_signal_connect(bed_->handler, "handle-read", G_CALLBACK(read_or_fail), &bed_->reads_fail);
-  g_signal_connect(bed_->handler, "handle-write", G_CALLBACK(leave_to_pty), nullptr);
+  g_signal_connect(bed_->handler, "handle-write", G_CALLBACK(write_or_hold), &bed_->writes);
   emulating_ = testbed_->emulating;
 }
 
@@ -255,6 +280,15 @@ void emulated_head::remove() {
   for (const std::string& path : bed_->paths)
     umockdev_testbed_remove_device(testbed_->bed, ("/sys" + path).c_str());
   head_fd_ = -1;  // umockdev keeps it
+}
+
+void emulated_head::hold_writes(bool hold) {
+  if (hold) {
+    std::lock_guard lock(bed_->writes.mutex);
+    bed_->writes.hold = true;
+  } else {
+    bed_->writes.release();
+  }
 }
 
 std::string emulated_head::node() const {

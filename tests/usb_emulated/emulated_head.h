@@ -47,6 +47,9 @@ class emulated_head {
   // Everything the program wrote to the node: waits up to timeout for the first byte, then
   // takes what follows within a short quiet time.
   std::vector<std::uint8_t> written(std::chrono::milliseconds timeout);
+  // While holding, a write to the node does not return, whatever its flags, as when the kernel
+  // waits for a USB transfer the head does not take; releasing fails the held writes.
+  void hold_writes(bool hold);
   // Sends one input report as the head does: data only, no report id.
   bool answer(std::span<const std::uint8_t> data);
 

@@ -12,15 +12,18 @@
 #include <array>
 #include <chrono>
 #include <functional>
+#include <future>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "device/command_exchange.h"
 #include "device/device_constants.h"
 #include "device/device_errors.h"
 #include "device/device_link.h"
+#include "device/usb_device_io.h"
 #include "device/usb_transport.h"
 #include "support/memory_panel.h"
 #include "usb_emulated/emulated_head.h"
@@ -390,6 +393,36 @@ TEST_F(UsbEmulatedHead, AChosenHeadIsTheOnlyOneOpenedAndHeard) {
           << said;
     }
     lab.disconnect();
+  }
+}
+
+// A head that stops taking reports holds the writer in its write: the node is full, or the
+// kernel waits up to 5 s for a USB transfer, whatever the node's flags. Closing, on exit or
+// unplug, must not wait for it; the report is dropped, as the head is going away.
+TEST_F(UsbEmulatedHead, ClosingReturnsWhileAWriteIsHeld) {
+  for (const bool kernel_holds : {false, true}) {
+    SCOPED_TRACE(kernel_holds ? "the kernel holds the write" : "the node is full");
+    emulated_head stalled("EMU2", 2);
+    ASSERT_TRUE(stalled.plug());
+    stalled.hold_writes(kernel_holds);
+    auto opened = device::open_hidraw_io(stalled.node(), {[](std::vector<std::uint8_t>) {}, [] {}});
+    ASSERT_TRUE(opened.io) << opened.reason;
+    // The head reads nothing; once no report has left the queue for half a second, the
+    // writer is held in a write.
+    const device::wire_report report{0, 'X', 1};
+    for (int refused = 0; refused < 50;) {
+      if (opened.io->queue(report)) {
+        refused = 0;
+      } else {
+        ++refused;
+        std::this_thread::sleep_for(10ms);
+      }
+    }
+    auto closed = std::async(std::launch::async, [&opened] { opened.io.reset(); });
+    EXPECT_EQ(closed.wait_for(5s), std::future_status::ready) << "closing waited for the write";
+    // Let a held writer go, so that a failure here does not hang the run.
+    stalled.hold_writes(false);
+    while (closed.wait_for(0s) != std::future_status::ready) stalled.written(100ms);
   }
 }
 
