@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/canvas.h"
+#include "model/control_ranges.h"
 #include "model/panel.h"
 
 namespace brevane::testing {
@@ -18,11 +19,11 @@ class memory_panel : public panel {
         thermal_picture_(149, 69, QColor(192, 192, 192)),
         sonic_picture_(149, 69, QColor(192, 192, 192)) {
     checks[check_box::repeat] = true;
-    values[scroll_bar::xmin] = 100;
-    values[scroll_bar::xmax] = 255;
-    values[scroll_bar::zmin] = 140;
-    values[scroll_bar::zmax] = 200;
-    values[scroll_bar::gain] = 10;
+    values[scroll_bar::xmin] = xmin_range.start;
+    values[scroll_bar::xmax] = xmax_range.start;
+    values[scroll_bar::zmin] = zmin_range.start;
+    values[scroll_bar::zmax] = zmax_range.start;
+    values[scroll_bar::gain] = gain_range.start;
   }
 
   bool checked(check_box box) const override {
