@@ -54,6 +54,7 @@ void put_raster(QJsonObject& o, const raster_in_use& r) {
 
 head_description simulated_head_description(const device::simulated_head_options& options) {
   std::string text = "latency=" + std::to_string(options.latency_ms);
+  if (options.jitter_percent > 0) text += ",jitter=" + std::to_string(options.jitter_percent);
   if (options.silent_after) text += ",silent-after=" + std::to_string(*options.silent_after);
   if (options.unplug_after) text += ",unplug-after=" + std::to_string(*options.unplug_after);
   if (options.replug_after_ms) text += ",replug-after=" + std::to_string(*options.replug_after_ms);
