@@ -1,24 +1,22 @@
 // Builds the program's objects and connects them, in one place.
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTimer>
 #include <cctype>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "app/command_line.h"
+#include "app/headless_jobs.h"
 #include "app/instrument.h"
 #include "app/record_jobs.h"
 #include "app/signal_watch.h"
@@ -43,14 +41,6 @@ using namespace brevane;
 
 constexpr const char* program_version = "1.00";
 
-std::string absent_head_message(const command_line& options) {
-  if (options.device.isEmpty())
-    return "Vexilor II not present: no scanning head answered (try --simulate)";
-  return "the head " + options.device.toStdString() +
-         " (a serial number or device path) is not attached; --list-devices lists the heads "
-         "that are";
-}
-
 // The first of the places an installed or a freshly built program keeps a file.
 QString find_installed(const QString& relative_to_share, const char* built_in_dir,
                        const QString& name) {
@@ -69,22 +59,6 @@ QString find_installed(const QString& relative_to_share, const char* built_in_di
 std::string lower_first(std::string text) {
   if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
   return text;
-}
-
-// Waits, with events running, until the head is there or the time is up.
-bool wait_for_head(device::device_link& link, int ms) {
-  QDeadlineTimer deadline(ms);
-  while (!link.head_present() && !deadline.hasExpired()) {
-    QEventLoop loop;
-    link.on_notification = [&loop] { loop.quit(); };
-    QTimer::singleShot(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())), &loop,
-                       &QEventLoop::quit);
-    loop.exec();
-  }
-  link.on_notification = nullptr;
-  // Let the changed notification that follows a plug enable the reads.
-  QCoreApplication::processEvents();
-  return link.head_present();
 }
 
 }  // namespace
@@ -229,7 +203,6 @@ int main(int argc, char** argv) {
 
   // --- Wiring: every control to its procedure ---
   wire_window(window, inst, QDir(QCoreApplication::applicationDirPath()).filePath("list.txt"));
-  auto& runner = inst.runner;
 
   // SIGINT and SIGTERM: a job ends after the exchange in progress, with its logs and record
   // closed, and the program exits 128 + the signal's number; the window closes as its close
@@ -292,81 +265,19 @@ int main(int argc, char** argv) {
   int exit_code = 0;
   if (options->sweep) {
     QTimer::singleShot(0, &app, [&] {
-      if (!wait_for_head(inst.device, options->echo_timeout_ms)) {
-        std::cerr << "brevane: " << absent_head_message(*options) << "\n";
-        exit_code = 1;
-        QApplication::exit(exit_code);
-        return;
-      }
-      if (auto* repeat = qobject_cast<QCheckBox*>(window.control(QStringLiteral("repeat"))))
-        repeat->setChecked(false);
-      QElapsedTimer timer;
-      timer.start();
-      sweep_procedure::outcome outcome = sweep_procedure::outcome::stopped;
-      const bool ran = runner.run("Sweep", [&] { outcome = inst.sweep.sweep(options->cycles); });
-      const double seconds = static_cast<double>(timer.elapsed()) / 1000.0;
+      std::function<std::string()> finish_export;
       if (!options->export_png.isEmpty()) {
-        inst.readings.remove(export_listener);
-        const std::string why = export_last_cycle(exported, options->export_png);
-        if (!why.empty()) {
-          std::cerr << "brevane: " << why << "\n";
-          exit_code = 1;
-        }
+        finish_export = [&] {
+          inst.readings.remove(export_listener);
+          return export_last_cycle(exported, options->export_png);
+        };
       }
-      if (!ran) {
-        std::cerr << "brevane: the sweep did not complete: " << runner.last_error() << "\n";
-        exit_code = 1;
-      } else if (outcome != sweep_procedure::outcome::completed) {
-        std::cerr << "brevane: the sweep was ended by the Stop box\n";
-        exit_code = 1;
-      }
-      const QByteArray log_path = inst.datalog.lines_written() > 0
-                                      ? inst.datalog.path().toLocal8Bit()
-                                      : QByteArray("(data log off)");
-      const QByteArray folder_path = folder.path.toLocal8Bit();
-      const auto format_summary = [&](char* buffer, std::size_t size) {
-        return std::snprintf(buffer, size,
-                             "Swept %ld points in %d cycle(s) in %.2f s; wrote %ld data log lines "
-                             "to %s and %ld image files to %s\n",
-                             inst.sweep.points_swept(), inst.sweep.cycles_completed(), seconds,
-                             inst.datalog.lines_written(), log_path.constData(),
-                             inst.imagelog.files_written(), folder_path.constData());
-      };
-      // Measured first: a fixed buffer would cut a long folder path short.
-      const int length = format_summary(nullptr, 0);
-      std::string summary(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
-      if (length < 0 || format_summary(summary.data(), summary.size() + 1) != length) {
-        std::cerr << "brevane: the sweep summary could not be written\n";
-        exit_code = 1;
-      } else {
-        std::cout << summary;
-      }
-      if (!record.path().isEmpty())
-        std::cout << "Scan record: " << QDir::toNativeSeparators(record.path()).toStdString()
-                  << "\n";
-      std::cout << std::flush;
+      exit_code = run_sweep_job(*options, inst, window, folder.path, record, finish_export);
       QApplication::exit(exit_code);
     });
   } else if (!options->upload_list.isEmpty()) {
-    QTimer::singleShot(0, &app, [&] {
-      if (!wait_for_head(inst.device, options->echo_timeout_ms)) {
-        std::cerr << "brevane: " << absent_head_message(*options) << "\n";
-        QApplication::exit(1);
-        return;
-      }
-      std::optional<int> sent;
-      const bool ran =
-          runner.run("Upload List", [&] { sent = inst.upload.load_list(options->upload_list); });
-      if (!ran || !sent) {
-        std::cerr << "brevane: the upload did not complete: "
-                  << (ran ? window.status_text().toStdString() : runner.last_error()) << "\n";
-        QApplication::exit(1);
-        return;
-      }
-      std::cout << "Uploaded " << *sent << " entries from " << options->upload_list.toStdString()
-                << "\n";
-      QApplication::exit(0);
-    });
+    QTimer::singleShot(0, &app,
+                       [&] { QApplication::exit(run_upload_job(*options, inst, window)); });
   }
 
   const int code = QApplication::exec();
