@@ -195,6 +195,8 @@ constexpr std::array controls{
 constexpr std::array menus{
   menu_row{"Filemnu", "", "File", true, false},
   menu_row{"open_scan", "Filemnu", "Open Scan\u2026", true, false},
+  menu_row{"open_plan", "Filemnu", "Open Plan\u2026", true, false},
+  menu_row{"save_plan", "Filemnu", "Save Plan\u2026", true, false},
   menu_row{"exout", "Filemnu", "Exit", true, false},
   menu_row{"viewm", "", "View", true, false},
   menu_row{"scopev", "viewm", "Scope", false, false},

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <cmath>
@@ -190,6 +191,43 @@ TEST(MainWindowScrollBars, ReportWhichLimitChanged) {
   ASSERT_EQ(limits.size(), 1u);
   EXPECT_EQ(limits[0], std::make_pair(scroll_bar::zmax, 180));
   EXPECT_EQ(gains, std::vector<int>{12});
+}
+
+TEST(MainWindowClicks, SettingAControlThroughThePanelIsHeardAsTheOperatorsChange) {
+  main_window w;
+  std::vector<std::pair<scroll_bar, int>> limits;
+  std::vector<int> gains, steps;
+  QObject::connect(&w, &main_window::limit_changed,
+                   [&](scroll_bar bar, int v) { limits.emplace_back(bar, v); });
+  QObject::connect(&w, &main_window::gain_changed, [&](int v) { gains.push_back(v); });
+  QObject::connect(&w, &main_window::step_chosen, [&](int i) { steps.push_back(i); });
+  w.set_value(scroll_bar::zmin, 155);
+  w.set_value(scroll_bar::gain, 25);
+  w.choose_step(3);
+  w.set_checked(check_box::z_off, true);
+  EXPECT_EQ(limits, (std::vector<std::pair<scroll_bar, int>>{{scroll_bar::zmin, 155}}));
+  EXPECT_EQ(gains, std::vector<int>{25});
+  EXPECT_EQ(steps, std::vector<int>{3});
+  EXPECT_TRUE(widget<QRadioButton>(w, "Option1(3)")->isChecked());
+  EXPECT_FALSE(widget<QRadioButton>(w, "Option1(4)")->isChecked());
+  EXPECT_TRUE(w.checked(check_box::z_off));
+}
+
+TEST(MainWindowClicks, FileMenuKeysFollowThePlatformAndClashWithNothing) {
+  main_window w;
+  EXPECT_EQ(w.menu_item("open_scan")->shortcut(), QKeySequence(QKeySequence::Open));
+  EXPECT_EQ(w.menu_item("save_plan")->shortcut(), QKeySequence(QKeySequence::Save));
+  EXPECT_EQ(w.menu_item("open_plan")->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+  std::vector<QKeySequence> keys;
+  for (QAction* item : w.findChildren<QAction*>())
+    if (!item->shortcut().isEmpty()) keys.push_back(item->shortcut());
+  for (QShortcut* key : w.findChildren<QShortcut*>()) keys.push_back(key->key());
+  EXPECT_EQ(keys.size(), 4u) << "three File items and F8";
+  for (std::size_t i = 0; i < keys.size(); ++i)
+    for (std::size_t j = i + 1; j < keys.size(); ++j)
+      EXPECT_NE(keys[i], keys[j]) << keys[i].toString().toStdString();
+  // Escape cancels a wait, wherever the focus is; no menu key may take it.
+  for (const QKeySequence& key : keys) EXPECT_NE(key, QKeySequence(Qt::Key_Escape));
 }
 
 TEST(MainWindowClicks, ArraysReportTheirOwnIndex) {
