@@ -1,6 +1,5 @@
 #include "app/headless_jobs.h"
 
-#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -16,7 +15,25 @@
 #include "logging/scan_record.h"
 #include "ui/main_window.h"
 
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace brevane {
+
+namespace {
+
+bool stderr_is_terminal() {
+#if defined(_WIN32)
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+}  // namespace
 
 std::string absent_head_message(const command_line& options) {
   if (options.device.isEmpty())
@@ -41,20 +58,28 @@ bool wait_for_head(device::device_link& link, int ms) {
   return link.head_present();
 }
 
-int run_sweep_job(const command_line& options, instrument& inst, main_window& window,
-                  const QString& data_folder, const scan_record_writer& record,
+int run_sweep_job(const command_line& options, instrument& inst, const QString& data_folder,
+                  const scan_record_writer& record,
                   const std::function<std::string()>& finish_export) {
   if (!wait_for_head(inst.device, options.echo_timeout_ms)) {
     std::cerr << "brevane: " << absent_head_message(options) << "\n";
     return 1;
   }
   int exit_code = 0;
-  if (auto* repeat = qobject_cast<QCheckBox*>(window.control(QStringLiteral("repeat"))))
-    repeat->setChecked(false);
+  // With --progress, parseable lines whatever stderr is; on a terminal, a line that updates.
+  if (options.progress) {
+    inst.sweep.on_progress = [](const sweep_status& s) { std::cerr << progress_line(s) << "\n"; };
+  } else if (stderr_is_terminal()) {
+    inst.sweep.on_progress = [](const sweep_status& s) {
+      std::cerr << '\r' << (s.ended ? final_text(s) : status_text(s)) << "\033[K"
+                << (s.ended ? "\n" : "") << std::flush;
+    };
+  }
   QElapsedTimer timer;
   timer.start();
   sweep_procedure::outcome outcome = sweep_procedure::outcome::stopped;
   const bool ran = inst.runner.run("Sweep", [&] { outcome = inst.sweep.sweep(options.cycles); });
+  inst.sweep.on_progress = nullptr;
   const double seconds = static_cast<double>(timer.elapsed()) / 1000.0;
   if (finish_export) {
     const std::string why = finish_export();

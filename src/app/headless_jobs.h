@@ -24,8 +24,8 @@ std::string absent_head_message(const command_line& options);
 
 // --sweep. finish_export, when given, writes what was asked for besides the logs and says why
 // it could not (the maps picture).
-int run_sweep_job(const command_line& options, instrument& inst, main_window& window,
-                  const QString& data_folder, const scan_record_writer& record,
+int run_sweep_job(const command_line& options, instrument& inst, const QString& data_folder,
+                  const scan_record_writer& record,
                   const std::function<std::string()>& finish_export);
 
 // --upload-list.

@@ -18,6 +18,7 @@
 #include "app/command_line.h"
 #include "app/headless_jobs.h"
 #include "app/instrument.h"
+#include "app/plans.h"
 #include "app/record_jobs.h"
 #include "app/signal_watch.h"
 #include "app/window_system.h"
@@ -86,6 +87,15 @@ int main(int argc, char** argv) {
     std::cout << device::attached_heads_text(device::attached_heads());
     return 0;
   }
+  // The settings of --plan and --set are read before anything starts, display or not; the
+  // plan jobs need no head.
+  const auto settings = command_line_settings(*options, &error);
+  if (!settings) {
+    std::cerr << "brevane: " << error << "\n";
+    return 2;
+  }
+  if (!options->save_plan.isEmpty()) return save_plan_job(*options, *settings);
+  if (options->dry_run) return dry_run_job(*options, *settings);
   // A record's CSV export needs no window system at all.
   if (!options->open_record.isEmpty() && !options->export_csv.isEmpty() &&
       options->export_png.isEmpty())
@@ -203,6 +213,8 @@ int main(int argc, char** argv) {
 
   // --- Wiring: every control to its procedure ---
   wire_window(window, inst, QDir(QCoreApplication::applicationDirPath()).filePath("list.txt"));
+  wire_plan_menu(window, inst, record, folder.path, options->echo_timeout_ms);
+  apply_command_line_settings(*options, *settings, window, inst, record);
 
   // SIGINT and SIGTERM: a job ends after the exchange in progress, with its logs and record
   // closed, and the program exits 128 + the signal's number; the window closes as its close
@@ -272,7 +284,7 @@ int main(int argc, char** argv) {
           return export_last_cycle(exported, options->export_png);
         };
       }
-      exit_code = run_sweep_job(*options, inst, window, folder.path, record, finish_export);
+      exit_code = run_sweep_job(*options, inst, folder.path, record, finish_export);
       QApplication::exit(exit_code);
     });
   } else if (!options->upload_list.isEmpty()) {
