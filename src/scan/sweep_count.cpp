@@ -1,8 +1,8 @@
 #include "scan/sweep_count.h"
 
+#include <QString>
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace brevane {
 
@@ -137,9 +137,8 @@ std::string describe_sweep(const sweep_raster& raster, const sweep_boxes& boxes,
           std::to_string(cycle.s) + " distance; output reports: " + reports_text(cycle) + "\n";
   text += "Baseline, once per sweep: " + reports_text(baseline_exchanges()) + "\n";
   text += "Whole sweep, " + std::to_string(cycles) + " cycle(s): " + reports_text(all) + "\n";
-  char ms[32];
-  std::snprintf(ms, sizeof ms, "%g", seconds_per_exchange * 1000.0);
-  text += std::string("Time at ") + ms + " ms per answered exchange: " +
+  const std::string ms = QString::number(seconds_per_exchange * 1000.0).toStdString();
+  text += "Time at " + ms + " ms per answered exchange: " +
           duration_text(seconds_per_exchange * static_cast<double>(cycle.answered())) +
           " per cycle, " +
           duration_text(seconds_per_exchange * static_cast<double>(all.answered())) + " in all\n";
@@ -150,13 +149,13 @@ std::string describe_sweep(const sweep_raster& raster, const sweep_boxes& boxes,
   return text;
 }
 
+std::string decimals(double value, int digits) {
+  return QString::number(value, 'f', digits).toStdString();
+}
+
 std::string duration_text(double seconds) {
   if (!(seconds >= 0)) return "?";
-  if (seconds < 10) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f s", seconds);
-    return text;
-  }
+  if (seconds < 10) return decimals(seconds, 1) + " s";
   const long s = std::lround(seconds);
   if (s < 60) return std::to_string(s) + " s";
   if (s < 3600) return std::to_string(s / 60) + " min " + std::to_string(s % 60) + " s";

@@ -84,6 +84,8 @@ long exchanges_left_in_cycle(const sweep_place& at, int rows_now, int points_now
 
 // "4.2 s", "37 s", "1 min 12 s", "2 h 5 min".
 std::string duration_text(double seconds);
+// A number with this many decimals, '.' whatever the locale: "37.5".
+std::string decimals(double value, int digits);
 
 // The dry run's account of a sweep of `cycles` cycles: the raster, the points, readings and
 // reports per cycle, and the time at seconds_per_exchange for each answered exchange.

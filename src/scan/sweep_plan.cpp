@@ -287,7 +287,8 @@ std::optional<sweep_settings> plan_from_text(const QByteArray& text, const sweep
     if (std::string reason = set_from_json(s, *r, it.value()); !reason.empty()) return fail(reason);
   }
   for (std::string_view key : record_steps) {
-    const QJsonValue v = settings.value(QLatin1StringView(key.data(), key.size()));
+    const QJsonValue v =
+        settings.value(QLatin1StringView(key.data(), static_cast<qsizetype>(key.size())));
     if (!v.isUndefined() && !(v.isDouble() && v.toDouble() == s.step))
       return fail(in_quotes(key) + " is " + shown(v) + "; it must agree with \"step\", which is " +
                   std::to_string(s.step));
@@ -348,7 +349,7 @@ std::string apply_settings(const sweep_settings& settings, panel& window,
   // Settings built by hand are held to the same rules as those read from a file.
   for (const rule& r : rules) {
     sweep_settings check = settings;
-    const std::string reason = set_sweep_setting(check, r.key, sweep_setting_text(settings, r.key));
+    std::string reason = set_sweep_setting(check, r.key, sweep_setting_text(settings, r.key));
     if (!reason.empty()) return reason;
   }
   window.set_value(scroll_bar::xmin, settings.xmin);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <vector>
 
 namespace brevane {
@@ -14,9 +13,7 @@ double steady_seconds() {
 }
 
 std::string percent_text(double percent) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f%%", percent);
-  return text;
+  return decimals(percent, 1) + "%";
 }
 
 std::string cycle_text(const sweep_status& s) {
@@ -180,9 +177,7 @@ std::string progress_line(const sweep_status& s) {
   line += " done=" + percent_text(s.percent) + " left=";
   line += s.seconds_left ? std::to_string(std::lround(std::ceil(*s.seconds_left))) + "s" : "?";
   if (s.ended) {
-    char elapsed[32];
-    std::snprintf(elapsed, sizeof elapsed, "%.1fs", s.seconds);
-    line += " end=" + end_word(*s.ended) + " elapsed=" + elapsed;
+    line += " end=" + end_word(*s.ended) + " elapsed=" + decimals(s.seconds, 1) + "s";
   }
   return line;
 }
