@@ -134,7 +134,7 @@ std::string shown(const QJsonValue& v) {
 
 // A whole number the rule allows, or why not.
 std::string set_number(sweep_settings& s, const rule& r, long long v, const std::string& text) {
-  const bool ok = r.what == kind::step ? step_index(static_cast<int>(v)) >= 0 && v < 1000
+  const bool ok = r.what == kind::step ? v > 0 && v < 1000 && step_index(static_cast<int>(v)) >= 0
                                        : v >= r.low && v <= r.high;
   if (!ok) return refusal(r, text);
   s.*r.number = static_cast<int>(v);
