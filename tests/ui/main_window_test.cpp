@@ -193,26 +193,6 @@ TEST(MainWindowScrollBars, ReportWhichLimitChanged) {
   EXPECT_EQ(gains, std::vector<int>{12});
 }
 
-TEST(MainWindowClicks, SettingAControlThroughThePanelIsHeardAsTheOperatorsChange) {
-  main_window w;
-  std::vector<std::pair<scroll_bar, int>> limits;
-  std::vector<int> gains, steps;
-  QObject::connect(&w, &main_window::limit_changed,
-                   [&](scroll_bar bar, int v) { limits.emplace_back(bar, v); });
-  QObject::connect(&w, &main_window::gain_changed, [&](int v) { gains.push_back(v); });
-  QObject::connect(&w, &main_window::step_chosen, [&](int i) { steps.push_back(i); });
-  w.set_value(scroll_bar::zmin, 155);
-  w.set_value(scroll_bar::gain, 25);
-  w.choose_step(3);
-  w.set_checked(check_box::z_off, true);
-  EXPECT_EQ(limits, (std::vector<std::pair<scroll_bar, int>>{{scroll_bar::zmin, 155}}));
-  EXPECT_EQ(gains, std::vector<int>{25});
-  EXPECT_EQ(steps, std::vector<int>{3});
-  EXPECT_TRUE(widget<QRadioButton>(w, "Option1(3)")->isChecked());
-  EXPECT_FALSE(widget<QRadioButton>(w, "Option1(4)")->isChecked());
-  EXPECT_TRUE(w.checked(check_box::z_off));
-}
-
 TEST(MainWindowClicks, FileMenuKeysFollowThePlatformAndClashWithNothing) {
   main_window w;
   EXPECT_EQ(w.menu_item("open_scan")->shortcut(), QKeySequence(QKeySequence::Open));
