@@ -99,6 +99,9 @@ class fuzz_panel final : public panel {
  public:
   bool checked(check_box) const override { return false; }
   int value(scroll_bar) const override { return 0; }
+  void set_checked(check_box, bool) override {}
+  void set_value(scroll_bar, int) override {}
+  void choose_step(int) override {}
   void set_text(text_box, const std::string&) override {}
   std::string text(text_box) const override { return {}; }
   void set_caption(const std::string& caption) override { caption_ = caption; }

@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "scan/sweep_plan.h"
+
 namespace brevane {
 
 namespace {
@@ -19,9 +21,10 @@ std::string command_line_help() {
          "\n"
          "Options:\n"
          "  --simulate[=OPTIONS]   use the built-in simulated head instead of USB; OPTIONS is a\n"
-         "                         comma-separated list of latency=MS, silent-after=N,\n"
-         "                         unplug-after=N, seed=N, replay=FILE (answer from a trace\n"
-         "                         recorded with --trace; only latency combines with it)\n"
+         "                         comma-separated list of latency=MS, jitter=PCT (each delay\n"
+         "                         varied by up to PCT %), silent-after=N, unplug-after=N,\n"
+         "                         seed=N, replay=FILE (answer from a trace recorded with\n"
+         "                         --trace; only latency combines with it)\n"
          "  --trace FILE           append every output report written and input report stored\n"
          "                         to FILE\n"
          "  --echo-timeout MS      how long a command waits for the head's answer (default 3000)\n"
@@ -50,6 +53,21 @@ std::string command_line_help() {
          "  --export-tiff FILE     with --open or --sweep: write the last cycle (or --cycle N)\n"
          "                         as a 32-bit float TIFF, thermal then sonic page, for ImageJ\n"
          "                         or tifffile\n"
+         "  --plan FILE            set the sweep's controls from a plan file or a scan record\n"
+         "                         before anything starts; settings it leaves out keep their\n"
+         "                         start values\n"
+         "  --set KEY=VALUE        set one control after --plan (repeatable): xmin, xmax, zmin,\n"
+         "                         zmax, step (1, 2, 3, 5, 10, 20), gain, repeat, stop,\n"
+         "                         sonic_off, temp_off, x_off, z_off (true or false),\n"
+         "                         echo_timeout_ms; the ranges are the controls' own\n"
+         "  --save-plan FILE       write the resulting plan to FILE, then exit\n"
+         "  --dry-run[=MS]         with --sweep: print the raster, the points, readings and\n"
+         "                         reports per cycle and the time at MS per answered exchange\n"
+         "                         (default: the simulated latency, or 2 for USB), without\n"
+         "                         opening a head, then exit\n"
+         "  --progress             with --sweep: one line a second on stderr,\n"
+         "                         \"progress cycle=C/N done=P% left=Ss\", and a last one that\n"
+         "                         adds end=HOW elapsed=Ss\n"
          "  --help                 show this text\n"
          "  --version              show the version\n"
          "\n"
@@ -100,10 +118,11 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
       cl.trace_file = v;
     } else if (arg == QLatin1String("--echo-timeout")) {
       if (!value(&v)) return fail("--echo-timeout needs a number of milliseconds");
-      auto ms = whole_number(v, 1, 600000);
+      auto ms = whole_number(v, device::min_echo_timeout_ms, device::max_echo_timeout_ms);
       if (!ms)
-        return fail("--echo-timeout takes 1 to 600000 milliseconds, not \"" + v.toStdString() +
-                    "\"");
+        return fail("--echo-timeout takes " + std::to_string(device::min_echo_timeout_ms) + " to " +
+                    std::to_string(device::max_echo_timeout_ms) + " milliseconds, not \"" +
+                    v.toStdString() + "\"");
       cl.echo_timeout_ms = *ms;
     } else if (arg == QLatin1String("--sweep") && !has_inline) {
       cl.sweep = true;
@@ -157,6 +176,32 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
       cl.device = v;
     } else if (arg == QLatin1String("--list-devices") && !has_inline) {
       cl.list_devices = true;
+    } else if (arg == QLatin1String("--plan")) {
+      if (!value(&v) || v.isEmpty()) return fail("--plan needs a plan file or a scan record");
+      cl.plan_file = v;
+    } else if (arg == QLatin1String("--set")) {
+      if (!value(&v)) return fail("--set needs KEY=VALUE, for example xmin=110");
+      // Checked here, so a bad value is refused before anything starts.
+      sweep_settings scratch = start_settings();
+      const std::string why = set_sweep_setting(scratch, v.toStdString());
+      if (!why.empty()) return fail("--set " + v.toStdString() + ": " + why);
+      cl.settings << v;
+    } else if (arg == QLatin1String("--save-plan")) {
+      if (!value(&v) || v.isEmpty()) return fail("--save-plan needs a file name");
+      cl.save_plan = v;
+    } else if (arg == QLatin1String("--dry-run")) {
+      cl.dry_run = true;
+      if (has_inline) {
+        bool ok = false;
+        const double ms = inline_value.toDouble(&ok);
+        if (!ok || !(ms >= 0 && ms <= device::max_echo_timeout_ms))
+          return fail("--dry-run=MS takes the milliseconds of one answered exchange, from 0 to " +
+                      std::to_string(device::max_echo_timeout_ms) + ", not \"" +
+                      inline_value.toStdString() + "\"");
+        cl.dry_run_ms = ms;
+      }
+    } else if (arg == QLatin1String("--progress") && !has_inline) {
+      cl.progress = true;
     } else {
       return fail("unknown option \"" + arguments[i].toStdString() + "\"");
     }
@@ -175,6 +220,13 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
        {std::pair{"--export-nexus", &cl.export_nexus}, std::pair{"--export-tiff", &cl.export_tiff}})
     if (!target->isEmpty() && !cl.sweep && cl.open_record.isEmpty())
       return fail(std::string(name) + " needs --sweep or --open FILE");
+  if ((cl.dry_run || cl.progress) && !cl.sweep)
+    return fail(std::string(cl.dry_run ? "--dry-run" : "--progress") + " needs --sweep");
+  if (!cl.save_plan.isEmpty() &&
+      (cl.sweep || !cl.upload_list.isEmpty() || !cl.open_record.isEmpty()))
+    return fail(
+        "--save-plan writes the plan and exits; it cannot be combined with --sweep, "
+        "--upload-list or --open");
   return cl;
 }
 

@@ -32,10 +32,18 @@ struct command_line {
   bool list_devices = false;
   QString device;           // --device: the serial number or device path of the head to use
   int resume_within_s = 0;  // --sweep: how long a sweep waits for a head that went away
+  QString plan_file;        // --plan: a plan or a scan record
+  QStringList settings;     // --set KEY=VALUE, in their order, each already checked
+  QString save_plan;        // --save-plan: write the resulting plan and exit
+  bool dry_run = false;     // --sweep --dry-run: what the sweep would do, without a head
+  std::optional<double> dry_run_ms;  // --dry-run=MS: the time per answered exchange
+  bool progress = false;             // --sweep --progress: parseable progress lines on stderr
+
+  bool plan_given() const { return !plan_file.isEmpty() || !settings.isEmpty(); }
 
   // True when the program runs a job and exits rather than waiting for the operator.
   bool headless_job() const {
-    return sweep || !upload_list.isEmpty() ||
+    return sweep || !upload_list.isEmpty() || !save_plan.isEmpty() ||
            (!open_record.isEmpty() && (!export_csv.isEmpty() || !export_png.isEmpty() ||
                                        !export_nexus.isEmpty() || !export_tiff.isEmpty()));
   }

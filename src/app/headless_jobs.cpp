@@ -1,7 +1,6 @@
 #include "app/headless_jobs.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -16,11 +15,26 @@
 #include "device/report_trace.h"
 #include "display/maps_render.h"
 #include "logging/scan_record.h"
+#include "scan/sweep_progress.h"
 #include "ui/main_window.h"
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace brevane {
 
 namespace {
+
+bool stderr_is_terminal() {
+#if defined(_WIN32)
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(STDERR_FILENO) != 0;
+#endif
+}
 
 std::string absent_head_message(const command_line& options) {
   if (options.device.isEmpty())
@@ -91,12 +105,20 @@ int run_sweep_job(const sweep_job& job) {
   instrument& inst = job.inst;
   if (!head_arrived(options, inst)) return 1;
   int exit_code = 0;
-  if (auto* repeat = qobject_cast<QCheckBox*>(job.window.control(QStringLiteral("repeat"))))
-    repeat->setChecked(false);
+  // With --progress, parseable lines whatever stderr is; on a terminal, a line that updates.
+  if (options.progress) {
+    inst.sweep.on_progress = [](const sweep_status& s) { std::cerr << progress_line(s) << "\n"; };
+  } else if (stderr_is_terminal()) {
+    inst.sweep.on_progress = [](const sweep_status& s) {
+      std::cerr << '\r' << (s.ended ? final_text(s) : status_text(s)) << "\033[K"
+                << (s.ended ? "\n" : "") << std::flush;
+    };
+  }
   QElapsedTimer timer;
   timer.start();
   sweep_procedure::outcome outcome = sweep_procedure::outcome::stopped;
   const bool ran = inst.runner.run("Sweep", [&] { outcome = inst.sweep.sweep(options.cycles); });
+  inst.sweep.on_progress = nullptr;
   const double seconds = static_cast<double>(timer.elapsed()) / 1000.0;
   if (!options.export_png.isEmpty()) {
     inst.readings.remove(job.export_listener);

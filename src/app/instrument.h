@@ -15,10 +15,10 @@
 #include "model/main_window_state.h"
 #include "model/reading_stream.h"
 #include "scan/manual_positioning.h"
+#include "scan/operation_runner.h"
 #include "scan/sweep.h"
 #include "sensors/sonic_reading.h"
 #include "sensors/thermal_reading.h"
-#include "ui/operation_runner.h"
 
 namespace brevane {
 

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cctype>
 #include <csignal>
+#include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -17,6 +19,7 @@
 #include "app/command_line.h"
 #include "app/headless_jobs.h"
 #include "app/instrument.h"
+#include "app/plans.h"
 #include "app/record_jobs.h"
 #include "app/signal_watch.h"
 #include "app/window_system.h"
@@ -89,6 +92,15 @@ int main(int argc, char** argv) {
     std::cout << device::attached_heads_text(device::attached_heads());
     return 0;
   }
+  // The settings of --plan and --set are read before anything starts, display or not; the
+  // plan jobs need no head.
+  const auto settings = command_line_settings(*options, &error);
+  if (!settings) {
+    std::cerr << "brevane: " << error << "\n";
+    return 2;
+  }
+  if (!options->save_plan.isEmpty()) return save_plan_job(*options, *settings);
+  if (options->dry_run) return dry_run_job(*options, *settings);
   // A record's CSV export needs no window system at all, and neither do NeXus and TIFF.
   const bool data_exports = !options->export_nexus.isEmpty() || !options->export_tiff.isEmpty();
   const auto export_data = [&](const QString& record_path, std::optional<int> cycle) {
@@ -219,6 +231,8 @@ int main(int argc, char** argv) {
 
   // --- Wiring: every control to its procedure ---
   wire_window(window, inst, QDir(QCoreApplication::applicationDirPath()).filePath("list.txt"));
+  wire_plan_menu(window, inst, record, folder.path, options->echo_timeout_ms);
+  apply_command_line_settings(*options, *settings, window, inst, record);
 
   // SIGINT and SIGTERM: a job ends after the exchange in progress, with its logs and record
   // closed, and the program exits 128 + the signal's number; the window closes as its close

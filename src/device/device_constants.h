@@ -40,6 +40,9 @@ inline constexpr int led_after_thermal = 6;
 inline constexpr int led_cycle_done = 0;
 
 inline constexpr int default_echo_timeout_ms = 3000;
+// The bounds --echo-timeout and a plan's echo_timeout_ms accept.
+inline constexpr int min_echo_timeout_ms = 1;
+inline constexpr int max_echo_timeout_ms = 600000;
 
 // Where the udev rule that grants access to the head ships.
 inline constexpr const char* udev_rule_name = "packaging/70-brevane.rules";

@@ -16,6 +16,7 @@ simulated_head::simulated_head(const simulated_head_options& options, QObject* p
     : QObject(parent),
       options_(options),
       noise_(options.seed),
+      jitter_(options.seed ^ 0x9e3779b9u),
       silent_limit_(options.silent_after),
       unplug_limit_(options.unplug_after) {
   return_timer_.setSingleShot(true);
@@ -88,7 +89,7 @@ bool simulated_head::write(int vendor, int product, std::span<const std::uint8_t
   if (report.empty() || report[0] != 0) return false;
 
   ++commands_received_;
-  const auto due = clock::now() + std::chrono::milliseconds(options_.latency_ms);
+  const auto due = answer_due();
   // A stalled head takes the report off the wire and does nothing with it.
   if (!silent_limit_ || commands_received_ <= *silent_limit_) {
     if (const auto answer = carry_out(report)) {
@@ -159,6 +160,15 @@ int simulated_head::noisy(int raw) {
   // what its distributions make of it, and runs must repeat on every platform.
   const int offset = static_cast<int>(noise_() % 3) - 1;
   return std::clamp(raw + offset, 0, int{std::numeric_limits<std::int16_t>::max()});
+}
+
+simulated_head::clock::time_point simulated_head::answer_due() {
+  const auto now = clock::now();
+  if (options_.jitter_percent == 0) return now + std::chrono::milliseconds(options_.latency_ms);
+  // Uniform in [-1, 1], from the raw generator output for the reason noisy() gives.
+  const double u = static_cast<double>(jitter_()) / 2147483647.5 - 1.0;
+  const double factor = 1.0 + u * options_.jitter_percent / 100.0;
+  return now + std::chrono::microseconds(std::lround(options_.latency_ms * 1000.0 * factor));
 }
 
 void simulated_head::set_silent_after(std::optional<int> n) {

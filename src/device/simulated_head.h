@@ -79,12 +79,16 @@ class simulated_head : public QObject, public transport {
   void restart();
   std::optional<report_data> carry_out(std::span<const std::uint8_t> report);
   int noisy(int raw);
+  // When the answer to a command written now is due.
+  clock::time_point answer_due();
   void announce_plugged();
   void deliver(const head_events::event& next);
   void unplug_now();
 
   simulated_head_options options_;
   std::mt19937 noise_;
+  // Its own generator, so that a jitter leaves the readings as they are without it.
+  std::mt19937 jitter_;
   QTimer return_timer_;
   device_handle handle_ = head_handle;
   head_events events_{[this](const head_events::event& next) { deliver(next); }};

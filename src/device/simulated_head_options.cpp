@@ -39,8 +39,8 @@ std::optional<simulated_head_options> parse_simulated_head_options(const std::st
   simulated_head_options options;
   if (trim(text).empty()) return options;
 
-  bool seen_latency = false, seen_silent = false, seen_unplug = false, seen_replug = false,
-       seen_seed = false, seen_replay = false;
+  bool seen_latency = false, seen_jitter = false, seen_silent = false, seen_unplug = false,
+       seen_replug = false, seen_seed = false, seen_replay = false;
   std::string_view rest = text;
   while (true) {
     const std::size_t comma = rest.find(',');
@@ -54,8 +54,8 @@ std::optional<simulated_head_options> parse_simulated_head_options(const std::st
     const std::size_t eq = item.find('=');
     if (eq == std::string_view::npos) {
       fail(error, "simulated head option " + quoted +
-                      " has no value; expected latency=MS, silent-after=N, unplug-after=N, "
-                      "replug-after=MS, seed=N or replay=FILE");
+                      " has no value; expected latency=MS, jitter=PCT, silent-after=N, "
+                      "unplug-after=N, replug-after=MS, seed=N or replay=FILE");
       return std::nullopt;
     }
     const std::string_view key = trim(item.substr(0, eq));
@@ -68,6 +68,11 @@ std::optional<simulated_head_options> parse_simulated_head_options(const std::st
       const auto v = parse_count<int>(value);
       ok = v.has_value();
       if (ok) options.latency_ms = *v;
+    } else if (key == "jitter") {
+      seen = &seen_jitter;
+      const auto v = parse_count<int>(value);
+      ok = v && *v <= 100;
+      if (ok) options.jitter_percent = *v;
     } else if (key == "silent-after") {
       seen = &seen_silent;
       options.silent_after = parse_count<int>(value);
@@ -95,13 +100,15 @@ std::optional<simulated_head_options> parse_simulated_head_options(const std::st
     } else {
       fail(error,
            "unknown simulated head option " + quoted +
-               "; expected latency, silent-after, unplug-after, replug-after, seed or replay");
+               "; expected latency, jitter, silent-after, unplug-after, replug-after, seed or "
+               "replay");
       return std::nullopt;
     }
     if (!ok) {
       fail(error, "simulated head option " + quoted +
-                      (key == "seed" ? " needs a whole number from 0 to 4294967295"
-                                     : " needs a whole number from 0 to 2147483647"));
+                      (key == "seed"     ? " needs a whole number from 0 to 4294967295"
+                       : key == "jitter" ? " needs a whole number of percent from 0 to 100"
+                                         : " needs a whole number from 0 to 2147483647"));
       return std::nullopt;
     }
     if (*seen) {
@@ -121,9 +128,9 @@ std::optional<simulated_head_options> parse_simulated_head_options(const std::st
   }
   // A replayed head answers as the recording did: it has no noise to seed, and stalls or
   // unplugs only where the recording does.
-  if (seen_replay && (seen_silent || seen_unplug || seen_replug || seen_seed)) {
+  if (seen_replay && (seen_jitter || seen_silent || seen_unplug || seen_replug || seen_seed)) {
     fail(error,
-         "simulated head option replay cannot be combined with silent-after, "
+         "simulated head option replay cannot be combined with jitter, silent-after, "
          "unplug-after, replug-after or seed; the recording decides those");
     return std::nullopt;
   }

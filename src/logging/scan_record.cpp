@@ -49,6 +49,7 @@ void put_raster(QJsonObject& o, const raster_in_use& r) {
 
 head_description simulated_head_description(const device::simulated_head_options& options) {
   std::string text = "latency=" + std::to_string(options.latency_ms);
+  if (options.jitter_percent > 0) text += ",jitter=" + std::to_string(options.jitter_percent);
   if (options.silent_after) text += ",silent-after=" + std::to_string(*options.silent_after);
   if (options.unplug_after) text += ",unplug-after=" + std::to_string(*options.unplug_after);
   if (options.replug_after_ms) text += ",replug-after=" + std::to_string(*options.replug_after_ms);
@@ -188,14 +189,16 @@ void scan_record_writer::sweep_started(const raster_in_use& raster, const QDateT
     settings.insert(QLatin1String(check_box_names[i]), window_.checked(static_cast<check_box>(i)));
   settings.insert(QLatin1String("echo_timeout_ms"), echo_timeout_ms_);
 
-  write_line(
-      QJsonObject{{QLatin1String("type"), QLatin1String(type_sweep)},
-                  {QLatin1String("format"), QLatin1String(format_name)},
-                  {QLatin1String("version"), format_version},
-                  {QLatin1String("program_version"), QString::fromStdString(program_version_)},
-                  {QLatin1String("head"), head},
-                  {QLatin1String("start"), iso_with_offset(when)},
-                  {QLatin1String("settings"), settings}});
+  QJsonObject line{{QLatin1String("type"), QLatin1String(type_sweep)},
+                   {QLatin1String("format"), QLatin1String(format_name)},
+                   {QLatin1String("version"), format_version},
+                   {QLatin1String("program_version"), QString::fromStdString(program_version_)},
+                   {QLatin1String("head"), head},
+                   {QLatin1String("start"), iso_with_offset(when)},
+                   {QLatin1String("settings"), settings}};
+  // Readers skip keys they do not know, so the record stays at its version.
+  if (!plan_file_.isEmpty()) line.insert(QLatin1String("plan"), plan_file_);
+  write_line(line);
 }
 
 // Turning each local reading time into UTC would ask the system's zone data (a file check)

@@ -46,6 +46,8 @@ class scan_record_writer final : public reading_observer {
 
   void set_head(head_description head) { head_ = std::move(head); }
   void set_echo_timeout(int ms) { echo_timeout_ms_ = ms; }
+  // The plan file the settings came from, named in the first line; empty for none.
+  void set_plan_file(QString path) { plan_file_ = std::move(path); }
 
   void sweep_started(const raster_in_use& raster, const QDateTime& when) override;
   void reading_taken(const reading_event& reading) override;
@@ -79,6 +81,7 @@ class scan_record_writer final : public reading_observer {
   int echo_timeout_ms_;
   std::string program_version_;
   std::function<void(const std::string&)> report_;
+  QString plan_file_;
 
   files::output_file file_;
   QString path_;

@@ -88,6 +88,7 @@ std::optional<scan_record_header> header_from(const QJsonObject& o, std::string*
   h.head_serial = text_of(head.value(QLatin1String("serial")));
   h.head_path = text_of(head.value(QLatin1String("path")));
   h.start = QDateTime::fromString(o.value(QLatin1String("start")).toString(), Qt::ISODateWithMs);
+  h.plan_file = text_of(o.value(QLatin1String("plan")));
   const QJsonObject settings = o.value(QLatin1String("settings")).toObject();
   fields f{settings, {}};
   const auto raster = raster_from(f);

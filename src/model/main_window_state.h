@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "model/control_ranges.h"
+
 namespace brevane {
 
 // 501 x 501 cells, first index X (posx - 100), second Z (posz - 140).
@@ -49,7 +51,7 @@ struct main_window_state {
 
 // Start-up values that differ from the defaults.
 inline void apply_startup_values(main_window_state& s) {
-  s.step_d = 10;
+  s.step_d = step_choices[start_step_index];
   s.maxt = 0.0;
   s.mint = 100.0;
   s.dmin = 9999.0;

@@ -34,6 +34,11 @@ class panel {
 
   virtual bool checked(check_box box) const = 0;
   virtual int value(scroll_bar bar) const = 0;
+  // Setting a control as the operator would: a scroll bar's change handler runs and fills its
+  // box; choosing a step is a click on its option button (index into step_choices).
+  virtual void set_checked(check_box box, bool ticked) = 0;
+  virtual void set_value(scroll_bar bar, int value) = 0;
+  virtual void choose_step(int index) = 0;
   virtual void set_text(text_box box, const std::string& text) = 0;
   virtual std::string text(text_box box) const = 0;
 

@@ -2,8 +2,9 @@
 // Driving the head by hand and setting what the sweep reads: jog, Home with the thermal
 // baseline, the raster step, the limit and gain boxes, and the extremes resets.
 
-#include <array>
 #include <functional>
+
+#include "model/control_ranges.h"
 
 namespace brevane {
 
@@ -15,7 +16,6 @@ class thermal_reading;
 struct main_window_state;
 enum class scroll_bar;
 
-inline constexpr std::array<int, 6> step_choices = {1, 2, 3, 5, 10, 20};
 inline constexpr int home_position = 170;
 
 class manual_positioning {

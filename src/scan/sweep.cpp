@@ -34,11 +34,6 @@ sweep_end how_it_ended(const device_error& e) {
 
 }  // namespace
 
-int raster_count(int from, int to, int step) {
-  if (step < 1 || to < from) return 0;
-  return (to - from) / step + 1;
-}
-
 sweep_procedure::sweep_procedure(command_exchange& exchange, main_window_state& state,
                                  panel& window, thermal_reading& thermal, sonic_reading& sonic,
                                  image_maps& maps, reading_stream& stream, const clock& time_source)
@@ -55,19 +50,44 @@ bool sweep_procedure::stop_requested() const {
   return window_.checked(check_box::stop);
 }
 
-void sweep_procedure::show_progress() const {
-  const char* pass = pass_ == pass_direction::upward ? "upward" : "downward";
-  window_.show_progress("Sweep cycle " + std::to_string(cycle_) + ", " + pass + " pass, row " +
-                        std::to_string(row_) + "/" + std::to_string(rows_) + ", point " +
-                        std::to_string(point_) + "/" + std::to_string(points_in_run_));
+sweep_boxes sweep_procedure::boxes() const {
+  return {window_.checked(check_box::sonic_off), window_.checked(check_box::temp_off),
+          window_.checked(check_box::x_off), window_.checked(check_box::z_off)};
+}
+
+sweep_status sweep_procedure::status() const {
+  const int step = std::max<int>(1, state_.step_d);
+  return progress_.status(
+      raster_count(window_.value(scroll_bar::zmin), window_.value(scroll_bar::zmax), step),
+      raster_count(window_.value(scroll_bar::xmin), window_.value(scroll_bar::xmax), step), boxes(),
+      window_.checked(check_box::repeat));
+}
+
+void sweep_procedure::step_done(const exchange_tally& sent) {
+  sweep_place at;
+  at.cycle = cycle_;
+  at.pass = pass_;
+  at.baseline_readings = baseline_readings_;
+  at.row = row_;
+  at.rows = rows_;
+  at.point = point_;
+  at.points_in_run = points_in_run_;
+  if (progress_.add(sent, at)) announce();
+}
+
+void sweep_procedure::announce() {
+  const sweep_status now = status();
+  window_.show_progress(status_text(now));
+  if (on_progress) on_progress(now);
 }
 
 sweep_procedure::outcome sweep_procedure::sweep(std::optional<int> cycles) {
   points_ = 0;
   cycles_done_ = 0;
   cycle_ = 0;
-  row_ = point_ = 0;
+  row_ = rows_ = point_ = points_in_run_ = baseline_readings_ = 0;
   pass_ = pass_direction::none;
+  progress_.begin(cycles);
   const bool repeat_at_start = window_.checked(check_box::repeat);
   in_use_ = raster_in_use{window_.value(scroll_bar::xmin), window_.value(scroll_bar::xmax),
                           window_.value(scroll_bar::zmin), window_.value(scroll_bar::zmax),
@@ -118,6 +138,7 @@ std::string sweep_procedure::place() const {
 }
 
 void sweep_procedure::interrupted(interruption what) {
+  progress_.hold(what == interruption::paused || what == interruption::head_lost);
   switch (what) {
     case interruption::paused:
       window_.show_status("Paused at " + place() +
@@ -147,6 +168,9 @@ void sweep_procedure::restore_position() {
 }
 
 void sweep_procedure::ended(sweep_end how, const std::string& message) {
+  progress_.finish(how);
+  window_.show_progress("");
+  if (on_progress) on_progress(status());
   if (!stream_.listened_to()) return;
   const QDateTime now = clock_.now();
   stream_.notify([&](reading_observer& o) { o.sweep_ended(how, message, now); });
@@ -155,6 +179,8 @@ void sweep_procedure::ended(sweep_end how, const std::string& message) {
 sweep_procedure::outcome sweep_procedure::run_cycles(std::optional<int> cycles) {
   // The baseline is taken where the head stands, without a stop check.
   state_.avgt = take_baseline(thermal_, state_, true, [this](int k, double temperature) {
+    baseline_readings_ = k;
+    step_done({.t = 1});
     if (!stream_.listened_to()) return;
     reading_event e = event(reading_kind::baseline);
     e.point = k;
@@ -205,11 +231,11 @@ sweep_procedure::outcome sweep_procedure::run_cycles(std::optional<int> cycles) 
     maps_.rawdraw();
     pass_ended();
     exchange_.leds(led_cycle_done);
+    step_done({.l = 1});
     ++cycles_done_;
 
     if (cycles ? cycles_done_ >= *cycles : !window_.checked(check_box::repeat)) break;
   }
-  window_.show_progress("");
   return outcome::completed;
 }
 
@@ -263,20 +289,29 @@ bool sweep_procedure::row_start(int z, bool upward) {
   state_.pos = static_cast<std::int16_t>(z);
   point_ = 0;
   points_in_run_ = 0;
-  show_progress();
-  if (!window_.checked(check_box::z_off)) exchange_.zpos(state_.pos);
+  exchange_tally sent;
+  if (!window_.checked(check_box::z_off)) {
+    exchange_.zpos(state_.pos);
+    sent.z = 1;
+  }
   exchange_.leds(led_row_start);
+  sent.l = 1;
   if (upward) command_exchange::pump_once();
   std::optional<double> distance, temperature;
   if (!window_.checked(check_box::sonic_off)) {
     distance = sonic_.sonic();
     exchange_.leds(led_after_sonic);
+    sent.s = 1;
+    ++sent.l;
   }
   if (!window_.checked(check_box::temp_off)) {
     temperature = thermal_.therm();
     exchange_.leds(led_after_thermal);
+    sent.t = 1;
+    ++sent.l;
   }
   reading_taken(reading_kind::row_start, temperature, distance);
+  step_done(sent);
   return !stop_requested();
 }
 
@@ -307,8 +342,9 @@ bool sweep_procedure::x_point(int x, bool upward, bool increasing) {
   state_.pos = static_cast<std::int16_t>(x);
   ++point_;
   ++points_;
-  show_progress();
   const bool move = !window_.checked(check_box::x_off);
+  exchange_tally sent;
+  sent.x = move ? 1 : 0;
   const std::string caption = "X " + str_format(state_.posx) + " Z " + str_format(state_.posz);
   if (upward && !increasing) {
     if (move) exchange_.xpos(state_.pos);
@@ -321,13 +357,18 @@ bool sweep_procedure::x_point(int x, bool upward, bool increasing) {
   if (!window_.checked(check_box::temp_off)) {
     temperature = thermal_.therm();
     exchange_.leds(led_after_thermal);
+    sent.t = 1;
+    ++sent.l;
   }
   if (!(upward && increasing)) command_exchange::pump_once();
   if (!window_.checked(check_box::sonic_off)) {
     distance = sonic_.sonic();
     exchange_.leds(led_after_sonic);
+    sent.s = 1;
+    ++sent.l;
   }
   reading_taken(reading_kind::point, temperature, distance);
+  step_done(sent);
   return !stop_requested();
 }
 

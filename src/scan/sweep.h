@@ -3,10 +3,13 @@
 // the scan limits with a thermal and a distance reading at every point, painting the maps
 // after each pass.
 
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "model/reading_stream.h"
+#include "scan/sweep_count.h"
+#include "scan/sweep_progress.h"
 
 namespace brevane {
 
@@ -34,13 +37,23 @@ class sweep_procedure {
   long points_swept() const { return points_; }
   int cycles_completed() const { return cycles_done_; }
 
+  // Where the sweep stands and how long it has left, with the limits and boxes as they stand
+  // now; any time, also between sweeps (the last one's end).
+  sweep_status status() const;
+  // Hears the status when the status bar shows it: at the first row start, then at most once
+  // a second, and once more when the sweep ends.
+  std::function<void(const sweep_status&)> on_progress;
+
  private:
   outcome run_cycles(std::optional<int> cycles);
   bool row_start(int z, bool upward);
   bool x_run(bool upward);
   bool x_point(int x, bool upward, bool increasing);
   bool stop_requested() const;
-  void show_progress() const;
+  sweep_boxes boxes() const;
+  // Counts what a step sent and shows the status when it is due.
+  void step_done(const exchange_tally& sent);
+  void announce();
   reading_event event(reading_kind kind) const;
   void reading_taken(reading_kind kind, std::optional<double> temperature,
                      std::optional<double> distance);
@@ -70,9 +83,8 @@ class sweep_procedure {
   raster_in_use in_use_;
   raster_in_use announced_;
   int row_ = 0, rows_ = 0, point_ = 0, points_in_run_ = 0;
+  int baseline_readings_ = 0;
+  sweep_progress progress_;
 };
-
-// Number of values from `from` to `to` (inclusive) in steps of `step`.
-int raster_count(int from, int to, int step);
 
 }  // namespace brevane

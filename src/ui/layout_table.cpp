@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "model/control_ranges.h"
+
 namespace brevane {
 namespace {
 
@@ -69,11 +71,11 @@ constexpr control_row text(std::string_view name, std::string_view container,
 }
 
 constexpr control_row scroll(std::string_view name, std::string_view container, int left, int top,
-                             int width, int height, int tab, int from, int to, int value) {
+                             int width, int height, int tab, control_range range) {
   auto r = row(control_kind::scroll_bar, name, container, {}, left, top, width, height, tab);
-  r.range_min = from;
-  r.range_max = to;
-  r.value = value;
+  r.range_min = range.low;
+  r.range_max = range.high;
+  r.value = range.start;
   return r;
 }
 
@@ -118,32 +120,32 @@ constexpr std::array controls{
   check("zoff", "Z Off", 120, 1440, 1095, 195, 29, false),
 
   // Step sizes 1, 2, 3, 5, 10, 20.
-  option("Option1(0)", "Step 1", 240, 240, 855, 255, 1, false),
-  option("Option1(1)", "Step 2", 240, 600, 855, 255, 2, false),
-  option("Option1(2)", "Step 3", 240, 840, 855, 495, 3, false),
-  option("Option1(3)", "Step 5", 240, 1320, 855, 255, 4, false),
-  option("Option1(4)", "Step 10", 240, 1680, 855, 255, 5, true),
-  option("Option1(5)", "Step 20", 240, 2040, 855, 255, 6, false),
+  option("Option1(0)", "Step 1", 240, 240, 855, 255, 1, start_step_index == 0),
+  option("Option1(1)", "Step 2", 240, 600, 855, 255, 2, start_step_index == 1),
+  option("Option1(2)", "Step 3", 240, 840, 855, 495, 3, start_step_index == 2),
+  option("Option1(3)", "Step 5", 240, 1320, 855, 255, 4, start_step_index == 3),
+  option("Option1(4)", "Step 10", 240, 1680, 855, 255, 5, start_step_index == 4),
+  option("Option1(5)", "Step 20", 240, 2040, 855, 255, 6, start_step_index == 5),
 
   // Scan limits.
   label("Label2", "Frame6", "X Min", 240, 240, 495, 255, 34),
   text("xmind", "Frame6", "100", 840, 240, 375, 285, 33),
   label("Label3", "Frame6", "X Max", 1560, 240, 495, 255, 37),
   text("xmaxd", "Frame6", "255", 2160, 240, 375, 285, 36),
-  scroll("xmin", "Frame6", 120, 600, 1095, 255, 32, 100, 140, 100),
-  scroll("xmax", "Frame6", 1440, 600, 1095, 255, 35, 180, 255, 255),
+  scroll("xmin", "Frame6", 120, 600, 1095, 255, 32, xmin_range),
+  scroll("xmax", "Frame6", 1440, 600, 1095, 255, 35, xmax_range),
   label("Label4", "Frame6", "Z Min", 240, 960, 615, 255, 40),
   text("zmind", "Frame6", "140", 840, 960, 375, 285, 39),
   label("Label5", "Frame6", "Z Max", 1560, 960, 615, 255, 43),
   text("zmaxd", "Frame6", "200", 2160, 960, 375, 285, 42),
-  scroll("zmin", "Frame6", 120, 1320, 1095, 255, 38, 120, 160, 140),
-  scroll("zmax", "Frame6", 1440, 1320, 1095, 255, 41, 170, 200, 200),
+  scroll("zmin", "Frame6", 120, 1320, 1095, 255, 38, zmin_range),
+  scroll("zmax", "Frame6", 1440, 1320, 1095, 255, 41, zmax_range),
   button("Command26", "Frame6", "Sweep", 120, 1800, 2295, 375, 31),
 
   // Readings.
   label("Label1", "Frame7", "Thermal Gain =", 2520, 240, 1215, 255, 58),
   text("gaind", "Frame7", "10", 3840, 240, 495, 285, 47),
-  scroll("gain", "Frame7", 2400, 600, 1935, 255, 46, 1, 40, 10),
+  scroll("gain", "Frame7", 2400, 600, 1935, 255, 46, gain_range),
   text("mintd", "Frame7", "", 120, 960, 735, 285, 55),
   button("Command8", "Frame7", "R", 960, 960, 255, 255, 53),
   text("maxtd", "Frame7", "", 1320, 960, 735, 285, 54),
@@ -193,6 +195,8 @@ constexpr std::array controls{
 constexpr std::array menus{
   menu_row{"Filemnu", "", "File", true, false},
   menu_row{"open_scan", "Filemnu", "Open Scan\u2026", true, false},
+  menu_row{"open_plan", "Filemnu", "Open Plan\u2026", true, false},
+  menu_row{"save_plan", "Filemnu", "Save Plan\u2026", true, false},
   menu_row{"exout", "Filemnu", "Exit", true, false},
   menu_row{"viewm", "", "View", true, false},
   menu_row{"scopev", "viewm", "Scope", false, false},

@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -42,6 +43,26 @@ int main_window::value(scroll_bar bar) const {
   const auto* widget =
       qobject_cast<const QScrollBar*>(control(scroll_bar_names[static_cast<std::size_t>(bar)]));
   return widget ? widget->value() : 0;
+}
+
+void main_window::set_checked(check_box box, bool ticked) {
+  if (auto* widget =
+          qobject_cast<QCheckBox*>(control(check_box_names[static_cast<std::size_t>(box)])))
+    widget->setChecked(ticked);
+}
+
+void main_window::set_value(scroll_bar bar, int value) {
+  // The bar's change signal runs the same handler as a drag, which fills the value box.
+  if (auto* widget =
+          qobject_cast<QScrollBar*>(control(scroll_bar_names[static_cast<std::size_t>(bar)])))
+    widget->setValue(value);
+}
+
+void main_window::choose_step(int index) {
+  // A click, so the button group reports the choice exactly as the operator's click does.
+  if (auto* option =
+          qobject_cast<QAbstractButton*>(control(QStringLiteral("Option1(%1)").arg(index))))
+    option->click();
 }
 
 void main_window::set_text(text_box box, const std::string& text) {

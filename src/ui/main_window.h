@@ -32,6 +32,9 @@ class main_window : public QMainWindow, public panel {
   // panel
   bool checked(check_box box) const override;
   int value(scroll_bar bar) const override;
+  void set_checked(check_box box, bool ticked) override;
+  void set_value(scroll_bar bar, int value) override;
+  void choose_step(int index) override;
   void set_text(text_box box, const std::string& text) override;
   std::string text(text_box box) const override;
   void set_caption(const std::string& caption) override;
@@ -91,6 +94,8 @@ class main_window : public QMainWindow, public panel {
   void maps_chosen();
   void pause_clicked();
   void open_scan_chosen();
+  void open_plan_chosen();
+  void save_plan_chosen();
   void escape_pressed();
   void close_requested();
 

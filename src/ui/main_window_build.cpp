@@ -264,6 +264,12 @@ void main_window::build_menus() {
     action->setEnabled(row.enabled);
     menu_items_.insert(name, action);
   }
+  // The items the program added carry the platform's keys (Ctrl+O and Ctrl+S, or Command on
+  // a Mac); Open Plan takes Shift with Open, which no standard command uses.
+  menu_item(QStringLiteral("open_scan"))->setShortcut(QKeySequence::Open);
+  menu_item(QStringLiteral("open_plan"))
+      ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+  menu_item(QStringLiteral("save_plan"))->setShortcut(QKeySequence::Save);
 }
 
 void main_window::connect_controls() {
@@ -307,6 +313,10 @@ void main_window::connect_controls() {
   connect(menu_item(QStringLiteral("mapsv")), &QAction::triggered, this, &main_window::maps_chosen);
   connect(menu_item(QStringLiteral("open_scan")), &QAction::triggered, this,
           &main_window::open_scan_chosen);
+  connect(menu_item(QStringLiteral("open_plan")), &QAction::triggered, this,
+          &main_window::open_plan_chosen);
+  connect(menu_item(QStringLiteral("save_plan")), &QAction::triggered, this,
+          &main_window::save_plan_chosen);
   connect(menu_item(QStringLiteral("Vd")), &QAction::triggered, this, &main_window::view_data);
   connect(menu_item(QStringLiteral("upload_list")), &QAction::triggered, this,
           &main_window::upload_list_chosen);

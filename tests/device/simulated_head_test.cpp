@@ -285,9 +285,11 @@ TEST_F(SimulatedHead, UnplugAfterDeliversTheLastAnswerThenUnplugs) {
 }
 
 TEST_F(SimulatedHead, SameSeedRepeatsDifferentSeedDiffers) {
-  const auto run = [this](std::uint32_t seed) {
+  const auto run = [this](std::uint32_t seed, int jitter = 0) {
     simulated_head_options options;
     options.seed = seed;
+    options.latency_ms = jitter > 0 ? 1 : 0;
+    options.jitter_percent = jitter;
     start(options);
     std::vector<int> readings;
     for (int i = 0; i < 30; ++i) {
@@ -300,6 +302,7 @@ TEST_F(SimulatedHead, SameSeedRepeatsDifferentSeedDiffers) {
   EXPECT_EQ(first.size(), 30u);
   EXPECT_EQ(run(5), first);
   EXPECT_NE(run(6), first);
+  EXPECT_EQ(run(5, 50), first) << "a jitter varies the delays, never the readings";
 }
 
 TEST(SimulatedHeadOptions, AcceptsEveryOptionInAnyOrder) {
@@ -311,10 +314,11 @@ TEST(SimulatedHeadOptions, AcceptsEveryOptionInAnyOrder) {
   EXPECT_FALSE(defaults->unplug_after);
   EXPECT_EQ(defaults->seed, simulated_head_options::default_seed);
 
-  const auto all =
-      parse_simulated_head_options("seed=42,unplug-after=9,latency=15,silent-after=0", &error);
+  const auto all = parse_simulated_head_options(
+      "seed=42,unplug-after=9,latency=15,silent-after=0,jitter=20", &error);
   ASSERT_TRUE(all) << error;
   EXPECT_EQ(all->latency_ms, 15);
+  EXPECT_EQ(all->jitter_percent, 20);
   EXPECT_EQ(all->silent_after, 0);
   EXPECT_EQ(all->unplug_after, 9);
   EXPECT_EQ(all->seed, 42u);
@@ -323,7 +327,8 @@ TEST(SimulatedHeadOptions, AcceptsEveryOptionInAnyOrder) {
 TEST(SimulatedHeadOptions, RejectsBadItemsNamingThem) {
   for (const std::string bad :
        {"latency=fast", "latency=-5", "speed=3", "seed", "seed=", "latency=1,,seed=2",
-        "silent-after=99999999999", "latency=1,latency=2", "unplug-after=2x"}) {
+        "silent-after=99999999999", "latency=1,latency=2", "unplug-after=2x", "jitter=101",
+        "replay=t.txt,jitter=5"}) {
     std::string error;
     EXPECT_FALSE(parse_simulated_head_options(bad, &error)) << bad;
     EXPECT_FALSE(error.empty()) << bad;

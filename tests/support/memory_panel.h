@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/canvas.h"
+#include "model/control_ranges.h"
 #include "model/panel.h"
 
 namespace brevane::testing {
@@ -18,11 +19,11 @@ class memory_panel : public panel {
         thermal_picture_(149, 69, QColor(192, 192, 192)),
         sonic_picture_(149, 69, QColor(192, 192, 192)) {
     checks[check_box::repeat] = true;
-    values[scroll_bar::xmin] = 100;
-    values[scroll_bar::xmax] = 255;
-    values[scroll_bar::zmin] = 140;
-    values[scroll_bar::zmax] = 200;
-    values[scroll_bar::gain] = 10;
+    values[scroll_bar::xmin] = xmin_range.start;
+    values[scroll_bar::xmax] = xmax_range.start;
+    values[scroll_bar::zmin] = zmin_range.start;
+    values[scroll_bar::zmax] = zmax_range.start;
+    values[scroll_bar::gain] = gain_range.start;
   }
 
   bool checked(check_box box) const override {
@@ -30,6 +31,17 @@ class memory_panel : public panel {
     return it != checks.end() && it->second;
   }
   int value(scroll_bar bar) const override { return values.at(bar); }
+  void set_checked(check_box box, bool ticked) override { checks[box] = ticked; }
+  // As a scroll bar does: a change is announced, the same value is not.
+  void set_value(scroll_bar bar, int value) override {
+    if (values[bar] == value) return;
+    values[bar] = value;
+    if (on_value_changed) on_value_changed(bar, value);
+  }
+  void choose_step(int index) override {
+    step_index = index;
+    if (on_step_chosen) on_step_chosen(index);
+  }
   void set_text(text_box box, const std::string& text) override { texts[box] = text; }
   std::string text(text_box box) const override {
     auto it = texts.find(box);
@@ -66,6 +78,10 @@ class memory_panel : public panel {
   std::vector<std::string> statuses;
   std::string progress;
   std::function<void(const std::string&)> on_caption;
+  // The window's wiring: what a scroll bar change and a step click reach.
+  std::function<void(scroll_bar, int)> on_value_changed;
+  std::function<void(int)> on_step_chosen;
+  int step_index = start_step_index;
   bool log_data = false;
   bool log_images = false;
 

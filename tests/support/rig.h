@@ -33,7 +33,13 @@ inline bool run_events_until(const std::function<bool()>& done, int ms = 2000) {
 
 template <typename Transport = scripted_head>
 struct basic_rig {
-  explicit basic_rig(int echo_timeout_ms = 500) : app(*this, echo_timeout_ms) {}
+  explicit basic_rig(int echo_timeout_ms = 500) : app(*this, echo_timeout_ms) {
+    // Wired as the window's controls are.
+    window.on_value_changed = [this](scroll_bar bar, int v) {
+      app.inst.positioning.limit_changed(bar, v);
+    };
+    window.on_step_chosen = [this](int index) { app.inst.positioning.choose_step(index); };
+  }
 
   struct parts {
     parts(basic_rig& r, int echo_timeout_ms)

@@ -102,6 +102,27 @@ TEST(CommandLine, BadInputIsRefusedWithAMessage) {
   EXPECT_NE(command_line_help().find("--data-folder DIR"), std::string::npos);
   EXPECT_FALSE(parse_command_line({"--sweep", "--export-png"}, &error));
   EXPECT_NE(command_line_help().find("--export-png"), std::string::npos);
+
+  const std::pair<QStringList, const char*> plan_refusals[] = {
+      {{"--dry-run"}, "--dry-run needs --sweep"},
+      {{"--progress"}, "--progress needs --sweep"},
+      {{"--sweep", "--dry-run=soon"}, "not \"soon\""},
+      {{"--sweep", "--save-plan", "p.json"}, "cannot be combined with --sweep"},
+      {{"--plan"}, "--plan needs a plan file or a scan record"},
+      {{"--set", "gain=0"}, "--set gain=0: \"gain\" is 0; it must be a whole number from 1 to 40"},
+  };
+  for (const auto& [arguments, why] : plan_refusals) {
+    EXPECT_FALSE(parse_command_line(arguments, &error)) << arguments.join(' ').toStdString();
+    EXPECT_NE(error.find(why), std::string::npos) << error;
+  }
+  const auto plan = parse_command_line({"--simulate", "--sweep", "--plan", "p.json", "--set",
+                                        "step=5", "--set=gain=20", "--dry-run=2.5", "--progress"},
+                                       &error);
+  ASSERT_TRUE(plan) << error;
+  EXPECT_EQ(plan->plan_file, "p.json");
+  EXPECT_EQ(plan->settings, (QStringList{"step=5", "gain=20"}));
+  EXPECT_EQ(plan->dry_run_ms, 2.5);
+  EXPECT_TRUE(plan->dry_run && plan->progress);
 }
 
 // Run as a new user would on a server: no display at all. Nothing may abort, every refusal is
@@ -121,6 +142,7 @@ TEST(CommandLine, ProgramAnswersWithoutADisplay) {
   ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
   bad.write("# Brevane 1.00, USB\nout 00 58 64 00 00 00 00 00 00 00 00\nin 00 00 00 58\n");
   bad.close();
+  const QString picture = QStringLiteral(BREVANE_SOURCE_DIR "/docs/main-window.png");
   const std::string refused = "brevane: the data folder " + unusable.toStdString() +
                               " cannot be used (its parent " +
                               dir.filePath("blocker").toStdString() +
@@ -130,7 +152,7 @@ TEST(CommandLine, ProgramAnswersWithoutADisplay) {
     QStringList arguments;
     int status;
     const char* out;  // stdout starts with it
-    const char* err;  // stderr contains it
+    QByteArray err;   // stderr contains it
   } cases[] = {
       {{"--help"}, 0, "Usage: brevane", ""},
       {{"--version"}, 0, "Brevane version 1.00\n", ""},
@@ -154,6 +176,19 @@ TEST(CommandLine, ProgramAnswersWithoutADisplay) {
        2,
        "",
        "bad.txt cannot be replayed: line 3: an in line holds 9 bytes, this one 4\n"},
+      // Plans: a bad setting or a file that is no plan is refused before anything starts.
+      {{"--simulate", "--sweep", "--set", "step=4"},
+       2,
+       "",
+       "brevane: --set step=4: \"step\" is 4; it must be one of 1, 2, 3, 5, 10, 20"},
+      {{"--set=xmin=99"}, 2, "", "\"xmin\" is 99; it must be a whole number from 100 to 140"},
+      {{"--set", "nosuch=1"}, 2, "", "\"nosuch\" is not a setting; the settings are xmin, "},
+      {{"--simulate", "--sweep", "--plan", picture},
+       2,
+       "",
+       (picture + " is neither a plan nor a scan record: it is not JSON text\n").toUtf8()},
+      {{"--set", "step=5", "--save-plan", dir.filePath("p.json")}, 0, "Plan saved: ", ""},
+      {{"--simulate", "--sweep", "--dry-run"}, 0, "Dry run of --sweep: 1 cycle(s)", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments.join(' ').toStdString());

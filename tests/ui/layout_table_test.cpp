@@ -155,6 +155,11 @@ TEST(LayoutMenus, TreeKeepsItsCaptionsAndStates) {
   for (const menu_row& m : items)
     if (m.parent == "datam") data.emplace_back(m.caption);
   EXPECT_EQ(data, (std::vector<std::string>{"Log Data", "Log Images", "View Data", "Upload List"}));
+  std::vector<std::string> file;
+  for (const menu_row& m : items)
+    if (m.parent == "Filemnu") file.emplace_back(m.caption);
+  EXPECT_EQ(file, (std::vector<std::string>{"Open Scan\u2026", "Open Plan\u2026", "Save Plan\u2026",
+                                            "Exit"}));
 }
 
 TEST(LayoutGeometry, TwipsRoundToTheNearestPixel) {

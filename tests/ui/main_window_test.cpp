@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <cmath>
@@ -190,6 +191,23 @@ TEST(MainWindowScrollBars, ReportWhichLimitChanged) {
   ASSERT_EQ(limits.size(), 1u);
   EXPECT_EQ(limits[0], std::make_pair(scroll_bar::zmax, 180));
   EXPECT_EQ(gains, std::vector<int>{12});
+}
+
+TEST(MainWindowClicks, FileMenuKeysFollowThePlatformAndClashWithNothing) {
+  main_window w;
+  EXPECT_EQ(w.menu_item("open_scan")->shortcut(), QKeySequence(QKeySequence::Open));
+  EXPECT_EQ(w.menu_item("save_plan")->shortcut(), QKeySequence(QKeySequence::Save));
+  EXPECT_EQ(w.menu_item("open_plan")->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+  std::vector<QKeySequence> keys;
+  for (QAction* item : w.findChildren<QAction*>())
+    if (!item->shortcut().isEmpty()) keys.push_back(item->shortcut());
+  for (QShortcut* key : w.findChildren<QShortcut*>()) keys.push_back(key->key());
+  EXPECT_EQ(keys.size(), 4u) << "three File items and F8";
+  for (std::size_t i = 0; i < keys.size(); ++i)
+    for (std::size_t j = i + 1; j < keys.size(); ++j)
+      EXPECT_NE(keys[i], keys[j]) << keys[i].toString().toStdString();
+  // Escape cancels a wait, wherever the focus is; no menu key may take it.
+  for (const QKeySequence& key : keys) EXPECT_NE(key, QKeySequence(Qt::Key_Escape));
 }
 
 TEST(MainWindowClicks, ArraysReportTheirOwnIndex) {

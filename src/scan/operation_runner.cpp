@@ -1,4 +1,4 @@
-#include "ui/operation_runner.h"
+#include "scan/operation_runner.h"
 
 #include "common/numbers.h"
 #include "device/command_exchange.h"
