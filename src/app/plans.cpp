@@ -20,8 +20,10 @@ constexpr double usb_exchange_ms = 2.0;
 
 std::string settings_line(const sweep_settings& s) {
   std::string line;
-  for (std::string_view key : sweep_setting_keys())
-    line += (line.empty() ? "" : " ") + std::string(key) + "=" + sweep_setting_text(s, key);
+  for (std::string_view key : sweep_setting_keys()) {
+    if (!line.empty()) line += ' ';
+    line.append(key).append(1, '=').append(sweep_setting_text(s, key));
+  }
   return line;
 }
 
