@@ -35,7 +35,8 @@ std::optional<listen_address> parse_listen_address(const QString& text, std::str
     if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0) {
       where.address = QHostAddress(QHostAddress::LocalHost);
     } else if (!where.address.setAddress(host)) {
-      return fail("\"" + host.toStdString() + "\" is no IP address");
+      const std::string named = host.toStdString();
+      return fail("\"" + named + "\" is no IP address");
     }
   }
   bool ok = false;
