@@ -55,7 +55,7 @@ std::unique_ptr<remote_front_end> start_remote(const command_line& options, main
 }
 
 QString remote_front_end::listen(const listen_address& where) {
-  const QString why = server_.listen(where.address, where.port);
+  QString why = server_.listen(where.address, where.port);
   if (why.isEmpty()) window_.set_remote_status(remote_status_text(server_.where(), 0));
   return why;
 }
