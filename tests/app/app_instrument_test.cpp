@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <memory>
+#include <set>
 
 #include "app/instrument.h"
 #include "app/wiring.h"
@@ -25,13 +26,15 @@ namespace {
 
 // The program's objects as main() builds them, with a pinned clock so two runs write the
 // same logs, and one remote client's session.
+device::simulated_head_options latency(int ms) {
+  device::simulated_head_options o;
+  o.latency_ms = ms;
+  return o;
+}
+
 struct window_rig {
-  explicit window_rig(int latency_ms = 0)
-      : head([latency_ms] {
-          device::simulated_head_options o;
-          o.latency_ms = latency_ms;
-          return o;
-        }()),
+  explicit window_rig(device::simulated_head_options options = {})
+      : head(options),
         inst(head, window, clock_, folder.path(), 500,
              QLocale(QLocale::English, QLocale::UnitedStates)),
         record(window, folder.path(), head_description{"simulated", "latency=0", {}, {}}, 500,
@@ -140,7 +143,7 @@ TEST(AppInstrument, DuringARemoteSweepTheHeadIsRefusedStateAnswersAndTheOperator
   };
   for (const auto& e : enders) {
     SCOPED_TRACE(e.name);
-    window_rig r(2);
+    window_rig r(latency(2));
     ASSERT_TRUE(r.up);
     r.window.set_checked(check_box::repeat, true);  // runs until it is ended
     EXPECT_EQ(r.ask("SWE:STAR;:SWE:STAT?"), "RUNNING,0,0,0,0,0.0,-1");
@@ -204,6 +207,31 @@ TEST(AppInstrument, DuringARemoteSweepTheHeadIsRefusedStateAnswersAndTheOperator
     EXPECT_EQ(r.window.text(text_box::x_min_text), "110");
     EXPECT_EQ(r.ask("*RST;:SWE:XMIN?;REP?"), "100;1");
   }
+}
+
+// As in the window, a sweep whose head goes away waits for it; meanwhile its state says so.
+TEST(AppInstrument, ASweepWaitingForItsHeadSaysWaitingAndGoesOnWhenItIsBack) {
+  device::simulated_head_options options = latency(1);
+  options.unplug_after = 60;
+  options.replug_after_ms = 300;
+  window_rig r(options);
+  ASSERT_TRUE(r.up);
+  r.inst.exchange.set_head_return_wait(std::nullopt);
+  std::set<std::string> states;
+  QTimer client;
+  client.setInterval(5);
+  QObject::connect(&client, &QTimer::timeout, [&] {
+    const std::string state = r.ask("SWE:STAT?");
+    states.insert(state.substr(0, state.find(',')));
+  });
+  client.start();
+  EXPECT_EQ(r.ask("SWE:STAR;:SYST:ERR?"), "0,\"No error\"");
+  ASSERT_TRUE(r.idle_within(20000));
+  client.stop();
+  EXPECT_EQ(states, (std::set<std::string>{"RUNNING", "WAITING"}));
+  const std::string idle = r.ask("SWE:STAT?");
+  EXPECT_TRUE(idle.starts_with("IDLE,1,2,")) << idle;
+  EXPECT_NE(idle.find(",100.0,"), std::string::npos) << "the sweep completed: " << idle;
 }
 
 }  // namespace
