@@ -250,7 +250,6 @@ int main(int argc, char** argv) {
       std::cerr << "brevane: " << error << "\n";
       return 2;
     }
-    std::cout << "Listening on " << remote->server().where().toStdString() << "\n" << std::flush;
   }
 
   // SIGINT and SIGTERM: a job ends after the exchange in progress, with its logs and record
@@ -339,6 +338,9 @@ int main(int argc, char** argv) {
     });
   }
 
+  // Said once everything is wired, signals included: a service is ready when it says so.
+  if (remote)
+    std::cout << "Listening on " << remote->server().where().toStdString() << "\n" << std::flush;
   const int code = QApplication::exec();
   inst.exchange.cancel("closing");
   inst.device.disconnect_link();
