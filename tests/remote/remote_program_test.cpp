@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -159,12 +160,15 @@ TEST(RemoteProgram, RefusedAtStartWithOneLineWhenItCannotListen) {
   }
 }
 
+// Without a display, --listen alone runs as a service.
 TEST(RemoteProgram, AnAddressBeyondLoopbackIsSaidOnceAsReachableFromTheNetwork) {
   QTemporaryDir folder;
   QProcess program;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+  program.setProcessEnvironment(env);
   program.start(QStringLiteral(BREVANE_PROGRAM),
-                {"--simulate", "--no-window", "--listen", "0.0.0.0:0", "--data-folder",
-                 folder.filePath("data")});
+                {"--simulate", "--listen", "0.0.0.0:0", "--data-folder", folder.filePath("data")});
   ASSERT_TRUE(program.waitForStarted());
   QByteArray out;
   while (!out.contains('\n') && program.waitForReadyRead(20000))
