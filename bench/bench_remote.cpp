@@ -1,12 +1,7 @@
 // The remote interface on loopback: *IDN? sent by a client in a thread of its own to the
 // server on this thread's event loop, as a script on the same machine would. The client times
 // each round trip from its send to the answer's line end.
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QEventLoop>
 #include <QHostAddress>
@@ -19,46 +14,13 @@
 #include <thread>
 #include <vector>
 
+#include "loopback_client.h"
 #include "remote/scpi_server.h"
 #include "support/fake_instrument.h"
 
 namespace {
 
 using namespace brevane;
-
-// A blocking client on a plain socket: nothing of Qt runs in its thread.
-class loopback_client {
- public:
-  explicit loopback_client(quint16 port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const int one = 1;
-    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    connected_ = ::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-  }
-  ~loopback_client() { ::close(fd_); }
-  bool connected() const { return connected_; }
-
-  // Sends a line and reads until its answer's line end; the answer, or empty on failure.
-  std::string ask(const std::string& line) {
-    if (::send(fd_, line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size()))
-      return {};
-    std::string answer;
-    char buffer[256];
-    while (answer.empty() || answer.back() != '\n') {
-      const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
-      if (n <= 0) return {};
-      answer.append(buffer, static_cast<std::size_t>(n));
-    }
-    return answer;
-  }
-
- private:
-  int fd_;
-  bool connected_ = false;
-};
 
 void BM_remote_idn_round_trip(benchmark::State& state) {
   testing::fake_instrument fake;
@@ -67,7 +29,7 @@ void BM_remote_idn_round_trip(benchmark::State& state) {
     state.SkipWithError("the server could not listen");
     return;
   }
-  loopback_client client(server.port());
+  bench::loopback_client client(server.port());
   if (!client.connected()) {
     state.SkipWithError("the client could not connect");
     return;

@@ -15,6 +15,37 @@ std::optional<int> whole_number(const QString& text, int min, int max) {
 
 }  // namespace
 
+std::optional<listen_address> parse_listen_address(const QString& text, std::string* why) {
+  const auto fail = [&](const std::string& reason) -> std::optional<listen_address> {
+    if (why) *why = "--listen takes [ADDR:]PORT, not \"" + text.toStdString() + "\": " + reason;
+    return std::nullopt;
+  };
+  listen_address where;
+  QString port = text;
+  const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+  if (colon >= 0) {
+    QString host = text.left(colon);
+    port = text.mid(colon + 1);
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) {
+      host = host.mid(1, host.size() - 2);
+      if (!host.contains(QLatin1Char(':'))) return fail("only an IPv6 address goes in brackets");
+    } else if (host.contains(QLatin1Char(':'))) {
+      return fail("an IPv6 address goes in brackets, as [::1]:5025");
+    }
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0) {
+      where.address = QHostAddress(QHostAddress::LocalHost);
+    } else if (!where.address.setAddress(host)) {
+      const std::string named = host.toStdString();
+      return fail("\"" + named + "\" is no IP address");
+    }
+  }
+  bool ok = false;
+  const uint number = port.toUInt(&ok);
+  if (!ok || number > 65535) return fail("the port is a whole number from 0 to 65535");
+  where.port = static_cast<quint16>(number);
+  return where;
+}
+
 std::string command_line_help() {
   return "Usage: brevane [options]\n"
          "Drives the Brevane scanning head. Without options it opens the window on the USB head.\n"
@@ -68,6 +99,12 @@ std::string command_line_help() {
          "  --progress             with --sweep: one line a second on stderr,\n"
          "                         \"progress cycle=C/N done=P% left=Ss\", and a last one that\n"
          "                         adds end=HOW elapsed=Ss\n"
+         "  --listen [ADDR:]PORT   take SCPI commands over TCP, in the window or without it\n"
+         "                         (default 127.0.0.1:5025; port 0: one the system chooses;\n"
+         "                         an address other than loopback is reachable from the\n"
+         "                         network, which the program says)\n"
+         "  --no-window            with --listen: run without a window, as a service, until\n"
+         "                         SIGINT or SIGTERM (also when there is no display)\n"
          "  --help                 show this text\n"
          "  --version              show the version\n"
          "\n"
@@ -78,7 +115,21 @@ std::string command_line_help() {
          "  0    the job completed and every log, record and file it was asked for was kept\n"
          "  1    it failed, or something was not kept (the reason is on stderr)\n"
          "  2    it was refused at start (options, data folder, trace, display)\n"
-         "  130  SIGINT, 143 SIGTERM: ended after the exchange in progress, logs closed\n";
+         "  130  SIGINT, 143 SIGTERM: ended after the exchange in progress, logs closed\n"
+         "\n"
+         "Remote commands (--listen; one line each, ';' between several, case-insensitive,\n"
+         "long or short form; errors are read with SYSTem:ERRor?):\n"
+         "  *IDN?  *CLS  *OPC?  *RST               identity, clear errors, wait, start values\n"
+         "  MEASure:TEMPerature?  MEASure:DISTance?  one reading (F, inches), as Temp/Distance\n"
+         "  POSition?  POSition X,Z  HOME           where the head was sent; move; Home\n"
+         "  SWEep:XMIN|XMAX|ZMIN|ZMAX|STEP|GAIN N   the sweep's settings, each with its query\n"
+         "  SWEep:REPeat|SONic|TEMPerature ON|OFF   Repeat; Sonic Off and Temp Off inverted\n"
+         "  SWEep:PLAN?  SWEep:PLAN <json>          the plan as one line of JSON; set a plan\n"
+         "  SWEep:STARt  SWEep:PAUSe  SWEep:RESume  ABORt   as Sweep, Pause and Escape\n"
+         "  SWEep:STATe?     IDLE|RUNNING|PAUSED|WAITING,cycle,pass,row,point,percent,s_left\n"
+         "  DATA:COUNt?  DATA:READ? START,COUNT  DATA:RECord?   the readings as CSV rows in a\n"
+         "                                         definite-length block; the record's path\n"
+         "  SYSTem:ERRor?                           the oldest error, or 0,\"No error\"\n";
 }
 
 std::optional<command_line> parse_command_line(const QStringList& arguments, std::string* error) {
@@ -202,6 +253,21 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
       }
     } else if (arg == QLatin1String("--progress") && !has_inline) {
       cl.progress = true;
+    } else if (arg == QLatin1String("--listen")) {
+      // The address may be left out, so a next argument that is an option is not its value.
+      QString where = inline_value;
+      if (!has_inline && i + 1 < arguments.size() && !arguments[i + 1].startsWith(QLatin1Char('-')))
+        where = arguments[++i];
+      if (has_inline || !where.isEmpty()) {
+        std::string why;
+        auto address = parse_listen_address(where, &why);
+        if (!address) return fail(why);
+        cl.listen = *address;
+      } else {
+        cl.listen = listen_address{};
+      }
+    } else if (arg == QLatin1String("--no-window") && !has_inline) {
+      cl.no_window = true;
     } else {
       return fail("unknown option \"" + arguments[i].toStdString() + "\"");
     }
@@ -227,6 +293,11 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
     return fail(
         "--save-plan writes the plan and exits; it cannot be combined with --sweep, "
         "--upload-list or --open");
+  if (cl.no_window && !cl.listen) return fail("--no-window needs --listen [ADDR:]PORT");
+  if (cl.listen && (cl.headless_job() || cl.dry_run))
+    return fail(
+        "--listen runs the program for remote clients; it cannot be combined with --sweep, "
+        "--upload-list, --save-plan or an export");
   return cl;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The program's command line. Without arguments it opens the window on the USB head.
 
+#include <QHostAddress>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -10,6 +11,12 @@
 #include "device/simulated_head.h"
 
 namespace brevane {
+
+// Where --listen takes remote clients.
+struct listen_address {
+  QHostAddress address{QHostAddress::LocalHost};
+  quint16 port = 5025;  // 0: one the system chooses, said on stdout
+};
 
 struct command_line {
   std::optional<device::simulated_head_options> simulate;  // set: use the simulated head
@@ -36,8 +43,10 @@ struct command_line {
   QStringList settings;     // --set KEY=VALUE, in their order, each already checked
   QString save_plan;        // --save-plan: write the resulting plan and exit
   bool dry_run = false;     // --sweep --dry-run: what the sweep would do, without a head
-  std::optional<double> dry_run_ms;  // --dry-run=MS: the time per answered exchange
-  bool progress = false;             // --sweep --progress: parseable progress lines on stderr
+  std::optional<double> dry_run_ms;      // --dry-run=MS: the time per answered exchange
+  bool progress = false;                 // --sweep --progress: parseable progress lines on stderr
+  std::optional<listen_address> listen;  // --listen: the remote interface
+  bool no_window = false;                // --no-window: run as a service until a signal
 
   bool plan_given() const { return !plan_file.isEmpty() || !settings.isEmpty(); }
 
@@ -48,6 +57,10 @@ struct command_line {
                                        !export_nexus.isEmpty() || !export_tiff.isEmpty()));
   }
 };
+
+// "[ADDR:]PORT" of --listen: an IPv4 address, an IPv6 address in brackets or localhost, and a
+// port; nullopt with why otherwise.
+std::optional<listen_address> parse_listen_address(const QString& text, std::string* why);
 
 // Parses arguments (without the program name). nullopt with error set on bad input.
 std::optional<command_line> parse_command_line(const QStringList& arguments, std::string* error);

@@ -21,6 +21,7 @@
 #include "app/instrument.h"
 #include "app/plans.h"
 #include "app/record_jobs.h"
+#include "app/remote_wiring.h"
 #include "app/signal_watch.h"
 #include "app/window_system.h"
 #include "app/wiring.h"
@@ -126,6 +127,13 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  // With --listen and no window (asked for, or no display to open it on) the program runs as
+  // a service: the window's controls exist, off screen, and remote clients drive them.
+  const bool service = options->listen && (options->no_window || !display_available());
+  if (service && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Nobody sees the status bar of a job or a service: its messages go to stderr as well.
+  const bool unattended = options->headless_job() || service;
   if (const auto refusal = choose_platform(options->headless_job())) {
     std::cerr << "brevane: " << *refusal << "\n";
     return 2;
@@ -176,7 +184,7 @@ int main(int argc, char** argv) {
       QCoreApplication::applicationDirPath(),
       QStandardPaths::writableLocation(QStandardPaths::AppDataLocation), options->data_folder);
   // A job that was told where to write, or asked for a log, does not run without its folder.
-  if (folder.path.isEmpty() && options->headless_job() &&
+  if (folder.path.isEmpty() && unattended &&
       (!options->data_folder.isEmpty() || options->log_data || options->log_images)) {
     std::cerr << "brevane: " << lower_first(folder.message) << "\n";
     return 2;
@@ -213,7 +221,7 @@ int main(int argc, char** argv) {
   inst.readings.add(record);
   // Without a window, each log or record that cannot be written says so once on stderr; the
   // job's exit status then says that not everything was kept.
-  if (options->headless_job()) {
+  if (unattended) {
     for (kept_account* account :
          {&inst.datalog.kept(), &inst.imagelog.kept(), &record.kept(), &trace.kept()})
       account->on_first_loss = [](const std::string& message) {
@@ -224,7 +232,7 @@ int main(int argc, char** argv) {
   load_step(inst.state, window);
   if (!folder.message.empty()) {
     window.show_status(folder.message);
-    if (options->headless_job()) std::cerr << "brevane: " << lower_first(folder.message) << "\n";
+    if (unattended) std::cerr << "brevane: " << lower_first(folder.message) << "\n";
   }
   window.set_log_data(options->log_data);
   window.set_log_images(options->log_images);
@@ -234,12 +242,22 @@ int main(int argc, char** argv) {
   wire_plan_menu(window, inst, record, folder.path, options->echo_timeout_ms);
   apply_command_line_settings(*options, *settings, window, inst, record);
 
+  // --- The remote interface, refused at start when it cannot listen ---
+  std::unique_ptr<remote_front_end> remote;
+  if (options->listen) {
+    remote = start_remote(*options, window, inst, record, program_version, &error);
+    if (!remote) {
+      std::cerr << "brevane: " << error << "\n";
+      return 2;
+    }
+  }
+
   // SIGINT and SIGTERM: a job ends after the exchange in progress, with its logs and record
   // closed, and the program exits 128 + the signal's number; the window closes as its close
   // button does.
   int signal_status = 0;
   signal_watch signal_listener([&](int number) {
-    if (!options->headless_job()) {
+    if (!unattended) {
       window.close();
       return;
     }
@@ -247,7 +265,15 @@ int main(int argc, char** argv) {
     // Every wait ends on the stop, and the job then exits itself; quitting under a wait would
     // leave it no event loop to sleep in. With nothing waiting, nothing needs to wind down.
     inst.exchange.stop_before_next_report(number == SIGINT ? "SIGINT" : "SIGTERM");
-    if (inst.exchange.idle()) QApplication::exit(signal_status);
+    if (inst.exchange.idle()) {
+      QApplication::exit(signal_status);
+    } else if (service) {
+      // A remote operation ends on the stop by itself; the program goes once it has unwound.
+      remote->instrument().operation_complete([&] {
+        QMetaObject::invokeMethod(
+            &app, [&] { QApplication::exit(signal_status); }, Qt::QueuedConnection);
+      });
+    }
   });
   // --- The Maps window: fed by the sweep's readings only while it is open ---
   maps_window maps_view(inst.readings);
@@ -292,7 +318,8 @@ int main(int argc, char** argv) {
   }
   // A job from the command line paints into the pictures all the same; only the operator's
   // session needs the window on screen.
-  if (!options->headless_job() || !qEnvironmentVariableIsEmpty("DISPLAY")) window.show();
+  if (!service && (!options->headless_job() || !qEnvironmentVariableIsEmpty("DISPLAY")))
+    window.show();
 
   int exit_code = 0;
   if (options->sweep) {
@@ -311,6 +338,9 @@ int main(int argc, char** argv) {
     });
   }
 
+  // Said once everything is wired, signals included: a service is ready when it says so.
+  if (remote)
+    std::cout << "Listening on " << remote->server().where().toStdString() << "\n" << std::flush;
   const int code = QApplication::exec();
   inst.exchange.cancel("closing");
   inst.device.disconnect_link();

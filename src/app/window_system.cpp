@@ -43,6 +43,10 @@ void install_fatal_display_handler() {
       });
 }
 
+bool display_available() {
+  return has_display();
+}
+
 std::optional<std::string> choose_platform(bool headless_job) {
   if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || has_display()) return std::nullopt;
   if (headless_job) {

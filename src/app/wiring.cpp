@@ -7,31 +7,51 @@
 
 namespace brevane {
 
+std::optional<double> take_temperature(instrument& inst) {
+  double reading = 0;
+  if (!inst.runner.run("Temp", [&] { reading = inst.thermal.therm(); })) return std::nullopt;
+  return reading;
+}
+
+std::optional<double> take_distance(instrument& inst) {
+  double reading = 0;
+  if (!inst.runner.run("Distance", [&] { reading = inst.sonic.sonic(); })) return std::nullopt;
+  return reading;
+}
+
+bool go_home(instrument& inst) {
+  return inst.runner.run("Home", [&] { inst.positioning.home(); });
+}
+
+bool run_window_sweep(main_window& window, instrument& inst, bool reserved) {
+  window.set_pause_offered(true);
+  const auto body = [&] { inst.sweep.sweep(); };
+  const bool completed = reserved ? inst.runner.run_reserved(sweep_operation_name, body)
+                                  : inst.runner.run(sweep_operation_name, body);
+  window.set_pause_offered(false);
+  return completed;
+}
+
+void toggle_pause(main_window& window, instrument& inst) {
+  const bool pause = !inst.exchange.paused();
+  inst.exchange.set_paused(pause);
+  window.set_paused(inst.exchange.paused());
+  // The pause itself is said once the exchange in progress has finished.
+  if (pause) window.show_status("Pausing after the exchange in progress...");
+}
+
 void wire_window(main_window& window, instrument& inst, const QString& default_list_file) {
   auto& runner = inst.runner;
   inst.exchange.on_busy_changed = [&window](bool busy) {
     window.set_device_controls_enabled(!busy);
   };
-  QObject::connect(&window, &main_window::temp_clicked,
-                   [&] { runner.run("Temp", [&] { inst.thermal.therm(); }); });
-  QObject::connect(&window, &main_window::distance_clicked,
-                   [&] { runner.run("Distance", [&] { inst.sonic.sonic(); }); });
+  QObject::connect(&window, &main_window::temp_clicked, [&] { take_temperature(inst); });
+  QObject::connect(&window, &main_window::distance_clicked, [&] { take_distance(inst); });
   QObject::connect(&window, &main_window::static_read_clicked,
                    [&] { runner.run("Static Read", [&] { inst.sonic.static_read(); }); });
-  QObject::connect(&window, &main_window::sweep_clicked, [&] {
-    window.set_pause_offered(true);
-    runner.run("Sweep", [&] { inst.sweep.sweep(); });
-    window.set_pause_offered(false);
-  });
-  QObject::connect(&window, &main_window::pause_clicked, [&] {
-    const bool pause = !inst.exchange.paused();
-    inst.exchange.set_paused(pause);
-    window.set_paused(inst.exchange.paused());
-    // The pause itself is said once the exchange in progress has finished.
-    if (pause) window.show_status("Pausing after the exchange in progress...");
-  });
-  QObject::connect(&window, &main_window::home_clicked,
-                   [&] { runner.run("Home", [&] { inst.positioning.home(); }); });
+  QObject::connect(&window, &main_window::sweep_clicked, [&] { run_window_sweep(window, inst); });
+  QObject::connect(&window, &main_window::pause_clicked, [&] { toggle_pause(window, inst); });
+  QObject::connect(&window, &main_window::home_clicked, [&] { go_home(inst); });
   QObject::connect(&window, &main_window::arrow_clicked, [&](int index) {
     runner.run("Jog", [&inst, index] { inst.positioning.jog(index); });
   });

@@ -3,6 +3,7 @@
 // one-operation guard.
 
 #include <QString>
+#include <optional>
 
 namespace brevane {
 
@@ -10,5 +11,18 @@ class main_window;
 struct instrument;
 
 void wire_window(main_window& window, instrument& inst, const QString& default_list_file);
+
+// What the device buttons run, each under the guard. The remote commands run the very same,
+// so the window shows what a client does exactly as if the button had been clicked.
+inline constexpr const char* sweep_operation_name = "Sweep";
+// Temp and Distance: the reading (°F, inches), or nothing when the operation did not complete.
+std::optional<double> take_temperature(instrument& inst);
+std::optional<double> take_distance(instrument& inst);
+bool go_home(instrument& inst);
+// The Sweep button, with the status bar's Pause offered while it runs. reserved: the guard was
+// already taken with operation_runner::reserve.
+bool run_window_sweep(main_window& window, instrument& inst, bool reserved = false);
+// The Pause button: pauses the sweep after the exchange in progress, or resumes it.
+void toggle_pause(main_window& window, instrument& inst);
 
 }  // namespace brevane

@@ -24,21 +24,23 @@ void append_optional(QByteArray& out, const std::optional<double>& v) {
 
 }  // namespace
 
+void append_csv_row(QByteArray& out, const recorded_reading& r) {
+  const reading_event& e = r.event;
+  const char* pass = scan_record_fields::pass_name(e.pass);
+  out += QByteArray::number(e.cycle) + ',' + (pass ? pass : "") + ',' +
+         scan_record_fields::kind_name(e.kind) + ',' + QByteArray::number(e.row) + ',' +
+         QByteArray::number(e.point) + ',' + QByteArray::number(e.x) + ',' +
+         QByteArray::number(e.z) + ',';
+  append_optional(out, e.temperature_f);
+  out += ',';
+  append_optional(out, e.distance_in);
+  out += ',' + QByteArray::number(r.ms) + '\n';
+}
+
 std::string export_scan_csv(const scan_record& record, const QString& path) {
   QByteArray out = QByteArray(scan_csv_header) + '\n';
   out.reserve(static_cast<qsizetype>(record.readings.size()) * 64 + out.size());
-  for (const recorded_reading& r : record.readings) {
-    const reading_event& e = r.event;
-    const char* pass = scan_record_fields::pass_name(e.pass);
-    out += QByteArray::number(e.cycle) + ',' + (pass ? pass : "") + ',' +
-           scan_record_fields::kind_name(e.kind) + ',' + QByteArray::number(e.row) + ',' +
-           QByteArray::number(e.point) + ',' + QByteArray::number(e.x) + ',' +
-           QByteArray::number(e.z) + ',';
-    append_optional(out, e.temperature_f);
-    out += ',';
-    append_optional(out, e.distance_in);
-    out += ',' + QByteArray::number(r.ms) + '\n';
-  }
+  for (const recorded_reading& r : record.readings) append_csv_row(out, r);
   // All or nothing: a failed export leaves the earlier table, or none, and never a half one;
   // a device or a FIFO named as the table is refused and left as it is.
   if (const std::string why = files::write_whole(path, out); !why.empty())

@@ -97,6 +97,9 @@ void scpi_server::serve(quint64 id) {
   read_input(c, false);
   // An entry stays in the map while its session runs, so c outlives this call.
   c.session->run();
+  // The answers go out now rather than from the next turn of the event loop: a script waits
+  // for each one.
+  if (c.socket && c.socket->bytesToWrite() > 0) c.socket->flush();
   if (c.socket && !c.session->waiting() && !c.session->running() && c.socket->bytesAvailable() > 0)
     schedule(id);
   forget_if_done(id);

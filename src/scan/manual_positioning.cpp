@@ -35,6 +35,21 @@ bool manual_positioning::jog(int index) {
   return true;
 }
 
+bool manual_positioning::move_to(int x, int z) {
+  if (x < 0 || x > 255 || z < 0 || z > 255) {
+    window_.show_status("Move refused: X " + std::to_string(x) + " Z " + std::to_string(z) +
+                        " lies outside 0 to 255.");
+    return false;
+  }
+  state_.posx = x;
+  state_.pos = static_cast<std::int16_t>(x);
+  exchange_.xpos(state_.pos);
+  state_.posz = z;
+  state_.pos = static_cast<std::int16_t>(z);
+  exchange_.zpos(state_.pos);
+  return true;
+}
+
 double take_baseline(thermal_reading& thermal, const main_window_state& state, bool pump_between,
                      const std::function<void(int, double)>& each) {
   double sum = 0;

@@ -25,6 +25,9 @@ class manual_positioning {
 
   // index 0 "^" (Z+1), 1 ">" (X+1), 2 "v" (Z-1), 3 "<". Returns false when refused.
   bool jog(int index);
+  // Moves to (x, z) with the jog's commands, X first. False, sending nothing, when either lies
+  // outside 0 to 255.
+  bool move_to(int x, int z);
   void home();
   void choose_step(int index);
   void limit_changed(scroll_bar bar, int value);

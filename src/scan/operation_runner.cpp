@@ -16,6 +16,21 @@ bool operation_runner::run(const std::string& name, const std::function<void()>&
     window_.show_status(name + " was not started: " + exchange_.operation() + " is still running.");
     return false;
   }
+  return run_begun(name, body);
+}
+
+bool operation_runner::reserve(const std::string& name) {
+  return exchange_.begin_operation(name);
+}
+
+bool operation_runner::run_reserved(const std::string& name, const std::function<void()>& body) {
+  // A body runs only under the guard it reserved; Escape during the wait for the event loop
+  // only marks the operation cancelled, and its first report then ends it.
+  if (exchange_.operation() != name) return false;
+  return run_begun(name, body);
+}
+
+bool operation_runner::run_begun(const std::string& name, const std::function<void()>& body) {
   last_error_.clear();
   window_.show_progress(name + " running (Escape ends it)");
   try {

@@ -154,6 +154,20 @@ void main_window::set_paused(bool paused) {
   pause_button_->setText(paused ? tr("Resume") : tr("Pause"));
 }
 
+void main_window::set_remote_status(const QString& text) {
+  if (!remote_label_) {
+    remote_label_ = new QLabel(this);
+    remote_label_->setObjectName(QStringLiteral("remote"));
+    statusBar()->addPermanentWidget(remote_label_);
+  }
+  remote_label_->setText(text);
+  remote_label_->setVisible(!text.isEmpty());
+}
+
+QString main_window::remote_status() const {
+  return remote_label_ ? remote_label_->text() : QString();
+}
+
 void main_window::show_view(int index) {
   if (index < 0 || index >= static_cast<int>(views_.size())) return;
   // The chosen view appears before the others go, so the area is never blank.

@@ -54,6 +54,11 @@ class main_window : public QMainWindow, public panel {
   void set_pause_offered(bool offered);
   void set_paused(bool paused);
 
+  // The remote interface's place in the status bar ("Remote: 127.0.0.1:5025, 1 client"), kept
+  // beside the messages; an empty text takes it away.
+  void set_remote_status(const QString& text);
+  QString remote_status() const;
+
   // Shows view(index) and hides the other two; an index outside 0..2 changes nothing.
   void show_view(int index);
 
@@ -123,6 +128,7 @@ class main_window : public QMainWindow, public panel {
   std::array<std::string, 11> texts_;
   QLabel* progress_label_ = nullptr;
   QToolButton* pause_button_ = nullptr;
+  QLabel* remote_label_ = nullptr;  // made when the remote interface first reports
   QString data_folder_;
   QString help_page_;
 };

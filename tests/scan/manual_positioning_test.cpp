@@ -45,6 +45,22 @@ TEST(ManualPositioning, JogOutsideTheByteRangeIsRefusedAndSendsNothing) {
   EXPECT_TRUE(r.head.writes.empty());
 }
 
+TEST(ManualPositioning, MoveToSendsXThenZOrNothingOutsideTheByteRange) {
+  const struct {
+    int x, z;
+    strings sent;
+  } cases[] = {
+      {0, 255, {"X0", "Z255"}}, {120, 140, {"X120", "Z140"}}, {256, 140, {}}, {120, -1, {}}};
+  for (const auto& c : cases) {
+    rig r;
+    ASSERT_TRUE(r.start());
+    EXPECT_EQ(r->positioning.move_to(c.x, c.z), !c.sent.empty());
+    EXPECT_EQ(r.head.commands(), c.sent);
+    EXPECT_EQ(r->state.posx, c.sent.empty() ? 0 : c.x);
+    EXPECT_EQ(r->state.posz, c.sent.empty() ? 0 : c.z);
+  }
+}
+
 TEST(ManualPositioning, HomeMovesXThenZThenTakesTenReadingsAsTheBaseline) {
   rig r;
   ASSERT_TRUE(r.start());

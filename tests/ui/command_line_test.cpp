@@ -125,6 +125,46 @@ TEST(CommandLine, BadInputIsRefusedWithAMessage) {
   EXPECT_TRUE(plan->dry_run && plan->progress);
 }
 
+TEST(CommandLine, ListenTakesAnAddressAndAPortOrNeither) {
+  const struct {
+    QStringList arguments;
+    const char* address;  // empty: refused
+    int port;
+  } cases[] = {
+      {{"--listen"}, "127.0.0.1", 5025},
+      {{"--listen", "--simulate"}, "127.0.0.1", 5025},
+      {{"--listen", "6000"}, "127.0.0.1", 6000},
+      {{"--listen=0"}, "127.0.0.1", 0},
+      {{"--listen", "0.0.0.0:5025"}, "0.0.0.0", 5025},
+      {{"--listen", "localhost:7"}, "127.0.0.1", 7},
+      {{"--listen", "[::1]:5025", "--no-window"}, "::1", 5025},
+      {{"--listen", "::1:5025"}, "", 0},
+      {{"--listen", "[127.0.0.1]:5025"}, "", 0},
+      {{"--listen", "here:5025"}, "", 0},
+      {{"--listen", "65536"}, "", 0},
+      {{"--listen="}, "", 0},
+      {{"--no-window"}, "", 0},
+      {{"--listen", "--sweep"}, "", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments.join(' ').toStdString());
+    std::string error;
+    const auto cl = parse_command_line(c.arguments, &error);
+    if (*c.address == '\0') {
+      EXPECT_FALSE(cl);
+      EXPECT_FALSE(error.empty());
+      continue;
+    }
+    ASSERT_TRUE(cl && cl->listen) << error;
+    EXPECT_EQ(cl->listen->address, QHostAddress(QString::fromLatin1(c.address)));
+    EXPECT_EQ(cl->listen->port, c.port);
+    EXPECT_FALSE(cl->headless_job());
+  }
+  const std::string help = command_line_help();
+  for (const char* said : {"--listen [ADDR:]PORT", "--no-window", "SWEep:STARt", "DATA:READ?"})
+    EXPECT_NE(help.find(said), std::string::npos) << said;
+}
+
 // Run as a new user would on a server: no display at all. Nothing may abort, every refusal is
 // one line on stderr.
 TEST(CommandLine, ProgramAnswersWithoutADisplay) {

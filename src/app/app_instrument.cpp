@@ -1,0 +1,226 @@
+#include "app/app_instrument.h"
+
+#include <QDir>
+#include <QMetaObject>
+#include <charconv>
+#include <cmath>
+#include <utility>
+
+#include "app/instrument.h"
+#include "app/wiring.h"
+#include "logging/scan_record.h"
+#include "ui/main_window.h"
+
+namespace brevane {
+
+using remote::outcome;
+
+app_instrument::app_instrument(main_window& window, instrument& inst, scan_record_writer& record,
+                               remote::identity identity, int start_echo_timeout_ms)
+    : window_(window),
+      inst_(inst),
+      record_(record),
+      identity_(std::move(identity)),
+      start_echo_timeout_ms_(start_echo_timeout_ms),
+      previous_busy_changed_(inst.exchange.on_busy_changed) {
+  inst_.exchange.on_busy_changed = [this](bool busy) { busy_changed(busy); };
+}
+
+app_instrument::~app_instrument() {
+  inst_.exchange.on_busy_changed = previous_busy_changed_;
+}
+
+void app_instrument::busy_changed(bool busy) {
+  if (previous_busy_changed_) previous_busy_changed_(busy);
+  if (busy) return;
+  // Each waiting client only takes note here: this runs inside the operation's last step.
+  const auto told = std::exchange(when_complete_, {});
+  for (const auto& then : told) then();
+}
+
+void app_instrument::operation_complete(std::function<void()> then) {
+  if (!inst_.exchange.busy()) return then();
+  when_complete_.push_back(std::move(then));
+}
+
+std::optional<outcome> app_instrument::busy_refusal() const {
+  if (!inst_.exchange.busy()) return std::nullopt;
+  return outcome::refused(inst_.exchange.operation() +
+                          " is still running; *OPC? waits for its end, ABORt ends it");
+}
+
+outcome app_instrument::ran(bool completed) const {
+  // The window says the same in its caption and status bar.
+  return completed ? outcome::done() : outcome::refused(inst_.runner.last_error());
+}
+
+remote::answer<double> app_instrument::measured(
+    const std::function<std::optional<double>()>& take) {
+  // Refused here, not by the guard: a client's retry must not fill the operator's status bar.
+  if (auto refused = busy_refusal()) return {*refused, 0.0};
+  const std::optional<double> reading = take();
+  if (!reading) return {ran(false), 0.0};
+  return {outcome::done(), *reading};
+}
+
+remote::answer<double> app_instrument::measure_temperature() {
+  return measured([this] { return take_temperature(inst_); });
+}
+
+remote::answer<double> app_instrument::measure_distance() {
+  return measured([this] { return take_distance(inst_); });
+}
+
+remote::position app_instrument::commanded_position() const {
+  return {inst_.state.posx, inst_.state.posz};
+}
+
+outcome app_instrument::move_to(int x, int z) {
+  if (x < 0 || x > 255 || z < 0 || z > 255)
+    return outcome::out_of_range("X " + std::to_string(x) + ", Z " + std::to_string(z) +
+                                 ": each is 0 to 255");
+  if (auto refused = busy_refusal()) return *refused;
+  return ran(inst_.runner.run("Move", [&] { inst_.positioning.move_to(x, z); }));
+}
+
+outcome app_instrument::home() {
+  if (auto refused = busy_refusal()) return *refused;
+  return ran(go_home(inst_));
+}
+
+sweep_settings app_instrument::settings_now() const {
+  return settings_in_window(window_, inst_.state, inst_.exchange);
+}
+
+int app_instrument::integer_setting(std::string_view key) const {
+  const std::string text = sweep_setting_text(settings_now(), key);
+  int value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+bool app_instrument::flag_setting(std::string_view key) const {
+  return sweep_setting_text(settings_now(), key) == "true";
+}
+
+outcome app_instrument::set_integer_setting(std::string_view key, int value) {
+  return set_setting(key, std::to_string(value));
+}
+
+outcome app_instrument::set_flag_setting(std::string_view key, bool value) {
+  return set_setting(key, value ? "true" : "false");
+}
+
+outcome app_instrument::set_setting(std::string_view key, const std::string& value) {
+  sweep_settings settings = settings_now();
+  if (std::string why = set_sweep_setting(settings, key, value); !why.empty())
+    return outcome::out_of_range(std::move(why));
+  return apply(settings, false);
+}
+
+std::string app_instrument::plan_json() const {
+  return brevane::plan_json(settings_now(), true).toStdString();
+}
+
+outcome app_instrument::set_plan_json(std::string_view json) {
+  std::string why;
+  // Settings the plan leaves out take their start values, as File > Open Plan does.
+  const auto settings = plan_from_text(QByteArray(json.data(), static_cast<qsizetype>(json.size())),
+                                       start_settings(start_echo_timeout_ms_), &why);
+  if (!settings) return outcome::out_of_range("the plan " + why);
+  return apply(*settings, true);
+}
+
+outcome app_instrument::reset() {
+  return apply(start_settings(start_echo_timeout_ms_), true);
+}
+
+outcome app_instrument::apply(const sweep_settings& settings, bool whole_plan) {
+  // The window keeps its controls live during a sweep, but a plan does not change under one.
+  if (inst_.exchange.busy())
+    return outcome::refused("the settings cannot change while " + inst_.exchange.operation() +
+                            " runs; *OPC? waits for its end, ABORt ends it");
+  if (std::string why = apply_settings(settings, window_, inst_.exchange); !why.empty())
+    return outcome::refused(std::move(why));
+  record_.set_echo_timeout(settings.echo_timeout_ms);
+  // The next record must not name a plan file these settings did not come from.
+  if (whole_plan) record_.set_plan_file({});
+  return outcome::done();
+}
+
+outcome app_instrument::start_sweep() {
+  if (!inst_.runner.reserve(sweep_operation_name))
+    return outcome::refused(inst_.exchange.operation() +
+                            " is still running; *OPC? waits for its end, ABORt ends it");
+  // The sweep runs its nested event loops from a call of its own, as a click's handler does,
+  // so the client hears at once that it started and every client is served while it runs.
+  sweep_queued_ = true;
+  QMetaObject::invokeMethod(
+      &context_,
+      [this] {
+        sweep_queued_ = false;
+        run_window_sweep(window_, inst_, true);
+      },
+      Qt::QueuedConnection);
+  return outcome::done();
+}
+
+bool app_instrument::sweep_in_progress() const {
+  return inst_.exchange.operation() == sweep_operation_name;
+}
+
+outcome app_instrument::pause_sweep() {
+  if (!sweep_in_progress()) return outcome::refused("no sweep is running");
+  if (!inst_.exchange.paused()) toggle_pause(window_, inst_);
+  return outcome::done();
+}
+
+outcome app_instrument::resume_sweep() {
+  if (!sweep_in_progress()) return outcome::refused("no sweep is running");
+  if (inst_.exchange.paused()) toggle_pause(window_, inst_);
+  return outcome::done();
+}
+
+void app_instrument::abort() {
+  inst_.exchange.cancel("ABORt from a remote client");
+}
+
+remote::sweep_status app_instrument::sweep_state() const {
+  using phase = remote::sweep_status::phase;
+  remote::sweep_status out;
+  if (sweep_in_progress()) {
+    out.state = phase::running;
+    if (inst_.exchange.paused()) out.state = phase::paused;
+    // A sweep whose head went away waits for it, until it is back or the sweep is ended.
+    if (!inst_.device.head_present()) out.state = phase::waiting;
+  }
+  // A sweep still waiting for its first turn has nothing to say yet.
+  if (sweep_queued_) return out;
+  const brevane::sweep_status s = inst_.sweep.status();
+  out.cycle = s.cycle;
+  out.pass = s.pass == pass_direction::upward ? 1 : s.pass == pass_direction::downward ? 2 : 0;
+  out.row = s.row;
+  out.point = s.point;
+  out.percent = s.percent;
+  out.seconds_left = s.seconds_left ? static_cast<int>(std::lround(*s.seconds_left)) : -1;
+  return out;
+}
+
+long long app_instrument::reading_count() const {
+  return record_.path().isEmpty() ? 0 : record_.readings_written();
+}
+
+remote::answer<std::string> app_instrument::read_readings(long long start, int count) const {
+  const long long available = reading_count();
+  const long long n = std::min<long long>(count, available - start);
+  QByteArray rows;
+  if (std::string why = rows_.read(record_.path(), start, n, rows); !why.empty())
+    return {outcome::refused(std::move(why)), {}};
+  return {outcome::done(), rows.toStdString()};
+}
+
+std::string app_instrument::record_path() const {
+  return QDir::toNativeSeparators(record_.path()).toStdString();
+}
+
+}  // namespace brevane

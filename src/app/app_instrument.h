@@ -1,0 +1,84 @@
+#pragma once
+// The instrument the remote interface drives: the program's own procedures, panel and
+// one-operation guard, run the way the window's buttons run them. A remote MEASure is the Temp
+// button's operation, a remote sweep the Sweep button's, so the window shows either exactly
+// as if clicked, and the operator's Escape ends a remote operation as it ends a click's.
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "logging/scan_record_rows.h"
+#include "remote/remote_instrument.h"
+#include "scan/sweep_plan.h"
+
+namespace brevane {
+
+struct instrument;
+class main_window;
+class scan_record_writer;
+
+class app_instrument final : public remote::remote_instrument {
+ public:
+  // start_echo_timeout_ms: the echo timeout of the start values, as --echo-timeout gives it.
+  app_instrument(main_window& window, instrument& inst, scan_record_writer& record,
+                 remote::identity identity, int start_echo_timeout_ms);
+  ~app_instrument() override;
+  app_instrument(const app_instrument&) = delete;
+  app_instrument& operator=(const app_instrument&) = delete;
+
+  remote::identity identify() const override { return identity_; }
+  remote::answer<double> measure_temperature() override;
+  remote::answer<double> measure_distance() override;
+  remote::position commanded_position() const override;
+  remote::outcome move_to(int x, int z) override;
+  remote::outcome home() override;
+  int integer_setting(std::string_view key) const override;
+  remote::outcome set_integer_setting(std::string_view key, int value) override;
+  bool flag_setting(std::string_view key) const override;
+  remote::outcome set_flag_setting(std::string_view key, bool value) override;
+  std::string plan_json() const override;
+  remote::outcome set_plan_json(std::string_view json) override;
+  remote::outcome start_sweep() override;
+  remote::outcome pause_sweep() override;
+  remote::outcome resume_sweep() override;
+  void abort() override;
+  remote::sweep_status sweep_state() const override;
+  long long reading_count() const override;
+  remote::answer<std::string> read_readings(long long start, int count) const override;
+  std::string record_path() const override;
+  void operation_complete(std::function<void()> then) override;
+  remote::outcome reset() override;
+
+ private:
+  // Why a command that needs the head cannot run now; none when the guard is free.
+  std::optional<remote::outcome> busy_refusal() const;
+  remote::answer<double> measured(const std::function<std::optional<double>()>& take);
+  remote::outcome ran(bool completed) const;
+  sweep_settings settings_now() const;
+  remote::outcome set_setting(std::string_view key, const std::string& value);
+  // Applies settings to the window's controls as the operator would set them; plan_file says
+  // whether they replace the plan a file gave.
+  remote::outcome apply(const sweep_settings& settings, bool whole_plan);
+  bool sweep_in_progress() const;
+  void busy_changed(bool busy);
+
+  main_window& window_;
+  instrument& inst_;
+  scan_record_writer& record_;
+  remote::identity identity_;
+  int start_echo_timeout_ms_;
+  // The remote sweep from the moment it took the guard until its body starts, in the next
+  // turn of the event loop.
+  bool sweep_queued_ = false;
+  // A queued sweep's start is dropped with this instrument.
+  QObject context_;
+  std::function<void(bool)> previous_busy_changed_;
+  std::vector<std::function<void()>> when_complete_;
+  mutable scan_record_rows rows_;
+};
+
+}  // namespace brevane

@@ -1,0 +1,63 @@
+#include "app/remote_wiring.h"
+
+#include <iostream>
+
+#include "ui/main_window.h"
+
+namespace brevane {
+
+remote::identity remote_identity(const command_line& options, const std::string& version) {
+  if (options.simulate) return {"Simulated Vexilor II", "SIM", version};
+  // A device path names no serial number; IEEE 488.2 then asks for 0.
+  const std::string device = options.device.toStdString();
+  const bool path = device.find('/') != std::string::npos;
+  return {"Vexilor II", path || device.empty() ? "0" : device, version};
+}
+
+QString remote_status_text(const QString& where, int clients) {
+  return QStringLiteral("Remote: %1, %2 %3")
+      .arg(where)
+      .arg(clients)
+      .arg(clients == 1 ? QStringLiteral("client") : QStringLiteral("clients"));
+}
+
+remote_front_end::remote_front_end(main_window& window, brevane::instrument& inst,
+                                   scan_record_writer& record, remote::identity identity,
+                                   int start_echo_timeout_ms)
+    : window_(window),
+      instrument_(window, inst, record, std::move(identity), start_echo_timeout_ms),
+      server_(instrument_) {
+  QObject::connect(&server_, &remote::scpi_server::clients_changed, &window_, [this](int clients) {
+    window_.set_remote_status(remote_status_text(server_.where(), clients));
+  });
+  QObject::connect(&server_, &remote::scpi_server::reachable_from_network, &window_,
+                   [this](const QString& where) {
+                     const std::string said =
+                         "remote control at " + where.toStdString() +
+                         " is reachable from the network: whoever can reach this machine can "
+                         "drive the head";
+                     std::cerr << "brevane: " << said << "\n";
+                     window_.show_status("Remote control at " + where.toStdString() +
+                                         " is reachable from the network.");
+                   });
+}
+
+std::unique_ptr<remote_front_end> start_remote(const command_line& options, main_window& window,
+                                               instrument& inst, scan_record_writer& record,
+                                               const std::string& version, std::string* why) {
+  auto front_end = std::make_unique<remote_front_end>(
+      window, inst, record, remote_identity(options, version), options.echo_timeout_ms);
+  if (const QString refused = front_end->listen(*options.listen); !refused.isEmpty()) {
+    if (why) *why = "cannot listen on " + refused.toStdString();
+    return nullptr;
+  }
+  return front_end;
+}
+
+QString remote_front_end::listen(const listen_address& where) {
+  QString why = server_.listen(where.address, where.port);
+  if (why.isEmpty()) window_.set_remote_status(remote_status_text(server_.where(), 0));
+  return why;
+}
+
+}  // namespace brevane
