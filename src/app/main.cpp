@@ -26,6 +26,7 @@
 #include "app/wiring.h"
 #include "common/clock.h"
 #include "common/file_output.h"
+#include "common/version.h"
 #include "device/replay_head.h"
 #include "device/report_trace.h"
 #include "device/simulated_head.h"
@@ -41,8 +42,6 @@
 namespace {
 
 using namespace brevane;
-
-constexpr const char* program_version = "1.00";
 
 // The first of the places an installed or a freshly built program keeps a file.
 QString find_installed(const QString& relative_to_share, const char* built_in_dir,
