@@ -229,7 +229,8 @@ int main(int argc, char** argv) {
   window.set_log_images(options->log_images);
 
   // --- Wiring: every control to its procedure ---
-  wire_window(window, inst, QDir(QCoreApplication::applicationDirPath()).filePath("list.txt"));
+  wire_window(window, inst, record,
+              QDir(QCoreApplication::applicationDirPath()).filePath("list.txt"));
   wire_plan_menu(window, inst, record, folder.path, options->echo_timeout_ms);
   apply_command_line_settings(*options, *settings, window, inst, record);
 

@@ -1,13 +1,31 @@
 #include "app/wiring.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 
 #include "app/instrument.h"
+#include "logging/scan_record.h"
 #include "ui/main_window.h"
 
 namespace brevane {
 
-void wire_window(main_window& window, instrument& inst, const QString& default_list_file) {
+namespace {
+
+sweep_record_note record_note(const scan_record_writer& record) {
+  sweep_record_note note;
+  if (record.path().isEmpty()) return note;
+  note.path = QDir::toNativeSeparators(record.path()).toStdString();
+  note.written = record.readings_written();
+  note.lost = record.kept().count();
+  note.gone = !QFileInfo::exists(record.path());
+  return note;
+}
+
+}  // namespace
+
+void wire_window(main_window& window, instrument& inst, const scan_record_writer& record,
+                 const QString& default_list_file) {
   auto& runner = inst.runner;
   inst.exchange.on_busy_changed = [&window](bool busy) {
     window.set_device_controls_enabled(!busy);
@@ -19,9 +37,13 @@ void wire_window(main_window& window, instrument& inst, const QString& default_l
   QObject::connect(&window, &main_window::static_read_clicked,
                    [&] { runner.run("Static Read", [&] { inst.sonic.static_read(); }); });
   QObject::connect(&window, &main_window::sweep_clicked, [&] {
-    window.set_pause_offered(true);
-    runner.run("Sweep", [&] { inst.sweep.sweep(); });
+    const bool free = !inst.exchange.busy();
+    window.set_pause_offered(free);
+    runner.run(
+        "Sweep", [&] { inst.sweep.sweep(); }, "F8 pauses, Escape ends it");
     window.set_pause_offered(false);
+    // How it ended, its readings and its record; a sweep that could not start says so itself.
+    if (free) window.show_status(sweep_end_text(inst.sweep.end_sentence(), record_note(record)));
   });
   QObject::connect(&window, &main_window::pause_clicked, [&] {
     const bool pause = !inst.exchange.paused();

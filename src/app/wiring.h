@@ -7,8 +7,11 @@
 namespace brevane {
 
 class main_window;
+class scan_record_writer;
 struct instrument;
 
-void wire_window(main_window& window, instrument& inst, const QString& default_list_file);
+// record: the sweeps' record, named in the status bar when a sweep ends.
+void wire_window(main_window& window, instrument& inst, const scan_record_writer& record,
+                 const QString& default_list_file);
 
 }  // namespace brevane

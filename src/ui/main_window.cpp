@@ -17,6 +17,7 @@
 
 #include "ui/layout_table.h"
 #include "ui/main_window_names.h"
+#include "ui/status_line.h"
 
 namespace brevane {
 namespace {
@@ -124,7 +125,11 @@ void main_window::show_status(const std::string& message) {
 }
 
 void main_window::show_status_text(const QString& message) {
-  statusBar()->showMessage(message);
+  status_line_->set_message(message);
+}
+
+std::string main_window::status() const {
+  return status_text().toStdString();
 }
 
 void main_window::show_progress(const std::string& progress) {
@@ -132,7 +137,7 @@ void main_window::show_progress(const std::string& progress) {
 }
 
 QString main_window::status_text() const {
-  return statusBar()->currentMessage();
+  return status_line_->message();
 }
 
 QString main_window::progress_text() const {

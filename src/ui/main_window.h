@@ -21,6 +21,8 @@ class QAbstractButton;
 
 namespace brevane {
 
+class status_line;
+
 class main_window : public QMainWindow, public panel {
   Q_OBJECT
 
@@ -44,6 +46,7 @@ class main_window : public QMainWindow, public panel {
   bool log_images_checked() const override;
   canvas& pictures(picture which) override;
   void show_status(const std::string& message) override;
+  std::string status() const override;
   void show_progress(const std::string& progress) override;
 
   // Temp, Distance, Static Read, Sweep, Home and the jog buttons: off while a device
@@ -121,6 +124,7 @@ class main_window : public QMainWindow, public panel {
   // What the procedures last wrote, returned unchanged by text() (the distance box shows its line
   // break differently from how it was written).
   std::array<std::string, 11> texts_;
+  status_line* status_line_ = nullptr;
   QLabel* progress_label_ = nullptr;
   QToolButton* pause_button_ = nullptr;
   QString data_folder_;

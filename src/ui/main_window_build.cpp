@@ -24,6 +24,7 @@
 #include "ui/layout_table.h"
 #include "ui/main_window.h"
 #include "ui/main_window_names.h"
+#include "ui/status_line.h"
 
 // Building the window from the layout table; what the procedures see of it is in
 // main_window.cpp.
@@ -92,6 +93,8 @@ main_window::main_window(const QString& icon_path, QWidget* parent)
   build_menus();
   connect_controls();
 
+  status_line_ = new status_line(this);
+  statusBar()->addWidget(status_line_, 1);
   progress_label_ = new QLabel(this);
   progress_label_->setObjectName(QStringLiteral("progress"));
   statusBar()->addPermanentWidget(progress_label_);
