@@ -252,6 +252,8 @@ int main(int argc, char** argv) {
   // --- The Maps window: fed by the sweep's readings only while it is open ---
   maps_window maps_view(inst.readings);
   maps_view.set_live_record([&record] { return record.path(); });
+  // The operator watches a sweep there: F8 and Escape work in it as in the main window.
+  window.route_operation_keys(&maps_view);
   QObject::connect(&window, &main_window::maps_chosen, &maps_view, &maps_window::open);
   QObject::connect(&window, &main_window::close_requested, &maps_view, &QWidget::close);
   QObject::connect(&window, &main_window::open_scan_chosen, &window, [&] {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace brevane {
@@ -71,6 +72,7 @@ struct menu_row {
   std::string_view caption;
   bool enabled;
   bool checkable;
+  char key;  // the letter of the caption that Alt (or the open menu) takes; it is underlined
 };
 
 // Menu bar items left to right, each followed by its own items top to bottom.
@@ -78,6 +80,10 @@ std::span<const menu_row> layout_menus();
 
 // True when some item names this one as its parent, i.e. it opens a menu when chosen.
 bool opens_menu(std::string_view name);
+
+// The caption as a menu takes it, with "&" before the first letter key (an upper-case one
+// first) and any "&" of the caption doubled; the text shown is the caption as written.
+std::string with_mnemonic(std::string_view caption, char key);
 
 // Pure geometry, usable without widgets.
 

@@ -6,17 +6,19 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QToolButton>
 #include <QUrl>
 
+#include "ui/about.h"
 #include "ui/layout_table.h"
 #include "ui/main_window_names.h"
+#include "ui/operation_keys.h"
 #include "ui/status_line.h"
 
 namespace brevane {
@@ -219,17 +221,18 @@ void main_window::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-bool main_window::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress) {
-    const auto* key = static_cast<QKeyEvent*>(event);
-    const auto* widget = qobject_cast<QWidget*>(watched);
-    if (key->key() == Qt::Key_Escape && !key->isAutoRepeat() && widget &&
-        widget->window() == this) {
-      emit escape_pressed();
-      return true;
-    }
-  }
-  return QMainWindow::eventFilter(watched, event);
+void main_window::route_operation_keys(QWidget* window) {
+  keys_->serve(window);
+}
+
+void main_window::show_about() {
+  auto* box = new QMessageBox(QMessageBox::NoIcon, tr("About Brevane"), about_text(),
+                              QMessageBox::Ok, this);
+  box->setObjectName(QStringLiteral("about_box"));
+  box->setIconPixmap(windowIcon().pixmap(64, 64));
+  box->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
 }
 
 }  // namespace brevane

@@ -21,6 +21,7 @@ class QAbstractButton;
 
 namespace brevane {
 
+class operation_keys;
 class status_line;
 
 class main_window : public QMainWindow, public panel {
@@ -71,6 +72,11 @@ class main_window : public QMainWindow, public panel {
   // The "View Data" and "Help" commands; a failure is reported in the status bar.
   void view_data();
   void open_help();
+  // Help > About Brevane: the version, the Qt and hidapi versions and the licence.
+  void show_about();
+
+  // F8 and Escape reach the running operation from window too, as from this one.
+  void route_operation_keys(QWidget* window);
 
   // A control or menu item by its layout name, e.g. "Command26", "arrow(0)", "ldl";
   // nullptr when there is none. Each widget's objectName is its layout name too.
@@ -104,7 +110,6 @@ class main_window : public QMainWindow, public panel {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void build_controls(QWidget* client);
@@ -124,6 +129,7 @@ class main_window : public QMainWindow, public panel {
   // What the procedures last wrote, returned unchanged by text() (the distance box shows its line
   // break differently from how it was written).
   std::array<std::string, 11> texts_;
+  operation_keys* keys_ = nullptr;
   status_line* status_line_ = nullptr;
   QLabel* progress_label_ = nullptr;
   QToolButton* pause_button_ = nullptr;

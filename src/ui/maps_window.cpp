@@ -80,6 +80,7 @@ maps_window::maps_window(reading_stream& stream, QWidget* parent)
   stream_.add(listener_);
 
   palette_ = new QComboBox(this);
+  palette_->setObjectName(QStringLiteral("palette"));
   palette_->addItems({QStringLiteral("Colour"), QStringLiteral("Grey")});
   cycle_ = new QComboBox(this);
   cycle_->addItem(QStringLiteral("Live"));

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -20,6 +21,8 @@
 #include <limits>
 #include <vector>
 
+#include "common/version.h"
+#include "device/usb_heads.h"
 #include "model/canvas.h"
 #include "ui/canvas_view.h"
 
@@ -76,7 +79,9 @@ TEST(MainWindowStart, ShowsTheStartStateOfTheLayout) {
   EXPECT_FALSE(w.log_data_checked());
   EXPECT_FALSE(w.log_images_checked());
   EXPECT_FALSE(w.menu_item("scopev")->isEnabled());
-  EXPECT_EQ(w.menu_item("histogramv")->text(), "Historgram");
+  // The caption as written, one letter underlined.
+  EXPECT_EQ(w.menu_item("histogramv")->iconText(), "Historgram");
+  EXPECT_EQ(w.menu_item("histogramv")->text(), "&Historgram");
 }
 
 TEST(MainWindowStart, ValueBoxesShowTheScrollBarValues) {
@@ -202,7 +207,7 @@ TEST(MainWindowClicks, FileMenuKeysFollowThePlatformAndClashWithNothing) {
   for (QAction* item : w.findChildren<QAction*>())
     if (!item->shortcut().isEmpty()) keys.push_back(item->shortcut());
   for (QShortcut* key : w.findChildren<QShortcut*>()) keys.push_back(key->key());
-  EXPECT_EQ(keys.size(), 4u) << "three File items and F8";
+  EXPECT_EQ(keys.size(), 4u) << "three File items and the help page's F1";
   for (std::size_t i = 0; i < keys.size(); ++i)
     for (std::size_t j = i + 1; j < keys.size(); ++j)
       EXPECT_NE(keys[i], keys[j]) << keys[i].toString().toStdString();
@@ -330,6 +335,10 @@ TEST(MainWindowOpen, MissingTargetsAreReportedNotOpened) {
   main_window w;
   w.view_data();
   EXPECT_TRUE(w.status_text().contains("data folder")) << w.status_text().toStdString();
+  w.show_status("");
+  w.set_data_folder(QStringLiteral("/no such folder/data"));
+  choose(w, "open_data_folder");
+  EXPECT_EQ(w.status_text(), "Cannot open the data folder: /no such folder/data does not exist");
 
   QTemporaryDir dir;
   const QString gone = dir.path() + "/no such help.html";
@@ -337,6 +346,19 @@ TEST(MainWindowOpen, MissingTargetsAreReportedNotOpened) {
   choose(w, "hlp");
   EXPECT_TRUE(w.status_text().contains("help page")) << w.status_text().toStdString();
   EXPECT_TRUE(w.status_text().contains(gone)) << w.status_text().toStdString();
+}
+
+TEST(MainWindowOpen, AboutNamesTheVersionsAndTheLicence) {
+  main_window w;
+  choose(w, "about");
+  auto* box = w.findChild<QMessageBox*>(QStringLiteral("about_box"));
+  ASSERT_NE(box, nullptr);
+  for (const QString& part :
+       {QStringLiteral("Version ") + program_version, QStringLiteral("Qt ") + qVersion(),
+        QStringLiteral("hidapi ") + QString::fromStdString(device::hidapi_version()),
+        QStringLiteral("All rights reserved")})
+    EXPECT_TRUE(box->text().contains(part)) << part.toStdString();
+  box->close();
 }
 
 TEST(MainWindowStatus, MessagesAndProgressShowInTheStatusBar) {

@@ -19,7 +19,7 @@ TEST(MapsWindow, ViewMapsAsksForTheWindow) {
   QObject::connect(&w, &main_window::maps_chosen, [&] { ++chosen; });
   w.menu_item(QStringLiteral("mapsv"))->trigger();
   EXPECT_EQ(chosen, 1);
-  EXPECT_EQ(w.menu_item(QStringLiteral("mapsv"))->text(), "Maps");
+  EXPECT_EQ(w.menu_item(QStringLiteral("mapsv"))->iconText(), "Maps");
 }
 
 TEST(MapsWindow, PaintsTheSweepWhileOpenAndReadsTheCellUnderThePointer) {
