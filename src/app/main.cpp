@@ -171,9 +171,13 @@ int main(int argc, char** argv) {
 
   // --- Data folder ---
   // Held until main() returns: one writer per folder.
-  const data_folder_result folder = prepare_data_folder(
-      QCoreApplication::applicationDirPath(),
-      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation), options->data_folder);
+  // An installed program keeps its data where the user finds it: the documents folder, or the
+  // home folder when there is none.
+  user_folders user{QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+                    QDir::homePath()};
+  if (!QFileInfo(user.documents).isDir()) user.documents.clear();
+  const data_folder_result folder =
+      prepare_data_folder(QCoreApplication::applicationDirPath(), user, options->data_folder);
   // A job that was told where to write, or asked for a log, does not run without its folder.
   if (folder.path.isEmpty() && options->headless_job() &&
       (!options->data_folder.isEmpty() || options->log_data || options->log_images)) {
@@ -221,6 +225,7 @@ int main(int argc, char** argv) {
   }
 
   load_step(inst.state, window);
+  if (!folder.note.empty()) window.show_status(folder.note);
   if (!folder.message.empty()) {
     window.show_status(folder.message);
     if (options->headless_job()) std::cerr << "brevane: " << lower_first(folder.message) << "\n";
