@@ -161,6 +161,12 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
     } else if (arg == QLatin1String("--export-tiff")) {
       if (!value(&v) || v.isEmpty()) return fail("--export-tiff needs a file name");
       cl.export_tiff = v;
+    } else if (arg == QLatin1String("--palette")) {
+      if (!value(&v) || (v != QLatin1String("colour") && v != QLatin1String("grey")))
+        return fail("--palette takes colour or grey" +
+                    (v.isEmpty() ? std::string() : ", not \"" + v.toStdString() + "\""));
+      cl.palette = v == QLatin1String("grey") ? palette_kind::grey : palette_kind::colour;
+      cl.palette_given = true;
     } else if ((arg == QLatin1String("--help") || arg == QLatin1String("-h")) && !has_inline) {
       cl.help = true;
     } else if (arg == QLatin1String("--version") && !has_inline) {
@@ -220,6 +226,8 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
        {std::pair{"--export-nexus", &cl.export_nexus}, std::pair{"--export-tiff", &cl.export_tiff}})
     if (!target->isEmpty() && !cl.sweep && cl.open_record.isEmpty())
       return fail(std::string(name) + " needs --sweep or --open FILE");
+  if (cl.palette_given && cl.export_png.isEmpty())
+    return fail("--palette chooses the colours of --export-png; it needs --export-png FILE");
   if ((cl.dry_run || cl.progress) && !cl.sweep)
     return fail(std::string(cl.dry_run ? "--dry-run" : "--progress") + " needs --sweep");
   if (!cl.save_plan.isEmpty() &&

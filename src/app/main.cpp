@@ -144,8 +144,8 @@ int main(int argc, char** argv) {
     const int table = options->export_csv.isEmpty()
                           ? 0
                           : export_record_csv(options->open_record, options->export_csv);
-    const int picture =
-        export_record_png(options->open_record, options->cycle, options->export_png);
+    const int picture = export_record_png(options->open_record, options->cycle, options->export_png,
+                                          options->palette);
     return std::max({table, picture, export_data(options->open_record, options->cycle)});
   }
 
@@ -261,14 +261,20 @@ int main(int argc, char** argv) {
   window.route_operation_keys(&maps_view);
   QObject::connect(&window, &main_window::maps_chosen, &maps_view, &maps_window::open);
   QObject::connect(&window, &main_window::close_requested, &maps_view, &QWidget::close);
-  QObject::connect(&window, &main_window::open_scan_chosen, &window, [&] {
+  // File > Open Scan… of either window; the dialog belongs to the window it was chosen in.
+  const auto open_scan = [&](QWidget* from) {
     const QString path = QFileDialog::getOpenFileName(
-        &window, QStringLiteral("Open Scan"), QDir(folder.path).filePath(QStringLiteral("scans")),
+        from, QStringLiteral("Open Scan"), QDir(folder.path).filePath(QStringLiteral("scans")),
         QStringLiteral("Scan records (*.jsonl);;All files (*)"));
     if (path.isEmpty()) return;
     const std::string why = show_scan_record(maps_view, path, std::nullopt);
-    if (!why.empty()) window.show_status("The scan record could not be opened: " + why);
-  });
+    window.show_status(why.empty() ? "Scan record opened in the Maps window: " +
+                                         QDir::toNativeSeparators(path).toStdString()
+                                   : "The scan record could not be opened: " + why);
+  };
+  QObject::connect(&window, &main_window::open_scan_chosen, &window, [&] { open_scan(&window); });
+  QObject::connect(&maps_view, &maps_window::open_scan_chosen, &maps_view,
+                   [&] { open_scan(&maps_view); });
   if (!options->open_record.isEmpty()) {
     const std::string why = show_scan_record(maps_view, options->open_record, options->cycle);
     if (!why.empty()) {
