@@ -281,6 +281,12 @@ int widened_to_fit(int width, int wanted, int room) {
   return std::max(width, std::min(wanted, room));
 }
 
+int fitting_font_px(int largest, int smallest, int room, const std::function<int(int)>& width_at) {
+  for (int px = largest; px > smallest; --px)
+    if (width_at(px) <= room) return px;
+  return smallest;
+}
+
 std::optional<int> bar_top_pixels(double twips) {
   if (std::isnan(twips)) return std::nullopt;
   const double limit = static_cast<double>(max_bar_pixels) * twips_per_pixel;

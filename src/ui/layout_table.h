@@ -4,6 +4,7 @@
 // the layout can be checked without creating a single widget.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -115,6 +116,11 @@ pixel_size drawable_pixels(const control_row& picture_row);
 // Width of a caption that the current font makes wider than laid out: as wide as the text
 // wants, within the room left in its container, never narrower than laid out.
 int widened_to_fit(int width, int wanted, int room);
+
+// The largest font pixel size from largest down to smallest at which a text width_at(size)
+// pixels wide fits room; smallest when none does. The boxes keep their laid-out sizes, so a
+// long reading ("10.04 feet") is shown in a smaller font rather than cut.
+int fitting_font_px(int largest, int smallest, int room, const std::function<int(int)>& width_at);
 
 // The pixel top of a bar placed at a top edge given in twips. The readings can put a bar far
 // off its column (huge or non-finite distances), so the result is kept within a range that

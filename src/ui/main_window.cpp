@@ -6,12 +6,15 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QToolButton>
 #include <QUrl>
 
@@ -25,6 +28,32 @@ namespace brevane {
 namespace {
 
 using namespace window_names;
+
+constexpr int smallest_text_px = 7;
+
+// The width a line edit gives its text: inside its frame and its margins of two pixels.
+int text_room(const QLineEdit* box) {
+  QStyleOptionFrame frame;
+  frame.initFrom(box);
+  frame.rect = box->rect();
+  frame.lineWidth = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, box);
+  const QRect contents = box->style()->subElementRect(QStyle::SE_LineEditContents, &frame, box);
+  const QMargins margins = box->textMargins();
+  return contents.width() - margins.left() - margins.right() - 4;
+}
+
+// The box keeps its laid-out size; its text takes the largest font that lets it fit whole.
+void fit_font(QLineEdit* box) {
+  QFont font = box->parentWidget()->font();
+  const int largest = font.pixelSize() > 0 ? font.pixelSize() : QFontMetrics(font).height();
+  const QString text = box->text();
+  font.setPixelSize(fitting_font_px(largest, smallest_text_px, text_room(box), [&](int px) {
+    QFont f = font;
+    f.setPixelSize(px);
+    return QFontMetrics(f).horizontalAdvance(text);
+  }));
+  box->setFont(font);
+}
 
 // The distance box gets a CR LF between its lines; a plain text box wants a bare line feed.
 QString shown_text(const std::string& text) {
@@ -75,6 +104,7 @@ void main_window::set_text(text_box box, const std::string& text) {
   QWidget* widget = control(text_box_names[index]);
   if (auto* line = qobject_cast<QLineEdit*>(widget)) {
     line->setText(shown_text(text));
+    fit_font(line);
     // A long value shows its beginning, as the operator reads it.
     line->setCursorPosition(0);
   } else if (auto* lines = qobject_cast<QPlainTextEdit*>(widget)) {

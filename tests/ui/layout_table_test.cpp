@@ -192,6 +192,14 @@ TEST(LayoutGeometry, TwipsRoundToTheNearestPixel) {
   EXPECT_EQ(twips_to_pixels(-120), -8);
 }
 
+TEST(LayoutGeometry, AFontShrinksUntilItsTextFits) {
+  const auto six_per_px = [](int px) { return 6 * px; };
+  EXPECT_EQ(fitting_font_px(11, 7, 66, six_per_px), 11);
+  EXPECT_EQ(fitting_font_px(11, 7, 65, six_per_px), 10);
+  EXPECT_EQ(fitting_font_px(11, 7, 42, six_per_px), 7);
+  EXPECT_EQ(fitting_font_px(11, 7, 10, six_per_px), 7) << "never below the smallest";
+}
+
 TEST(LayoutGeometry, CaptionsGrowOnlyIntoTheRoomTheyHave) {
   EXPECT_EQ(widened_to_fit(57, 62, 71), 62);
   EXPECT_EQ(widened_to_fit(57, 80, 71), 71);

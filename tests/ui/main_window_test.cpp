@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -25,6 +26,7 @@
 #include "device/usb_heads.h"
 #include "model/canvas.h"
 #include "ui/canvas_view.h"
+#include "ui/layout_table.h"
 
 namespace brevane {
 namespace {
@@ -134,6 +136,41 @@ TEST(MainWindowGeometry, CaptionsAreNotCutShort) {
     QWidget* control = w.control(name);
     EXPECT_GE(control->width(), control->sizeHint().width()) << name;
     EXPECT_LE(control->geometry().right(), control->parentWidget()->width()) << name;
+  }
+}
+
+TEST(MainWindowGeometry, ReadingsFitTheirBoxesWholeInASmallerFont) {
+  main_window w;
+  const struct {
+    text_box box;
+    const char* name;
+    const char* text;
+    bool smaller;
+  } rows[] = {
+      {text_box::min_distance_text, "dmind", "3.22 feet", true},
+      {text_box::max_distance_text, "dmaxd", "10.04 feet", true},
+      {text_box::max_distance_text, "dmaxd", "999.99 feet", true},
+      {text_box::max_temperature_text, "maxtd", "100.25f", false},
+      {text_box::temperature_text, "Text16", "70.22f", false},
+      {text_box::min_distance_text, "dmind", "3.2", false},
+  };
+  for (const auto& r : rows) {
+    w.set_text(r.box, r.text);
+    auto* box = widget<QLineEdit>(w, r.name);
+    const pixel_rect laid_out = pixel_geometry(*find_control(r.name));
+    EXPECT_EQ(box->size(), QSize(laid_out.width, laid_out.height)) << r.name;
+    // A text wider than its box scrolls when the cursor goes to its end; painting places it.
+    const auto cursor_x = [box] {
+      box->grab();
+      return box->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
+    };
+    box->setCursorPosition(0);
+    const int start = cursor_x();
+    box->setCursorPosition(static_cast<int>(std::strlen(r.text)));
+    EXPECT_EQ(cursor_x() - start, QFontMetrics(box->font()).horizontalAdvance(r.text)) << r.text;
+    box->setCursorPosition(0);
+    EXPECT_EQ(box->font().pixelSize() < 11, r.smaller) << r.text;
+    EXPECT_GE(box->font().pixelSize(), 7) << r.text;
   }
 }
 
