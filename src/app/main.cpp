@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QIcon>
 #include <QStandardPaths>
 #include <QTimer>
 #include <algorithm>
@@ -55,6 +56,23 @@ QString find_installed(const QString& relative_to_share, const char* built_in_di
   for (const QString& c : candidates)
     if (QFileInfo::exists(c)) return QFileInfo(c).canonicalFilePath();
   return {};
+}
+
+// The 16 x 16 icon with the larger ones drawn at build time, installed or in the build tree,
+// for the desktop's larger places and the About box.
+QIcon with_larger_icons(QIcon icon) {
+  const QDir app_dir(QCoreApplication::applicationDirPath());
+  for (int size : {32, 48, 64, 128, 256}) {
+    const QString relative = QStringLiteral("icons/hicolor/%1x%1/apps/brevane.png").arg(size);
+    for (const QString& at :
+         {app_dir.filePath(QStringLiteral("../share/") + relative), app_dir.filePath(relative)}) {
+      if (QFileInfo::exists(at)) {
+        icon.addFile(at, QSize(size, size));
+        break;
+      }
+    }
+  }
+  return icon;
 }
 
 // A status bar sentence as the rest of an stderr line.
@@ -154,6 +172,7 @@ int main(int argc, char** argv) {
                                     BREVANE_HELP_INSTALL_DIR, QStringLiteral("brevane.png")));
   window.set_help_page(find_installed(QStringLiteral("brevane/"), BREVANE_HELP_INSTALL_DIR,
                                       QStringLiteral("help.html")));
+  window.setWindowIcon(with_larger_icons(window.windowIcon()));
 
   // --- The head: simulated or USB ---
   std::unique_ptr<device::transport> head;
