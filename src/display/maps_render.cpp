@@ -237,7 +237,7 @@ QImage render_maps(const maps_data& data, std::optional<int> cycle, QSize size,
 }
 
 QString picture_title(const QString& scan, const maps_data& data, std::optional<int> cycle) {
-  const QString name = scan.isEmpty() ? QStringLiteral("Live sweep") : scan;
+  QString name = scan.isEmpty() ? QStringLiteral("Live sweep") : scan;
   const int cycles = data.cycles();
   if (cycles == 0) return name;
   const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");

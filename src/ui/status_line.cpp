@@ -7,7 +7,7 @@ namespace brevane {
 
 namespace {
 
-const QString ellipsis = QStringLiteral("\u2026");
+constexpr QChar ellipsis(0x2026);
 
 }  // namespace
 
