@@ -111,6 +111,7 @@ class fuzz_panel final : public panel {
   bool log_images_checked() const override { return false; }
   canvas& pictures(picture) override { return picture_; }
   void show_status(const std::string&) override {}
+  std::string status() const override { return {}; }
   void show_progress(const std::string&) override {}
 
  private:

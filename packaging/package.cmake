@@ -4,6 +4,22 @@
 set(BREVANE_PACKAGE_MAINTAINER "Brevane maintainers <maintainers@brevane.example>"
     CACHE STRING "Maintainer field of the Debian package: Name <address>")
 
+# The changelog's latest entry and the AppStream release carry the project's version too; a
+# release that bumps one and not the others would ship a package that contradicts itself.
+file(STRINGS "${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/changelog" _brevane_changelog_top
+     LIMIT_COUNT 1)
+string(REGEX MATCH "\\(([^)]+)\\)" _brevane_match "${_brevane_changelog_top}")
+if(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+  message(FATAL_ERROR "packaging/debian/changelog's latest entry is ${CMAKE_MATCH_1}; "
+                      "the project's version is ${PROJECT_VERSION}")
+endif()
+file(READ "${CMAKE_CURRENT_SOURCE_DIR}/packaging/org.example.brevane.metainfo.xml" _brevane_metainfo)
+string(REGEX MATCH "<release version=\"([^\"]+)\"" _brevane_match "${_brevane_metainfo}")
+if(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+  message(FATAL_ERROR "the AppStream metainfo's latest release is ${CMAKE_MATCH_1}; "
+                      "the project's version is ${PROJECT_VERSION}")
+endif()
+
 # Debian's documentation files. The changelog is compressed without a time stamp so the package
 # is the same on every build.
 set(_brevane_doc_dir "${CMAKE_INSTALL_DATADIR}/doc/brevane")

@@ -159,7 +159,7 @@ outcome app_instrument::start_sweep() {
       &context_,
       [this] {
         sweep_queued_ = false;
-        run_window_sweep(window_, inst_, true);
+        run_window_sweep(window_, inst_, record_, true);
       },
       Qt::QueuedConnection);
   return outcome::done();

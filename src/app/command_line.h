@@ -9,6 +9,7 @@
 
 #include "device/device_constants.h"
 #include "device/simulated_head.h"
+#include "display/maps_scale.h"
 
 namespace brevane {
 
@@ -34,6 +35,8 @@ struct command_line {
   QString export_png;
   QString export_nexus;  // the field's formats: NeXus (HDF5) and float TIFF
   QString export_tiff;
+  palette_kind palette = palette_kind::colour;  // --palette: the --export-png picture's colours
+  bool palette_given = false;
   bool help = false;
   bool version = false;
   bool list_devices = false;

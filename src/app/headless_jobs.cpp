@@ -122,7 +122,12 @@ int run_sweep_job(const sweep_job& job) {
   const double seconds = static_cast<double>(timer.elapsed()) / 1000.0;
   if (!options.export_png.isEmpty()) {
     inst.readings.remove(job.export_listener);
-    const std::string why = export_last_cycle(job.exported, options.export_png);
+    maps_style style;
+    style.colours = options.palette;
+    style.title = picture_title(QFileInfo(job.record.path()).completeBaseName(), job.exported,
+                                job.exported.cycles());
+    const std::string why =
+        export_cycle(job.exported, job.exported.cycles(), options.export_png, style);
     if (!why.empty()) {
       std::cerr << "brevane: " << why << "\n";
       exit_code = 1;

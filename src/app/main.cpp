@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QIcon>
 #include <QStandardPaths>
 #include <QTimer>
 #include <algorithm>
@@ -27,6 +28,7 @@
 #include "app/wiring.h"
 #include "common/clock.h"
 #include "common/file_output.h"
+#include "common/version.h"
 #include "device/replay_head.h"
 #include "device/report_trace.h"
 #include "device/simulated_head.h"
@@ -43,8 +45,6 @@ namespace {
 
 using namespace brevane;
 
-constexpr const char* program_version = "1.00";
-
 // The first of the places an installed or a freshly built program keeps a file.
 QString find_installed(const QString& relative_to_share, const char* built_in_dir,
                        const QString& name) {
@@ -57,6 +57,23 @@ QString find_installed(const QString& relative_to_share, const char* built_in_di
   for (const QString& c : candidates)
     if (QFileInfo::exists(c)) return QFileInfo(c).canonicalFilePath();
   return {};
+}
+
+// The 16 x 16 icon with the larger ones drawn at build time, installed or in the build tree,
+// for the desktop's larger places and the About box.
+QIcon with_larger_icons(QIcon icon) {
+  const QDir app_dir(QCoreApplication::applicationDirPath());
+  for (int size : {32, 48, 64, 128, 256}) {
+    const QString relative = QStringLiteral("icons/hicolor/%1x%1/apps/brevane.png").arg(size);
+    for (const QString& at :
+         {app_dir.filePath(QStringLiteral("../share/") + relative), app_dir.filePath(relative)}) {
+      if (QFileInfo::exists(at)) {
+        icon.addFile(at, QSize(size, size));
+        break;
+      }
+    }
+  }
+  return icon;
 }
 
 // A status bar sentence as the rest of an stderr line.
@@ -153,8 +170,8 @@ int main(int argc, char** argv) {
     const int table = options->export_csv.isEmpty()
                           ? 0
                           : export_record_csv(options->open_record, options->export_csv);
-    const int picture =
-        export_record_png(options->open_record, options->cycle, options->export_png);
+    const int picture = export_record_png(options->open_record, options->cycle, options->export_png,
+                                          options->palette);
     return std::max({table, picture, export_data(options->open_record, options->cycle)});
   }
 
@@ -163,6 +180,7 @@ int main(int argc, char** argv) {
                                     BREVANE_HELP_INSTALL_DIR, QStringLiteral("brevane.png")));
   window.set_help_page(find_installed(QStringLiteral("brevane/"), BREVANE_HELP_INSTALL_DIR,
                                       QStringLiteral("help.html")));
+  window.setWindowIcon(with_larger_icons(window.windowIcon()));
 
   // --- The head: simulated or USB ---
   std::unique_ptr<device::transport> head;
@@ -180,9 +198,13 @@ int main(int argc, char** argv) {
 
   // --- Data folder ---
   // Held until main() returns: one writer per folder.
-  const data_folder_result folder = prepare_data_folder(
-      QCoreApplication::applicationDirPath(),
-      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation), options->data_folder);
+  // An installed program keeps its data where the user finds it: the documents folder, or the
+  // home folder when there is none.
+  user_folders user{QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+                    QDir::homePath()};
+  if (!QFileInfo(user.documents).isDir()) user.documents.clear();
+  const data_folder_result folder =
+      prepare_data_folder(QCoreApplication::applicationDirPath(), user, options->data_folder);
   // A job that was told where to write, or asked for a log, does not run without its folder.
   if (folder.path.isEmpty() && unattended &&
       (!options->data_folder.isEmpty() || options->log_data || options->log_images)) {
@@ -230,6 +252,7 @@ int main(int argc, char** argv) {
   }
 
   load_step(inst.state, window);
+  if (!folder.note.empty()) window.show_status(folder.note);
   if (!folder.message.empty()) {
     window.show_status(folder.message);
     if (unattended) std::cerr << "brevane: " << lower_first(folder.message) << "\n";
@@ -238,7 +261,8 @@ int main(int argc, char** argv) {
   window.set_log_images(options->log_images);
 
   // --- Wiring: every control to its procedure ---
-  wire_window(window, inst, QDir(QCoreApplication::applicationDirPath()).filePath("list.txt"));
+  wire_window(window, inst, record,
+              QDir(QCoreApplication::applicationDirPath()).filePath("list.txt"));
   wire_plan_menu(window, inst, record, folder.path, options->echo_timeout_ms);
   apply_command_line_settings(*options, *settings, window, inst, record);
 
@@ -278,16 +302,24 @@ int main(int argc, char** argv) {
   // --- The Maps window: fed by the sweep's readings only while it is open ---
   maps_window maps_view(inst.readings);
   maps_view.set_live_record([&record] { return record.path(); });
+  // The operator watches a sweep there: F8 and Escape work in it as in the main window.
+  window.route_operation_keys(&maps_view);
   QObject::connect(&window, &main_window::maps_chosen, &maps_view, &maps_window::open);
   QObject::connect(&window, &main_window::close_requested, &maps_view, &QWidget::close);
-  QObject::connect(&window, &main_window::open_scan_chosen, &window, [&] {
+  // File > Open Scan… of either window; the dialog belongs to the window it was chosen in.
+  const auto open_scan = [&](QWidget* from) {
     const QString path = QFileDialog::getOpenFileName(
-        &window, QStringLiteral("Open Scan"), QDir(folder.path).filePath(QStringLiteral("scans")),
+        from, QStringLiteral("Open Scan"), QDir(folder.path).filePath(QStringLiteral("scans")),
         QStringLiteral("Scan records (*.jsonl);;All files (*)"));
     if (path.isEmpty()) return;
     const std::string why = show_scan_record(maps_view, path, std::nullopt);
-    if (!why.empty()) window.show_status("The scan record could not be opened: " + why);
-  });
+    window.show_status(why.empty() ? "Scan record opened in the Maps window: " +
+                                         QDir::toNativeSeparators(path).toStdString()
+                                   : "The scan record could not be opened: " + why);
+  };
+  QObject::connect(&window, &main_window::open_scan_chosen, &window, [&] { open_scan(&window); });
+  QObject::connect(&maps_view, &maps_window::open_scan_chosen, &maps_view,
+                   [&] { open_scan(&maps_view); });
   if (!options->open_record.isEmpty()) {
     const std::string why = show_scan_record(maps_view, options->open_record, options->cycle);
     if (!why.empty()) {

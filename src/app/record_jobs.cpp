@@ -1,6 +1,7 @@
 #include "app/record_jobs.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <iostream>
 
 #include "display/maps_render.h"
@@ -37,8 +38,8 @@ int export_record_csv(const QString& record_path, const QString& table) {
   return 0;
 }
 
-int export_record_png(const QString& record_path, std::optional<int> cycle,
-                      const QString& picture) {
+int export_record_png(const QString& record_path, std::optional<int> cycle, const QString& picture,
+                      palette_kind colours) {
   std::string refusal;
   const auto record = read_scan_record(record_path, &refusal);
   if (!record) {
@@ -52,7 +53,10 @@ int export_record_png(const QString& record_path, std::optional<int> cycle,
               << data.cycles() << " cycle(s) of readings; there is no cycle " << shown << "\n";
     return 1;
   }
-  const std::string why = export_cycle(data, shown, picture);
+  maps_style style;
+  style.colours = colours;
+  style.title = picture_title(QFileInfo(record_path).completeBaseName(), data, shown);
+  const std::string why = export_cycle(data, shown, picture, style);
   if (!why.empty()) {
     std::cerr << "brevane: " << why << "\n";
     return 1;

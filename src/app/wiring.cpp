@@ -1,11 +1,28 @@
 #include "app/wiring.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 
 #include "app/instrument.h"
+#include "logging/scan_record.h"
 #include "ui/main_window.h"
 
 namespace brevane {
+
+namespace {
+
+sweep_record_note record_note(const scan_record_writer& record) {
+  sweep_record_note note;
+  if (record.path().isEmpty()) return note;
+  note.path = QDir::toNativeSeparators(record.path()).toStdString();
+  note.written = record.readings_written();
+  note.lost = record.kept().count();
+  note.gone = !QFileInfo::exists(record.path());
+  return note;
+}
+
+}  // namespace
 
 std::optional<double> take_temperature(instrument& inst) {
   double reading = 0;
@@ -23,12 +40,17 @@ bool go_home(instrument& inst) {
   return inst.runner.run("Home", [&] { inst.positioning.home(); });
 }
 
-bool run_window_sweep(main_window& window, instrument& inst, bool reserved) {
-  window.set_pause_offered(true);
+bool run_window_sweep(main_window& window, instrument& inst, const scan_record_writer& record,
+                      bool reserved) {
+  const bool free = reserved || !inst.exchange.busy();
+  window.set_pause_offered(free);
   const auto body = [&] { inst.sweep.sweep(); };
-  const bool completed = reserved ? inst.runner.run_reserved(sweep_operation_name, body)
-                                  : inst.runner.run(sweep_operation_name, body);
+  const std::string keys = "F8 pauses, Escape ends it";
+  const bool completed = reserved ? inst.runner.run_reserved(sweep_operation_name, body, keys)
+                                  : inst.runner.run(sweep_operation_name, body, keys);
   window.set_pause_offered(false);
+  // How it ended, its readings and its record; a sweep that could not start says so itself.
+  if (free) window.show_status(sweep_end_text(inst.sweep.end_sentence(), record_note(record)));
   return completed;
 }
 
@@ -40,7 +62,8 @@ void toggle_pause(main_window& window, instrument& inst) {
   if (pause) window.show_status("Pausing after the exchange in progress...");
 }
 
-void wire_window(main_window& window, instrument& inst, const QString& default_list_file) {
+void wire_window(main_window& window, instrument& inst, const scan_record_writer& record,
+                 const QString& default_list_file) {
   auto& runner = inst.runner;
   inst.exchange.on_busy_changed = [&window](bool busy) {
     window.set_device_controls_enabled(!busy);
@@ -49,7 +72,7 @@ void wire_window(main_window& window, instrument& inst, const QString& default_l
   QObject::connect(&window, &main_window::distance_clicked, [&] { take_distance(inst); });
   QObject::connect(&window, &main_window::static_read_clicked,
                    [&] { runner.run("Static Read", [&] { inst.sonic.static_read(); }); });
-  QObject::connect(&window, &main_window::sweep_clicked, [&] { run_window_sweep(window, inst); });
+  QObject::connect(&window, &main_window::sweep_clicked, [&] { run_window_sweep(window, inst, record); });
   QObject::connect(&window, &main_window::pause_clicked, [&] { toggle_pause(window, inst); });
   QObject::connect(&window, &main_window::home_clicked, [&] { go_home(inst); });
   QObject::connect(&window, &main_window::arrow_clicked, [&](int index) {

@@ -8,9 +8,12 @@
 namespace brevane {
 
 class main_window;
+class scan_record_writer;
 struct instrument;
 
-void wire_window(main_window& window, instrument& inst, const QString& default_list_file);
+// record: the sweeps' record, named in the status bar when a sweep ends.
+void wire_window(main_window& window, instrument& inst, const scan_record_writer& record,
+                 const QString& default_list_file);
 
 // What the device buttons run, each under the guard. The remote commands run the very same,
 // so the window shows what a client does exactly as if the button had been clicked.
@@ -21,7 +24,8 @@ std::optional<double> take_distance(instrument& inst);
 bool go_home(instrument& inst);
 // The Sweep button, with the status bar's Pause offered while it runs. reserved: the guard was
 // already taken with operation_runner::reserve.
-bool run_window_sweep(main_window& window, instrument& inst, bool reserved = false);
+bool run_window_sweep(main_window& window, instrument& inst, const scan_record_writer& record,
+                      bool reserved = false);
 // The Pause button: pauses the sweep after the exchange in progress, or resumes it.
 void toggle_pause(main_window& window, instrument& inst);
 

@@ -15,23 +15,23 @@ namespace brevane::device {
 std::string command_name(std::uint8_t letter) {
   switch (letter) {
     case cmd_x:
-      return "X (move X)";
+      return "the X move";
     case cmd_z:
-      return "Z (move Z)";
+      return "the Z move";
     case cmd_t:
-      return "T (temperature)";
+      return "the temperature reading";
     case cmd_s:
-      return "S (distance)";
+      return "the distance reading";
     case cmd_l:
-      return "L (LEDs)";
+      return "the LED setting";
     case cmd_w:
-      return "W (list entry)";
+      return "the list entry";
     case cmd_p:
-      return "P (parameters)";
+      return "the parameter setting";
     case cmd_e:
-      return "E (read parameters)";
+      return "the parameter read-back";
     default:
-      return std::string(1, static_cast<char>(letter));
+      return "the command " + std::string(1, static_cast<char>(letter));
   }
 }
 
@@ -105,13 +105,13 @@ void command_exchange::sleep_in_loop(qint64 ms, const std::string& command) {
 
 void command_exchange::throw_cancelled(const std::string& command) const {
   if (cancel_reason_ == "head lost") {
-    throw device::head_lost(command, "Vexilor II not present",
-                            "The head went away while waiting for the answer to " + command + "; " +
-                                operation_ + " stopped.");
+    throw device::head_lost(
+        command, "Vexilor II not present",
+        "The head went away while waiting for " + command + "; " + operation_ + " stopped.");
   }
-  throw operation_cancelled(command, "Cancelled waiting for " + command,
-                            operation_ + " cancelled (" + cancel_reason_ +
-                                ") while waiting for the answer to " + command + ".");
+  throw operation_cancelled(
+      command, "Cancelled waiting for " + command,
+      operation_ + " cancelled (" + cancel_reason_ + ") while waiting for " + command + ".");
 }
 
 void command_exchange::check_cancel(const std::string& command) const {
@@ -157,12 +157,12 @@ void command_exchange::wait_until(const std::function<bool()>& done, const std::
     if (!stop_reason_.empty() && stop_grace_.hasExpired()) {
       throw operation_stopped(command, "Stopped by " + stop_reason_,
                               (operation_.empty() ? std::string("the command") : operation_) +
-                                  " stopped by " + stop_reason_ +
-                                  " while waiting for the answer to " + command + ".");
+                                  " stopped by " + stop_reason_ + " while waiting for " + command +
+                                  ".");
     }
     if (deadline.hasExpired()) {
       throw echo_timeout(command, "No answer to " + command,
-                         "The head did not answer " + command + " within " +
+                         "The head gave no answer to " + command + " within " +
                              std::to_string(echo_timeout_ms_) + " ms; " +
                              (operation_.empty() ? std::string("the command") : operation_) +
                              " stopped.");
@@ -230,7 +230,7 @@ void command_exchange::leds(int a) {
 
 void command_exchange::dtimer(double d) {
   if (!(d > 0)) return;
-  const std::string name = "pause";
+  const std::string name = "the pause between readings";
   const QDeadlineTimer until(static_cast<qint64>(d));
   while (!until.hasExpired()) {
     check_cancel(name);

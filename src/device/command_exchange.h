@@ -151,7 +151,7 @@ class command_exchange {
   bool restoring_ = false;
 };
 
-// Display name of a command letter for messages ("T").
+// What a command does, in the words of a message: "the temperature reading" for T.
 std::string command_name(std::uint8_t letter);
 
 }  // namespace brevane::device

@@ -11,7 +11,7 @@ class device_error : public std::runtime_error {
  public:
   device_error(const std::string& command, const std::string& caption, const std::string& message)
       : std::runtime_error(message), command_(command), caption_(caption) {}
-  // The command that got no answer, e.g. "T".
+  // What got no answer, in words: "the temperature reading".
   const std::string& command() const { return command_; }
   // Short text for the window caption.
   const std::string& caption() const { return caption_; }

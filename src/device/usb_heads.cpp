@@ -55,4 +55,8 @@ bool head_matches(const attached_head& head, const std::string& choice) {
          (head.path == choice || (!head.serial.empty() && head.serial == choice));
 }
 
+std::string hidapi_version() {
+  return hid_version_str();
+}
+
 }  // namespace brevane::device

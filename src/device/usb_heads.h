@@ -20,6 +20,9 @@ std::vector<attached_head> attached_heads();
 // One line per head for --list-devices, or "no heads attached".
 std::string attached_heads_text(const std::vector<attached_head>& heads);
 
+// The version of the hidapi library the program runs with, e.g. "0.13.1".
+std::string hidapi_version();
+
 // True when choice names this head, by its serial number or by its device path.
 bool head_matches(const attached_head& head, const std::string& choice);
 

@@ -31,12 +31,15 @@ void maps_data::add(const reading_event& reading) {
   if (reading.kind == reading_kind::baseline) return;
   const map_cell cell{reading.x, reading.z, reading.temperature_f, reading.distance_in,
                       reading.time};
-  cycles_[reading.cycle].put(cell);
+  map_layer& layer = cycles_[reading.cycle];
+  if (layer.empty()) cycle_starts_[reading.cycle] = reading.time;
+  layer.put(cell);
   latest_.put(cell);
 }
 
 void maps_data::clear() {
   cycles_.clear();
+  cycle_starts_.clear();
   latest_ = {};
   raster_.reset();
 }
@@ -53,6 +56,11 @@ void maps_data::set_raster(const raster_in_use& raster) {
   r.zmax = std::max(r.zmax, raster.zmax);
   r.point_step = raster.point_step;
   r.row_step = raster.row_step;
+}
+
+QDateTime maps_data::cycle_start(int cycle) const {
+  const auto found = cycle_starts_.find(cycle);
+  return found == cycle_starts_.end() ? QDateTime() : found->second;
 }
 
 const map_layer& maps_data::cells(std::optional<int> cycle) const {

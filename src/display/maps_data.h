@@ -67,6 +67,8 @@ class maps_data {
 
   // The highest cycle with a cell; 0 when there is none.
   int cycles() const { return cycles_.empty() ? 0 : cycles_.rbegin()->first; }
+  // The time of a cycle's first cell; null when it has none.
+  QDateTime cycle_start(int cycle) const;
   bool empty() const { return latest_.empty(); }
 
   // nullopt: the latest reading of each cell over all cycles; otherwise that cycle's cells
@@ -75,6 +77,7 @@ class maps_data {
 
  private:
   std::map<int, map_layer> cycles_;
+  std::map<int, QDateTime> cycle_starts_;
   map_layer latest_;
   std::optional<raster_in_use> raster_;
 };

@@ -19,47 +19,13 @@ const QColor frame_colour(110, 110, 110);
 // Unvisited ground: a pale blue-grey that neither palette uses.
 const QRgb no_cell = qRgb(222, 229, 238);
 
-std::optional<double> value_of(const map_cell& cell, map_kind kind) {
-  return kind == map_kind::thermal ? cell.temperature_f : cell.distance_in;
-}
-
-// Head units to pixels for one map: X across, Z up.
-struct plot_scale {
-  QRect plot;
-  extent x, z;
-  int px(double v) const {
-    return plot.left() +
-           static_cast<int>(std::lround((v - x.low) / (x.high - x.low) * plot.width()));
+std::optional<double> value_of(const map_cell& cell, map_kind kind, const display_units& units) {
+  if (kind == map_kind::thermal) {
+    if (!cell.temperature_f) return std::nullopt;
+    return shown_temperature(*cell.temperature_f, units.temperature);
   }
-  int py(double v) const {
-    return plot.top() +
-           static_cast<int>(std::lround((z.high - v) / (z.high - z.low) * plot.height()));
-  }
-};
-
-struct panel_layout {
-  QRect title, plot, bar;
-  int font_px = 12;
-};
-
-// The picture is two panels side by side; each has a title, a plot with its axes at the
-// left and below, and a colour bar at the right. Sizes follow the font, the font the picture.
-panel_layout layout_panel(QSize size, map_kind kind) {
-  const int w = size.width() / 2;
-  const int left = kind == map_kind::thermal ? 0 : w;
-  const int f = std::clamp(size.height() / 40, 9, 15);
-  panel_layout p;
-  p.font_px = f;
-  p.title = QRect(left, f / 2, w, 2 * f);
-  const int top = p.title.bottom() + f;
-  const int bottom = size.height() - 3 * f - f / 2;
-  const int plot_left = left + 4 * f;
-  const int bar_width = f + f / 4;
-  const int plot_right = left + w - 5 * f - bar_width;
-  p.plot = QRect(QPoint(plot_left, top),
-                 QPoint(std::max(plot_left + 1, plot_right), std::max(top + 1, bottom)));
-  p.bar = QRect(p.plot.right() + f, top + f, bar_width, std::max(1, p.plot.height() - f));
-  return p;
+  if (!cell.distance_in) return std::nullopt;
+  return shown_distance(*cell.distance_in, units.distance);
 }
 
 QFont font_of(int px, bool bold = false) {
@@ -87,7 +53,8 @@ void fill(QImage& image, int x0, int y0, int x1, int y1, QRgb colour) {
 }
 
 void paint_cells(QImage& image, const plot_scale& s, const maps_geometry& g, map_kind kind,
-                 const std::array<QRgb, 256>& colours, const value_range& range) {
+                 const display_units& units, const std::array<QRgb, 256>& colours,
+                 const value_range& range) {
   fill(image, s.plot.left(), s.plot.top(), s.plot.left() + s.plot.width(),
        s.plot.top() + s.plot.height(), no_cell);
   for (const map_row& row : g.rows) {
@@ -95,7 +62,7 @@ void paint_cells(QImage& image, const plot_scale& s, const maps_geometry& g, map
     if (y1 <= y0) continue;
     // The row's first pixel line, then copies of it: a cell is a few pixels wide.
     for (const auto& [x, cell] : row.cells) {
-      const auto v = value_of(*cell, kind);
+      const auto v = value_of(*cell, kind, units);
       if (v) fill(image, s.px(x.low), y0, s.px(x.high), y0 + 1, colours[palette_index(*v, range)]);
     }
     const int from = std::max(0, s.plot.left());
@@ -121,7 +88,7 @@ void paint_axes(QPainter& p, const plot_scale& s, int f) {
     const QString t = tick_label(v, xs.size() > 1 ? xs[1] - xs[0] : 1);
     p.drawText(x - m.horizontalAdvance(t) / 2, s.plot.bottom() + f / 3 + m.ascent() + 1, t);
   }
-  const auto zs = nice_ticks(s.z.low, s.z.high, std::max(2, s.plot.height() / (3 * f)));
+  const auto zs = nice_ticks(s.z.low, s.z.high, std::max(3, s.plot.height() / (2 * f)));
   for (double v : zs) {
     const int y = s.py(v);
     p.setPen(frame_colour);
@@ -216,11 +183,12 @@ maps_geometry cell_geometry(const maps_data& data, std::optional<int> cycle) {
   return g;
 }
 
-std::optional<value_range> shown_range(const maps_geometry& g, map_kind kind) {
+std::optional<value_range> shown_range(const maps_geometry& g, map_kind kind,
+                                       const display_units& units) {
   std::optional<value_range> r;
   for (const map_row& row : g.rows)
     for (const auto& [x, cell] : row.cells)
-      if (const auto v = value_of(*cell, kind))
+      if (const auto v = value_of(*cell, kind, units))
         r = r ? value_range{std::min(r->low, *v), std::max(r->high, *v)} : value_range{*v, *v};
   return r;
 }
@@ -231,37 +199,68 @@ QImage render_maps(const maps_data& data, std::optional<int> cycle, QSize size,
   image.fill(Qt::white);
   const maps_geometry g = cell_geometry(data, cycle);
   const auto& colours = palette(style.colours);
-  const QString which = cycle ? QStringLiteral("cycle %1").arg(*cycle) : QStringLiteral("latest");
   for (map_kind kind : {map_kind::thermal, map_kind::sonic}) {
-    const panel_layout l = layout_panel(image.size(), kind);
+    const panel_layout l = layout_panel(image.size(), kind, g.x, g.z, style.shape);
     const plot_scale s{l.plot, g.x, g.z};
     const bool thermal = kind == map_kind::thermal;
     const value_range range =
-        choose_range(thermal ? style.thermal : style.sonic, shown_range(g, kind));
-    paint_cells(image, s, g, kind, colours, range);
+        choose_range(thermal ? style.thermal : style.sonic, shown_range(g, kind, style.units));
+    paint_cells(image, s, g, kind, style.units, colours, range);
     QPainter p(&image);
     p.setRenderHint(QPainter::TextAntialiasing);
-    paint_colour_bar(image, p, l.bar, l.font_px, colours, range,
-                     thermal ? QStringLiteral("°F") : QStringLiteral("in"));
+    paint_colour_bar(
+        image, p, l.bar, l.font_px, colours, range,
+        thermal ? unit_symbol(style.units.temperature) : unit_symbol(style.units.distance));
     paint_axes(p, s, l.font_px);
     p.setPen(ink);
     p.setFont(font_of(l.font_px + 1, true));
     p.drawText(l.title, Qt::AlignCenter,
-               (thermal ? QStringLiteral("Thermal map, °F") : QStringLiteral("Sonic map, inches")) +
-                   QStringLiteral(" \u2014 ") + which);
+               thermal ? QStringLiteral("Thermal map, ") + unit_symbol(style.units.temperature)
+                       : QStringLiteral("Sonic map, ") + unit_name(style.units.distance));
     if (g.rows.empty()) {
       p.setFont(font_of(l.font_px));
       p.drawText(l.plot, Qt::AlignCenter, QStringLiteral("No readings yet"));
     }
   }
+  if (!style.title.isEmpty()) {
+    QPainter p(&image);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.setPen(ink);
+    const QRect line = title_line(image.size());
+    p.setFont(font_of(std::max(9, line.height() / 2 + 1), true));
+    // A title too long for the picture loses its end, never its start.
+    const QString shown =
+        QFontMetrics(p.font()).elidedText(style.title, Qt::ElideRight, line.width() - 8);
+    p.drawText(line, Qt::AlignCenter, shown);
+  }
   return image;
 }
 
+QString picture_title(const QString& scan, const maps_data& data, std::optional<int> cycle) {
+  QString name = scan.isEmpty() ? QStringLiteral("Live sweep") : scan;
+  const int cycles = data.cycles();
+  if (cycles == 0) return name;
+  const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+  if (cycle) {
+    const QDateTime start = data.cycle_start(*cycle);
+    return start.isValid() ? QStringLiteral("%1 \u2014 cycle %2, started %3")
+                                 .arg(name)
+                                 .arg(*cycle)
+                                 .arg(start.toString(format))
+                           : QStringLiteral("%1 \u2014 cycle %2").arg(name).arg(*cycle);
+  }
+  const QDateTime start = data.cycle_start(1);
+  const QString latest =
+      cycles == 1 ? QStringLiteral("%1 \u2014 cycle 1").arg(name)
+                  : QStringLiteral("%1 \u2014 latest of %2 cycles").arg(name).arg(cycles);
+  return start.isValid() ? latest + QStringLiteral(", started ") + start.toString(format) : latest;
+}
+
 std::optional<cell_hit> cell_at(const maps_data& data, std::optional<int> cycle, QSize size,
-                                QPoint at) {
+                                QPoint at, map_shape shape) {
   const maps_geometry g = cell_geometry(data, cycle);
   for (map_kind kind : {map_kind::thermal, map_kind::sonic}) {
-    const panel_layout l = layout_panel(size.expandedTo(QSize(1, 1)), kind);
+    const panel_layout l = layout_panel(size.expandedTo(QSize(1, 1)), kind, g.x, g.z, shape);
     if (!l.plot.contains(at)) continue;
     const plot_scale s{l.plot, g.x, g.z};
     // The same rounding as the painting, so the readout names the cell the pixel shows.
@@ -276,20 +275,27 @@ std::optional<cell_hit> cell_at(const maps_data& data, std::optional<int> cycle,
 }
 
 QPoint picture_point(const maps_data& data, std::optional<int> cycle, QSize size, map_kind map,
-                     double x, double z) {
+                     double x, double z, map_shape shape) {
   const maps_geometry g = cell_geometry(data, cycle);
-  const plot_scale s{layout_panel(size.expandedTo(QSize(1, 1)), map).plot, g.x, g.z};
+  const plot_scale s{layout_panel(size.expandedTo(QSize(1, 1)), map, g.x, g.z, shape).plot, g.x,
+                     g.z};
   return {s.px(x), s.py(z)};
 }
 
-QString readout_text(const map_cell& cell) {
+QString readout_text(const map_cell& cell, const display_units& units) {
   const QString none = QStringLiteral("\u2014");
-  return QStringLiteral("X %1  Z %2   %3 °F   %4 in   read %5")
+  const int distance_decimals = units.distance == distance_unit::millimetres ? 1 : 2;
+  return QStringLiteral("X %1  Z %2   %3 %4   %5 %6   read %7")
       .arg(cell.x)
       .arg(cell.z)
-      .arg(cell.temperature_f ? QString::number(*cell.temperature_f, 'f', 2) : none,
-           cell.distance_in ? QString::number(*cell.distance_in, 'f', 2) : none,
-           cell.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+      .arg(cell.temperature_f
+               ? QString::number(shown_temperature(*cell.temperature_f, units.temperature), 'f', 2)
+               : none,
+           unit_symbol(units.temperature),
+           cell.distance_in ? QString::number(shown_distance(*cell.distance_in, units.distance),
+                                              'f', distance_decimals)
+                            : none,
+           unit_symbol(units.distance), cell.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
 }
 
 std::string save_png(const QImage& picture, const QString& path) {
@@ -301,8 +307,9 @@ std::string save_png(const QImage& picture, const QString& path) {
   return {};
 }
 
-std::string export_cycle(const maps_data& data, int cycle, const QString& path) {
-  return save_png(render_maps(data, cycle, QSize(1200, 600), maps_style{}), path);
+std::string export_cycle(const maps_data& data, int cycle, const QString& path,
+                         const maps_style& style) {
+  return save_png(render_maps(data, cycle, QSize(1200, 600), style), path);
 }
 
 }  // namespace brevane

@@ -56,6 +56,8 @@ class panel {
 
   // A message for the operator in the status bar (failures, fallbacks).
   virtual void show_status(const std::string& message) = 0;
+  // The message the status bar shows now.
+  virtual std::string status() const = 0;
   // Progress of long work (sweep, upload); empty clears it.
   virtual void show_progress(const std::string& progress) = 0;
 };

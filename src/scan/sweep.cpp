@@ -87,6 +87,7 @@ sweep_procedure::outcome sweep_procedure::sweep(std::optional<int> cycles) {
   cycle_ = 0;
   row_ = rows_ = point_ = points_in_run_ = baseline_readings_ = 0;
   pass_ = pass_direction::none;
+  end_sentence_.clear();
   progress_.begin(cycles);
   const bool repeat_at_start = window_.checked(check_box::repeat);
   in_use_ = raster_in_use{window_.value(scroll_bar::xmin), window_.value(scroll_bar::xmax),
@@ -110,17 +111,22 @@ sweep_procedure::outcome sweep_procedure::sweep(std::optional<int> cycles) {
   try {
     const outcome how = run_cycles(cycles);
     if (how == outcome::stopped) {
+      end_sentence_ = "Sweep stopped by the Stop box";
       ended(sweep_end::stopped, "the Stop box ended the sweep");
     } else if (!cycles && repeat_at_start) {
+      end_sentence_ = "Sweep completed its cycle after Repeat was unticked";
       ended(sweep_end::stopped, "Repeat was unticked; the cycle in progress was completed");
     } else {
+      end_sentence_ = "Sweep completed";
       ended(sweep_end::completed, "");
     }
     return how;
   } catch (const device_error& e) {
+    end_sentence_ = e.what();
     ended(how_it_ended(e), e.what());
     throw;
   } catch (const std::exception& e) {
+    end_sentence_ = std::string("Sweep stopped: ") + e.what();
     ended(sweep_end::error, e.what());
     throw;
   }
@@ -142,7 +148,7 @@ void sweep_procedure::interrupted(interruption what) {
   switch (what) {
     case interruption::paused:
       window_.show_status("Paused at " + place() +
-                          ". Resume goes on with the next report; Escape ends the sweep.");
+                          ". F8 or Resume goes on with the next report; Escape ends the sweep.");
       break;
     case interruption::resumed:
       window_.show_status("Resumed at " + place() + ".");
@@ -288,7 +294,9 @@ bool sweep_procedure::row_start(int z, bool upward) {
   state_.posz = z;
   state_.pos = static_cast<std::int16_t>(z);
   point_ = 0;
-  points_in_run_ = 0;
+  // The run that follows, so that a row start reads "its start" of a known number of points.
+  points_in_run_ = raster_count(window_.value(scroll_bar::xmin), window_.value(scroll_bar::xmax),
+                                std::max<int>(1, state_.step_d));
   exchange_tally sent;
   if (!window_.checked(check_box::z_off)) {
     exchange_.zpos(state_.pos);

@@ -35,6 +35,9 @@ class sweep_procedure {
   outcome sweep(std::optional<int> cycles = std::nullopt);
 
   long points_swept() const { return points_; }
+  // How the last sweep ended, as the start of a sentence: "Sweep completed", "Sweep stopped by
+  // the Stop box", or the message of what ended it.
+  const std::string& end_sentence() const { return end_sentence_; }
   int cycles_completed() const { return cycles_done_; }
 
   // Where the sweep stands and how long it has left, with the limits and boxes as they stand
@@ -84,6 +87,7 @@ class sweep_procedure {
   raster_in_use announced_;
   int row_ = 0, rows_ = 0, point_ = 0, points_in_run_ = 0;
   int baseline_readings_ = 0;
+  std::string end_sentence_;
   sweep_progress progress_;
 };
 

@@ -194,4 +194,17 @@ std::string final_text(const sweep_status& s) {
          " after " + took;
 }
 
+std::string sweep_end_text(const std::string& how, const sweep_record_note& record) {
+  std::string text = how;
+  // The message of what ended it is a sentence of its own; the counts follow it.
+  while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
+  const long taken = record.written + record.lost;
+  text += ": " + std::to_string(taken) + (taken == 1 ? " reading" : " readings");
+  if (record.path.empty()) return text + "; no scan record was written";
+  if (record.gone) return text + "; the scan record " + record.path + " is gone";
+  text += "; record " + record.path;
+  if (record.lost > 0) text += " (incomplete: " + std::to_string(record.lost) + " not kept)";
+  return text;
+}
+
 }  // namespace brevane

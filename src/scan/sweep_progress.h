@@ -101,4 +101,16 @@ std::string progress_line(const sweep_status& s);
 // The last line on a terminal: "Sweep completed: 2 cycles in 2 min 25 s".
 std::string final_text(const sweep_status& s);
 
+// What became of a sweep's scan record.
+struct sweep_record_note {
+  std::string path;   // empty when the sweep wrote none
+  long written = 0;   // readings in the record
+  long lost = 0;      // readings that did not reach it
+  bool gone = false;  // the file was deleted under the writer
+};
+// The status bar's last word on a sweep: how it ended (a sentence, see end_sentence()), the
+// readings it took and where they are, e.g. "Sweep completed: 248 readings; record
+// /home/ana/Documents/Brevane/scans/scan 2026-12-07 09-51-55.jsonl".
+std::string sweep_end_text(const std::string& how, const sweep_record_note& record);
+
 }  // namespace brevane

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 
@@ -192,23 +193,28 @@ constexpr std::array controls{
   shape("dist1(2)", "Frame2(2)", 0, 3240, 375, 5655, red),
 };
 
+// The items the program added sit beside the laid-out ones. "Help" opens a menu, so that the
+// help page ("Help", F1) has "About Brevane" beside it.
 constexpr std::array menus{
-  menu_row{"Filemnu", "", "File", true, false},
-  menu_row{"open_scan", "Filemnu", "Open Scan\u2026", true, false},
-  menu_row{"open_plan", "Filemnu", "Open Plan\u2026", true, false},
-  menu_row{"save_plan", "Filemnu", "Save Plan\u2026", true, false},
-  menu_row{"exout", "Filemnu", "Exit", true, false},
-  menu_row{"viewm", "", "View", true, false},
-  menu_row{"scopev", "viewm", "Scope", false, false},
-  menu_row{"histogramv", "viewm", "Historgram", true, false},
-  menu_row{"Imagev", "viewm", "Image", true, false},
-  menu_row{"mapsv", "viewm", "Maps", true, false},
-  menu_row{"datam", "", "Data", true, false},
-  menu_row{"ldl", "datam", "Log Data", true, true},
-  menu_row{"lil", "datam", "Log Images", true, true},
-  menu_row{"Vd", "datam", "View Data", true, false},
-  menu_row{"upload_list", "datam", "Upload List", true, false},
-  menu_row{"hlp", "", "Help", true, false},
+  menu_row{"Filemnu", "", "File", true, false, 'F'},
+  menu_row{"open_scan", "Filemnu", "Open Scan\u2026", true, false, 'O'},
+  menu_row{"open_plan", "Filemnu", "Open Plan\u2026", true, false, 'P'},
+  menu_row{"save_plan", "Filemnu", "Save Plan\u2026", true, false, 'S'},
+  menu_row{"open_data_folder", "Filemnu", "Open Data Folder", true, false, 'D'},
+  menu_row{"exout", "Filemnu", "Exit", true, false, 'x'},
+  menu_row{"viewm", "", "View", true, false, 'V'},
+  menu_row{"scopev", "viewm", "Scope", false, false, 'S'},
+  menu_row{"histogramv", "viewm", "Historgram", true, false, 'H'},
+  menu_row{"Imagev", "viewm", "Image", true, false, 'I'},
+  menu_row{"mapsv", "viewm", "Maps", true, false, 'M'},
+  menu_row{"datam", "", "Data", true, false, 'D'},
+  menu_row{"ldl", "datam", "Log Data", true, true, 'L'},
+  menu_row{"lil", "datam", "Log Images", true, true, 'I'},
+  menu_row{"Vd", "datam", "View Data", true, false, 'V'},
+  menu_row{"upload_list", "datam", "Upload List", true, false, 'U'},
+  menu_row{"helpm", "", "Help", true, false, 'H'},
+  menu_row{"hlp", "helpm", "Help", true, false, 'H'},
+  menu_row{"about", "helpm", "About Brevane", true, false, 'A'},
 };
 // clang-format on
 
@@ -236,6 +242,22 @@ bool opens_menu(std::string_view name) {
                      [name](const menu_row& m) { return m.parent == name; });
 }
 
+std::string with_mnemonic(std::string_view caption, char key) {
+  std::string marked;
+  for (char c : caption) marked += c == '&' ? std::string("&&") : std::string(1, c);
+  std::size_t at = marked.find(key);
+  if (at == std::string::npos) {
+    const auto lower = [](char c) {
+      return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    };
+    at =
+        std::find_if(marked.begin(), marked.end(), [&](char c) { return lower(c) == lower(key); }) -
+        marked.begin();
+  }
+  if (key != 0 && at < marked.size()) marked.insert(at, 1, '&');
+  return marked;
+}
+
 int twips_to_pixels(double twips) {
   return static_cast<int>(std::lround(twips / twips_per_pixel));
 }
@@ -257,6 +279,12 @@ pixel_size drawable_pixels(const control_row& picture_row) {
 
 int widened_to_fit(int width, int wanted, int room) {
   return std::max(width, std::min(wanted, room));
+}
+
+int fitting_font_px(int largest, int smallest, int room, const std::function<int(int)>& width_at) {
+  for (int px = largest; px > smallest; --px)
+    if (width_at(px) <= room) return px;
+  return smallest;
 }
 
 std::optional<int> bar_top_pixels(double twips) {

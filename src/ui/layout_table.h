@@ -4,8 +4,10 @@
 // the layout can be checked without creating a single widget.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace brevane {
@@ -71,6 +73,7 @@ struct menu_row {
   std::string_view caption;
   bool enabled;
   bool checkable;
+  char key;  // the letter of the caption that Alt (or the open menu) takes; it is underlined
 };
 
 // Menu bar items left to right, each followed by its own items top to bottom.
@@ -78,6 +81,10 @@ std::span<const menu_row> layout_menus();
 
 // True when some item names this one as its parent, i.e. it opens a menu when chosen.
 bool opens_menu(std::string_view name);
+
+// The caption as a menu takes it, with "&" before the first letter key (an upper-case one
+// first) and any "&" of the caption doubled; the text shown is the caption as written.
+std::string with_mnemonic(std::string_view caption, char key);
 
 // Pure geometry, usable without widgets.
 
@@ -109,6 +116,11 @@ pixel_size drawable_pixels(const control_row& picture_row);
 // Width of a caption that the current font makes wider than laid out: as wide as the text
 // wants, within the room left in its container, never narrower than laid out.
 int widened_to_fit(int width, int wanted, int room);
+
+// The largest font pixel size from largest down to smallest at which a text width_at(size)
+// pixels wide fits room; smallest when none does. The boxes keep their laid-out sizes, so a
+// long reading ("10.04 feet") is shown in a smaller font rather than cut.
+int fitting_font_px(int largest, int smallest, int room, const std::function<int(int)>& width_at);
 
 // The pixel top of a bar placed at a top edge given in twips. The readings can put a bar far
 // off its column (huge or non-finite distances), so the result is kept within a range that

@@ -6,22 +6,54 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QKeyEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QToolButton>
 #include <QUrl>
 
+#include "ui/about.h"
 #include "ui/layout_table.h"
 #include "ui/main_window_names.h"
+#include "ui/operation_keys.h"
+#include "ui/status_line.h"
 
 namespace brevane {
 namespace {
 
 using namespace window_names;
+
+constexpr int smallest_text_px = 7;
+
+// The width a line edit gives its text: inside its frame and its margins of two pixels.
+int text_room(const QLineEdit* box) {
+  QStyleOptionFrame frame;
+  frame.initFrom(box);
+  frame.rect = box->rect();
+  frame.lineWidth = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, box);
+  const QRect contents = box->style()->subElementRect(QStyle::SE_LineEditContents, &frame, box);
+  const QMargins margins = box->textMargins();
+  return contents.width() - margins.left() - margins.right() - 4;
+}
+
+// The box keeps its laid-out size; its text takes the largest font that lets it fit whole.
+void fit_font(QLineEdit* box) {
+  QFont font = box->parentWidget()->font();
+  const int largest = font.pixelSize() > 0 ? font.pixelSize() : QFontMetrics(font).height();
+  const QString text = box->text();
+  font.setPixelSize(fitting_font_px(largest, smallest_text_px, text_room(box), [&](int px) {
+    QFont f = font;
+    f.setPixelSize(px);
+    return QFontMetrics(f).horizontalAdvance(text);
+  }));
+  box->setFont(font);
+}
 
 // The distance box gets a CR LF between its lines; a plain text box wants a bare line feed.
 QString shown_text(const std::string& text) {
@@ -72,6 +104,7 @@ void main_window::set_text(text_box box, const std::string& text) {
   QWidget* widget = control(text_box_names[index]);
   if (auto* line = qobject_cast<QLineEdit*>(widget)) {
     line->setText(shown_text(text));
+    fit_font(line);
     // A long value shows its beginning, as the operator reads it.
     line->setCursorPosition(0);
   } else if (auto* lines = qobject_cast<QPlainTextEdit*>(widget)) {
@@ -124,7 +157,11 @@ void main_window::show_status(const std::string& message) {
 }
 
 void main_window::show_status_text(const QString& message) {
-  statusBar()->showMessage(message);
+  status_line_->set_message(message);
+}
+
+std::string main_window::status() const {
+  return status_text().toStdString();
 }
 
 void main_window::show_progress(const std::string& progress) {
@@ -132,7 +169,7 @@ void main_window::show_progress(const std::string& progress) {
 }
 
 QString main_window::status_text() const {
-  return statusBar()->currentMessage();
+  return status_line_->message();
 }
 
 QString main_window::progress_text() const {
@@ -228,17 +265,18 @@ void main_window::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-bool main_window::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress) {
-    const auto* key = static_cast<QKeyEvent*>(event);
-    const auto* widget = qobject_cast<QWidget*>(watched);
-    if (key->key() == Qt::Key_Escape && !key->isAutoRepeat() && widget &&
-        widget->window() == this) {
-      emit escape_pressed();
-      return true;
-    }
-  }
-  return QMainWindow::eventFilter(watched, event);
+void main_window::route_operation_keys(QWidget* window) {
+  keys_->serve(window);
+}
+
+void main_window::show_about() {
+  auto* box = new QMessageBox(QMessageBox::NoIcon, tr("About Brevane"), about_text(),
+                              QMessageBox::Ok, this);
+  box->setObjectName(QStringLiteral("about_box"));
+  box->setIconPixmap(windowIcon().pixmap(64, 64));
+  box->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
 }
 
 }  // namespace brevane

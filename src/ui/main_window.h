@@ -21,6 +21,9 @@ class QAbstractButton;
 
 namespace brevane {
 
+class operation_keys;
+class status_line;
+
 class main_window : public QMainWindow, public panel {
   Q_OBJECT
 
@@ -44,6 +47,7 @@ class main_window : public QMainWindow, public panel {
   bool log_images_checked() const override;
   canvas& pictures(picture which) override;
   void show_status(const std::string& message) override;
+  std::string status() const override;
   void show_progress(const std::string& progress) override;
 
   // Temp, Distance, Static Read, Sweep, Home and the jog buttons: off while a device
@@ -73,6 +77,11 @@ class main_window : public QMainWindow, public panel {
   // The "View Data" and "Help" commands; a failure is reported in the status bar.
   void view_data();
   void open_help();
+  // Help > About Brevane: the version, the Qt and hidapi versions and the licence.
+  void show_about();
+
+  // F8 and Escape reach the running operation from window too, as from this one.
+  void route_operation_keys(QWidget* window);
 
   // A control or menu item by its layout name, e.g. "Command26", "arrow(0)", "ldl";
   // nullptr when there is none. Each widget's objectName is its layout name too.
@@ -106,7 +115,6 @@ class main_window : public QMainWindow, public panel {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void build_controls(QWidget* client);
@@ -126,6 +134,8 @@ class main_window : public QMainWindow, public panel {
   // What the procedures last wrote, returned unchanged by text() (the distance box shows its line
   // break differently from how it was written).
   std::array<std::string, 11> texts_;
+  operation_keys* keys_ = nullptr;
+  status_line* status_line_ = nullptr;
   QLabel* progress_label_ = nullptr;
   QToolButton* pause_button_ = nullptr;
   QLabel* remote_label_ = nullptr;  // made when the remote interface first reports

@@ -13,7 +13,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QShortcut>
 #include <QStatusBar>
 #include <QToolButton>
 #include <algorithm>
@@ -24,6 +23,8 @@
 #include "ui/layout_table.h"
 #include "ui/main_window.h"
 #include "ui/main_window_names.h"
+#include "ui/operation_keys.h"
+#include "ui/status_line.h"
 
 // Building the window from the layout table; what the procedures see of it is in
 // main_window.cpp.
@@ -92,6 +93,8 @@ main_window::main_window(const QString& icon_path, QWidget* parent)
   build_menus();
   connect_controls();
 
+  status_line_ = new status_line(this);
+  statusBar()->addWidget(status_line_, 1);
   progress_label_ = new QLabel(this);
   progress_label_->setObjectName(QStringLiteral("progress"));
   statusBar()->addPermanentWidget(progress_label_);
@@ -106,18 +109,19 @@ main_window::main_window(const QString& icon_path, QWidget* parent)
   pause_button_->hide();
   statusBar()->addPermanentWidget(pause_button_);
   connect(pause_button_, &QToolButton::clicked, this, &main_window::pause_clicked);
-  auto* pause_key = new QShortcut(QKeySequence(Qt::Key_F8), this);
-  connect(pause_key, &QShortcut::activated, this, [this] {
-    if (pause_button_->isVisible()) emit pause_clicked();
-  });
   statusBar()->setSizeGripEnabled(false);
 
   // The controls never move, so the window keeps the size its parts need.
   layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-  // Escape cancels the wait in progress wherever the focus is; a control that would swallow
-  // the key never sees it.
-  qApp->installEventFilter(this);
+  // Escape ends the operation in progress and F8 pauses the sweep wherever the focus is, here
+  // and in the windows routed here; a control that would swallow the key never sees it.
+  keys_ = new operation_keys(this);
+  keys_->serve(this);
+  connect(keys_, &operation_keys::escape_pressed, this, &main_window::escape_pressed);
+  connect(keys_, &operation_keys::pause_pressed, this, [this] {
+    if (pause_button_->isVisible()) emit pause_clicked();
+  });
 }
 
 main_window::~main_window() = default;
@@ -243,7 +247,7 @@ void main_window::build_menus() {
   QHash<QString, QMenu*> menus;
   for (const menu_row& row : layout_menus()) {
     const QString name = qname(row.name);
-    const QString caption = qname(row.caption);
+    const QString caption = QString::fromStdString(with_mnemonic(row.caption, row.key));
     QAction* action = nullptr;
     if (row.parent.empty()) {
       if (opens_menu(row.name)) {
@@ -265,7 +269,9 @@ void main_window::build_menus() {
     menu_items_.insert(name, action);
   }
   // The items the program added carry the platform's keys (Ctrl+O and Ctrl+S, or Command on
-  // a Mac); Open Plan takes Shift with Open, which no standard command uses.
+  // a Mac); Open Plan takes Shift with Open, which no standard command uses. The help page
+  // takes the platform's help key, F1.
+  menu_item(QStringLiteral("hlp"))->setShortcut(QKeySequence::HelpContents);
   menu_item(QStringLiteral("open_scan"))->setShortcut(QKeySequence::Open);
   menu_item(QStringLiteral("open_plan"))
       ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
@@ -318,6 +324,9 @@ void main_window::connect_controls() {
   connect(menu_item(QStringLiteral("save_plan")), &QAction::triggered, this,
           &main_window::save_plan_chosen);
   connect(menu_item(QStringLiteral("Vd")), &QAction::triggered, this, &main_window::view_data);
+  connect(menu_item(QStringLiteral("open_data_folder")), &QAction::triggered, this,
+          &main_window::view_data);
+  connect(menu_item(QStringLiteral("about")), &QAction::triggered, this, &main_window::show_about);
   connect(menu_item(QStringLiteral("upload_list")), &QAction::triggered, this,
           &main_window::upload_list_chosen);
   connect(menu_item(QStringLiteral("hlp")), &QAction::triggered, this, &main_window::open_help);

@@ -25,6 +25,12 @@ inline constexpr export_choice export_choices[] = {
 // extension.
 QString proposed_export_name(const QString& record, export_format format);
 
+// The name "Save Picture…" offers for the picture of cycle (the latest readings when none) of
+// the record: its folder, "<record's name> cycle N.png" or "<record's name> latest.png";
+// without a record, "maps.png" in fallback_folder.
+QString proposed_picture_name(const QString& record, std::optional<int> cycle,
+                              const QString& fallback_folder);
+
 // Writes the record at record_path as NeXus, TIFF (cycle; the last when none) or CSV to
 // target. An error text, empty when written.
 std::string export_scan(const QString& record_path, export_format format, const QString& target,

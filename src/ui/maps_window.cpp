@@ -1,173 +1,34 @@
 #include "ui/maps_window.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
-#include <QHBoxLayout>
+#include <QFileInfo>
 #include <QLabel>
-#include <QMenuBar>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QPushButton>
 #include <QSettings>
-#include <QVBoxLayout>
-#include <functional>
+
+#include "ui/maps_window_names.h"
 
 namespace brevane {
 
-namespace {
-
-// Repaints follow the readings at most this often: 30 a second.
-constexpr int repaint_interval_ms = 33;
-constexpr const char* geometry_key = "maps_window/geometry";
-constexpr const char* off_cells_hint = "Point at a cell to read it.";
-
-}  // namespace
-
-// Shows the picture at its own size, and reports where the pointer is.
-class maps_window::picture_view : public QWidget {
-  Q_OBJECT
-
- public:
-  explicit picture_view(maps_window& owner) : QWidget(&owner), owner_(owner) {
-    setMouseTracking(true);
-    setMinimumSize(480, 260);
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-  }
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter p(this);
-    p.drawImage(0, 0, owner_.picture_);
-  }
-  void resizeEvent(QResizeEvent*) override { owner_.repaint_picture(); }
-  void mouseMoveEvent(QMouseEvent* event) override { owner_.hover(event->position().toPoint()); }
-  void leaveEvent(QEvent*) override {
-    owner_.readout_->setText(QString::fromLatin1(off_cells_hint));
-  }
-
- private:
-  maps_window& owner_;
-};
-
-namespace {
-
-QDoubleSpinBox* number_field(QWidget* parent, double value) {
-  auto* field = new QDoubleSpinBox(parent);
-  field->setRange(-9999.0, 9999.0);
-  field->setDecimals(1);
-  field->setValue(value);
-  field->setEnabled(false);
-  return field;
-}
-
-}  // namespace
-
-maps_window::maps_window(reading_stream& stream, QWidget* parent)
-    : QWidget(parent, Qt::Window), stream_(stream) {
-  setObjectName(QStringLiteral("maps_window"));
-  setWindowTitle(QStringLiteral("Brevane Maps"));
-
-  repaint_timer_.setSingleShot(true);
-  repaint_timer_.setInterval(repaint_interval_ms);
-  connect(&repaint_timer_, &QTimer::timeout, this, &maps_window::refresh);
-  // The first change after a paint starts the timer; the ones until it fires ride along.
-  listener_.on_change = [this] {
-    if (isVisible() && !record_ && !repaint_timer_.isActive()) repaint_timer_.start();
-  };
-  stream_.add(listener_);
-
-  palette_ = new QComboBox(this);
-  palette_->addItems({QStringLiteral("Colour"), QStringLiteral("Grey")});
-  cycle_ = new QComboBox(this);
-  cycle_->addItem(QStringLiteral("Live"));
-  auto* save = new QPushButton(QStringLiteral("Save Picture…"), this);
-  readout_ = new QLabel(QString::fromLatin1(off_cells_hint), this);
-  readout_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-
-  auto* top = new QHBoxLayout;
-  auto add_labelled = [this](QHBoxLayout* row, const QString& caption, QWidget* w) {
-    auto* label = new QLabel(caption, this);
-    label->setBuddy(w);
-    row->addWidget(label);
-    row->addWidget(w);
-  };
-  add_labelled(top, QStringLiteral("&Palette"), palette_);
-  add_labelled(top, QStringLiteral("C&ycle"), cycle_);
-  top->addStretch();
-  top->addWidget(save);
-
-  auto range_row = [&](QHBoxLayout* row, const QString& caption, QComboBox*& mode,
-                       QDoubleSpinBox*& low, QDoubleSpinBox*& high, double from, double to) {
-    mode = new QComboBox(this);
-    mode->addItems({QStringLiteral("Auto"), QStringLiteral("Fixed")});
-    low = number_field(this, from);
-    high = number_field(this, to);
-    add_labelled(row, caption, mode);
-    add_labelled(row, QStringLiteral("from"), low);
-    add_labelled(row, QStringLiteral("to"), high);
-    connect(mode, &QComboBox::currentIndexChanged, this, [this, mode, low, high](int index) {
-      const bool fixed = index == 1;
-      low->setEnabled(fixed);
-      high->setEnabled(fixed);
-      // Fixing starts from what Auto showed, so the picture does not jump.
-      if (fixed) {
-        const map_kind kind = mode == thermal_mode_ ? map_kind::thermal : map_kind::sonic;
-        if (const auto r = shown_range(cell_geometry(shown(), chosen_cycle()), kind)) {
-          const QSignalBlocker b1(low), b2(high);
-          low->setValue(r->low);
-          high->setValue(r->high);
-        }
-      }
-      repaint_picture();
-    });
-    for (QDoubleSpinBox* field : {low, high})
-      connect(field, &QDoubleSpinBox::valueChanged, this, [this] { repaint_picture(); });
-  };
-  auto* ranges = new QHBoxLayout;
-  range_row(ranges, QStringLiteral("&Thermal range"), thermal_mode_, thermal_low_, thermal_high_,
-            60.0, 100.0);
-  ranges->addSpacing(16);
-  range_row(ranges, QStringLiteral("&Sonic range"), sonic_mode_, sonic_low_, sonic_high_, 0.0,
-            150.0);
-  ranges->addStretch();
-
-  view_ = new picture_view(*this);
-  auto* layout = new QVBoxLayout(this);
-  auto* menus = new QMenuBar(this);
-  layout->setMenuBar(menus);
-  QAction* export_action =
-      menus->addMenu(QStringLiteral("&File"))
-          ->addAction(QStringLiteral("&Export\u2026"), this, &maps_window::choose_export);
-  export_action->setObjectName(QStringLiteral("export"));
-  layout->addLayout(top);
-  layout->addLayout(ranges);
-  layout->addWidget(view_, 1);
-  layout->addWidget(readout_);
-
-  connect(palette_, &QComboBox::currentIndexChanged, this, [this] { repaint_picture(); });
-  connect(cycle_, &QComboBox::currentIndexChanged, this, [this] { repaint_picture(); });
-  connect(save, &QPushButton::clicked, this, &maps_window::choose_save_file);
-
-  resize(1040, 600);
-  restoreGeometry(QSettings().value(QLatin1String(geometry_key)).toByteArray());
-}
-
-maps_window::~maps_window() {
-  stream_.remove(listener_);
-}
+using namespace maps_window_names;
 
 void maps_window::open() {
   if (record_) {
     record_.reset();
-    setWindowTitle(QStringLiteral("Brevane Maps"));
+    shown_record_.clear();
+    setWindowTitle(QString::fromLatin1(live_caption));
     cycle_->setItemText(0, QStringLiteral("Live"));
+    // The note said how the record's sweep ended; it says nothing of the live one.
+    readout_->setText(QString::fromLatin1(off_cells_hint));
     listener_.take_change();
     update_cycles();
     repaint_picture();
   }
+  if (!isVisible()) place_on_screen();
   show();
   raise();
   activateWindow();
@@ -177,7 +38,7 @@ void maps_window::show_readings(const QString& caption, maps_data data, std::opt
                                 const QString& note, const QString& record_path) {
   record_ = std::move(data);
   shown_record_ = record_path;
-  setWindowTitle(QStringLiteral("Brevane Maps \u2014 ") + caption);
+  setWindowTitle(QString::fromLatin1(live_caption) + QStringLiteral(" \u2014 ") + caption);
   cycle_->setItemText(0, QStringLiteral("Latest"));
   update_cycles();
   {
@@ -186,8 +47,9 @@ void maps_window::show_readings(const QString& caption, maps_data data, std::opt
     const int index = cycle_->findData(wanted);
     if (index >= 0) cycle_->setCurrentIndex(index);
   }
-  if (!note.isEmpty()) readout_->setText(note);
+  readout_->setText(note.isEmpty() ? QString::fromLatin1(off_cells_hint) : note);
   repaint_picture();
+  if (!isVisible()) place_on_screen();
   show();
   raise();
 }
@@ -198,17 +60,80 @@ std::optional<int> maps_window::chosen_cycle() const {
   return cycle_->itemData(index).toInt();
 }
 
+QString maps_window::scan_name() const {
+  const QString record = export_record();
+  return record.isEmpty() ? QString() : QFileInfo(record).completeBaseName();
+}
+
 maps_style maps_window::style() const {
   maps_style s;
   s.colours = palette_->currentIndex() == 1 ? palette_kind::grey : palette_kind::colour;
   s.thermal = {thermal_mode_->currentIndex() == 0, thermal_low_->value(), thermal_high_->value()};
   s.sonic = {sonic_mode_->currentIndex() == 0, sonic_low_->value(), sonic_high_->value()};
+  s.units = units_;
+  s.shape = shape_;
+  s.title = picture_title(scan_name(), shown(), chosen_cycle());
   return s;
 }
 
+void maps_window::set_units(const display_units& units) {
+  // A fixed range keeps the same temperatures and distances, told in the new unit.
+  const auto convert = [](QDoubleSpinBox* field, auto to_record, auto to_shown) {
+    const QSignalBlocker block(field);
+    field->setValue(to_shown(to_record(field->value())));
+  };
+  for (QDoubleSpinBox* field : {thermal_low_, thermal_high_})
+    convert(
+        field, [&](double v) { return recorded_temperature(v, units_.temperature); },
+        [&](double v) { return shown_temperature(v, units.temperature); });
+  for (QDoubleSpinBox* field : {sonic_low_, sonic_high_})
+    convert(
+        field, [&](double v) { return recorded_distance(v, units_.distance); },
+        [&](double v) { return shown_distance(v, units.distance); });
+  units_ = units;
+  for (QDoubleSpinBox* field : {thermal_low_, thermal_high_})
+    field->setSuffix(QLatin1Char(' ') + unit_symbol(units.temperature));
+  for (QDoubleSpinBox* field : {sonic_low_, sonic_high_})
+    field->setSuffix(QLatin1Char(' ') + unit_symbol(units.distance));
+  (units.temperature == temperature_unit::celsius ? celsius_ : fahrenheit_)->setChecked(true);
+  (units.distance == distance_unit::millimetres ? millimetres_ : inches_)->setChecked(true);
+  QSettings settings;
+  settings.setValue(QLatin1String(temperature_key),
+                    units.temperature == temperature_unit::celsius ? "C" : "F");
+  settings.setValue(QLatin1String(distance_key),
+                    units.distance == distance_unit::millimetres ? "mm" : "in");
+  repaint_picture();
+}
+
+void maps_window::set_shape(map_shape shape) {
+  shape_ = shape;
+  (shape == map_shape::fill ? fill_ : equal_scales_)->setChecked(true);
+  QSettings().setValue(QLatin1String(shape_key), shape == map_shape::fill ? "fill" : "equal");
+  repaint_picture();
+}
+
+void maps_window::range_mode_changed(QComboBox* mode) {
+  const bool fixed = mode->currentIndex() == 1;
+  const bool thermal = mode == thermal_mode_;
+  QDoubleSpinBox* low = thermal ? thermal_low_ : sonic_low_;
+  QDoubleSpinBox* high = thermal ? thermal_high_ : sonic_high_;
+  low->setEnabled(fixed);
+  high->setEnabled(fixed);
+  // Fixing starts from what Auto showed, so the picture does not jump.
+  if (fixed) {
+    const map_kind kind = thermal ? map_kind::thermal : map_kind::sonic;
+    if (const auto r = shown_range(cell_geometry(shown(), chosen_cycle()), kind, units_)) {
+      const QSignalBlocker b1(low), b2(high);
+      low->setValue(r->low);
+      high->setValue(r->high);
+    }
+  }
+  repaint_picture();
+}
+
 void maps_window::hover(QPoint at) {
-  const auto hit = cell_at(shown(), chosen_cycle(), picture_.size(), at);
-  readout_->setText(hit ? readout_text(hit->cell) : QString::fromLatin1(off_cells_hint));
+  const auto hit = cell_at(shown(), chosen_cycle(), picture_.size(), at, shape_);
+  readout_->setText(hit ? readout_text(hit->cell, units_) : QString::fromLatin1(off_cells_hint));
 }
 
 QString maps_window::readout() const {
@@ -222,10 +147,14 @@ bool maps_window::save_picture(const QString& path) {
   return why.empty();
 }
 
+QString maps_window::proposed_picture_path() const {
+  return proposed_picture_name(export_record(), chosen_cycle(), QDir::homePath());
+}
+
 void maps_window::choose_save_file() {
-  QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Picture"),
-                                              QDir::home().filePath(QStringLiteral("maps.png")),
-                                              QStringLiteral("PNG pictures (*.png)"));
+  QString path =
+      QFileDialog::getSaveFileName(this, QStringLiteral("Save Picture"), proposed_picture_path(),
+                                   QStringLiteral("PNG pictures (*.png)"));
   if (path.isEmpty()) return;
   if (!path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) path += QLatin1String(".png");
   save_picture(path);
@@ -289,6 +218,8 @@ void maps_window::update_cycles() {
 }
 
 void maps_window::repaint_picture() {
+  // Building calls this before the picture has its place.
+  if (!view_) return;
   picture_ = render_maps(shown(), chosen_cycle(), view_->size(), style());
   view_->update();
 }
@@ -310,5 +241,3 @@ void maps_window::remember_place() const {
 }
 
 }  // namespace brevane
-
-#include "maps_window.moc"

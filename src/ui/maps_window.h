@@ -2,7 +2,8 @@
 // "Brevane Maps": the thermal and sonic maps in colour, live during a sweep, with the reading
 // under the cursor. It gathers the sweep's readings even while closed, so that opening it
 // after a sweep shows the sweep; gathering costs the sweep about a microsecond a reading, and
-// only an open window paints.
+// only an open window paints. Its caption says what it shows: the live sweep, or a record.
+// Built in maps_window_build.cpp; what it does is here and in maps_window.cpp.
 
 #include <QImage>
 #include <QString>
@@ -16,6 +17,7 @@
 #include "model/reading_stream.h"
 #include "ui/maps_export.h"
 
+class QAction;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
@@ -33,7 +35,7 @@ class maps_window : public QWidget {
   void open();
   // Shows data (a reopened record, say) under caption instead of the live maps, with the cycle
   // given (the last one when none) chosen and note in the readout line.
-  // record_path: the record the data came from, for File > Export….
+  // record_path: the record the data came from, for File > Export… and the picture's title.
   void show_readings(const QString& caption, maps_data data, std::optional<int> cycle = {},
                      const QString& note = {}, const QString& record_path = {});
   // Where the live sweep's record is (empty before the first sweep).
@@ -44,12 +46,19 @@ class maps_window : public QWidget {
   // cycle chosen, at 1200 x 600. Says in the readout line what happened. True when written.
   bool export_to(export_format format, const QString& path);
 
-  // The picture as the window shows it, colour bars and axes included.
+  // The picture as the window shows it, title, colour bars and axes included.
   const QImage& picture() const { return picture_; }
   // The cycle chosen: nullopt for the latest reading of each cell.
   std::optional<int> chosen_cycle() const;
   const maps_data& shown() const { return record_ ? *record_ : live_; }
   maps_style style() const;
+  // Where "Save Picture…" proposes to save: the record's folder, named after it and the cycle.
+  QString proposed_picture_path() const;
+
+  // View: the units of the colour bars, the readout and the pictures, and whether the maps keep
+  // equal scales or fill their room. Remembered for the next run.
+  void set_units(const display_units& units);
+  void set_shape(map_shape shape);
 
   // The readout for the picture's pixel at: the cell's reading, or a hint off the cells.
   void hover(QPoint at);
@@ -60,16 +69,26 @@ class maps_window : public QWidget {
   void refresh();
   bool repaint_pending() const { return repaint_timer_.isActive(); }
 
+ signals:
+  // File > Open Scan…, which the main window's command answers.
+  void open_scan_chosen();
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void build_controls();
+  void build_menus();
+  void restore_choices();
+  void place_on_screen();
   void update_cycles();
   void repaint_picture();
+  void range_mode_changed(QComboBox* mode);
   void choose_save_file();
   void choose_export();
   void remember_place() const;
+  QString scan_name() const;
 
   reading_stream& stream_;
   maps_data live_;
@@ -79,9 +98,11 @@ class maps_window : public QWidget {
   maps_listener listener_{live_};
   QTimer repaint_timer_;
   QImage picture_;
+  display_units units_;
+  map_shape shape_ = map_shape::equal_scales;
 
   class picture_view;
-  picture_view* view_ = nullptr;
+  QWidget* view_ = nullptr;  // a picture_view
   QComboBox* palette_ = nullptr;
   QComboBox* cycle_ = nullptr;
   QComboBox* thermal_mode_ = nullptr;
@@ -91,6 +112,12 @@ class maps_window : public QWidget {
   QDoubleSpinBox* sonic_low_ = nullptr;
   QDoubleSpinBox* sonic_high_ = nullptr;
   QLabel* readout_ = nullptr;
+  QAction* equal_scales_ = nullptr;
+  QAction* fill_ = nullptr;
+  QAction* fahrenheit_ = nullptr;
+  QAction* celsius_ = nullptr;
+  QAction* inches_ = nullptr;
+  QAction* millimetres_ = nullptr;
 };
 
 }  // namespace brevane

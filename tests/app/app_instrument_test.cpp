@@ -41,7 +41,7 @@ struct window_rig {
                "1.00", {}) {
     inst.readings.add(record);
     load_step(inst.state, window);
-    wire_window(window, inst, folder.filePath("list.txt"));
+    wire_window(window, inst, record, folder.filePath("list.txt"));
     remote = std::make_unique<app_instrument>(window, inst, record,
                                               remote::identity{"Simulated", "SIM", "1.00"}, 500);
     session = std::make_unique<remote::remote_session>(
@@ -76,7 +76,8 @@ struct window_rig {
     for (int box = 0; box <= static_cast<int>(text_box::distance_text); ++box)
       out.push_back(window.text(static_cast<text_box>(box)));
     out.push_back(window.caption());
-    out.push_back(window.status_text().toStdString());
+    // Each rig has its own folder; the record's place within it is what must match.
+    out.push_back(window.status_text().replace(folder.path(), "FOLDER").toStdString());
     out.push_back(window.progress_text().toStdString());
     out.push_back(std::to_string(inst.state.posx) + "," + std::to_string(inst.state.posz));
     QFile log(inst.datalog.path());

@@ -86,6 +86,12 @@ struct drill_rig {
   std::string status() const {
     return window.statuses.empty() ? std::string() : window.statuses.back();
   }
+  // The first message that held part; empty when none did.
+  std::string status_containing(const std::string& part) const {
+    for (const auto& s : window.statuses)
+      if (s.find(part) != std::string::npos) return s;
+    return {};
+  }
   long statuses_containing(const std::string& part) const {
     long n = 0;
     for (const auto& s : window.statuses) n += s.find(part) != std::string::npos ? 1 : 0;

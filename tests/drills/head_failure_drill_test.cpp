@@ -52,8 +52,9 @@ TEST(DrillSilentHead, SweepEndsWithinTheEchoTimeoutNamingTheCommandAndLogsEveryR
   EXPECT_FALSE(r.watchdog_fired);
   EXPECT_GE(r.elapsed_ms, 200) << "it waited for the answer";
   EXPECT_LT(r.elapsed_ms, 3000);
-  EXPECT_EQ(r.window.caption(), "No answer to T (temperature)");
-  EXPECT_EQ(r.status(), "The head did not answer T (temperature) within 200 ms; Sweep stopped.");
+  EXPECT_EQ(r.window.caption(), "No answer to the temperature reading");
+  EXPECT_EQ(r.status(),
+            "The head gave no answer to the temperature reading within 200 ms; Sweep stopped.");
   EXPECT_EQ(r.head.commands_received(), answered + 1) << "nothing is sent after the silence";
   EXPECT_FALSE(r.inst.exchange.busy());
 
@@ -89,7 +90,7 @@ TEST(DrillUnpluggedHead, UnplugBetweenCommandsEndsTheSweepAtOnceAndReplugResumes
   EXPECT_FALSE(r.watchdog_fired);
   EXPECT_LT(r.elapsed_ms, 1000) << "no command waits for an unplugged head";
   EXPECT_EQ(r.window.caption(), "Vexilor II not present");
-  EXPECT_NE(r.status().find("L (LEDs)"), std::string::npos) << r.status();
+  EXPECT_NE(r.status().find("the LED setting"), std::string::npos) << r.status();
   EXPECT_EQ(r.head.commands_received(), answered + 1);
 
   const long readings = thermal_readings_in_first(answered + 1);
@@ -126,8 +127,7 @@ TEST(DrillUnpluggedHead, UnplugWhileWaitingEndsTheWaitAtOnce) {
   EXPECT_LT(r.elapsed_ms, 1000) << "the unplug ends the wait, not the echo timeout";
   EXPECT_EQ(r.window.caption(), "Vexilor II not present");
   EXPECT_EQ(r.status(),
-            "The head went away while waiting for the answer to T (temperature); Sweep "
-            "stopped.");
+            "The head went away while waiting for the temperature reading; Sweep stopped.");
   EXPECT_EQ(log_lines(r.inst.datalog.path()).size(),
             1u + static_cast<std::size_t>(thermal_readings_in_first(answered)));
 

@@ -180,3 +180,38 @@ TEST(SweepProgress, TheSweepCountsWhatItSends) {
 
 }  // namespace
 }  // namespace brevane
+
+namespace brevane {
+namespace {
+
+TEST(SweepProgress, TheEndNamesTheReadingsAndTheRecord) {
+  const std::string record = "/data/scans/scan 2026-12-07 09-51-55.jsonl";
+  struct row {
+    std::string how;
+    sweep_record_note note;
+    std::string said;
+  };
+  const row rows[] = {
+      {"Sweep completed",
+       {record, 248, 0, false},
+       "Sweep completed: 248 readings; record " + record},
+      {"Sweep cancelled (Escape) while waiting for the distance reading.",
+       {record, 1, 0, false},
+       "Sweep cancelled (Escape) while waiting for the distance reading: 1 reading; record " +
+           record},
+      {"Sweep stopped by the Stop box",
+       {record, 200, 48, false},
+       "Sweep stopped by the Stop box: 248 readings; record " + record +
+           " (incomplete: 48 not kept)"},
+      {"Sweep completed",
+       {record, 0, 248, true},
+       "Sweep completed: 248 readings; the scan record " + record + " is gone"},
+      {"Sweep completed",
+       {"", 0, 0, false},
+       "Sweep completed: 0 readings; no scan record was written"},
+  };
+  for (const row& r : rows) EXPECT_EQ(sweep_end_text(r.how, r.note), r.said);
+}
+
+}  // namespace
+}  // namespace brevane

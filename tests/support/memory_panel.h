@@ -68,6 +68,7 @@ class memory_panel : public panel {
     return scope_;
   }
   void show_status(const std::string& message) override { statuses.push_back(message); }
+  std::string status() const override { return statuses.empty() ? std::string() : statuses.back(); }
   void show_progress(const std::string& p) override { progress = p; }
 
   std::map<check_box, bool> checks;

@@ -229,6 +229,8 @@ TEST(CommandLine, ProgramAnswersWithoutADisplay) {
        (picture + " is neither a plan nor a scan record: it is not JSON text\n").toUtf8()},
       {{"--set", "step=5", "--save-plan", dir.filePath("p.json")}, 0, "Plan saved: ", ""},
       {{"--simulate", "--sweep", "--dry-run"}, 0, "Dry run of --sweep: 1 cycle(s)", ""},
+      {{"--simulate", "--sweep", "--palette", "grey"}, 2, "", "it needs --export-png FILE"},
+      {{"--palette", "blue"}, 2, "", "--palette takes colour or grey, not \"blue\""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments.join(' ').toStdString());
@@ -254,34 +256,41 @@ TEST(CommandLine, ExportsTheMapsOfTheLastCycleAsPng) {
   QTemporaryDir folder;
   const QString file = folder.filePath(QStringLiteral("maps.png"));
   QProcess program;
-  program.start(QStringLiteral(BREVANE_PROGRAM), {"--simulate", "--sweep", "--export-png", file,
-                                                  "--data-folder", folder.filePath("data")});
-  ASSERT_TRUE(program.waitForFinished(60000));
-  ASSERT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
-  const QImage picture(file);
-  ASSERT_EQ(picture.size(), QSize(1200, 600));
+  for (const palette_kind kind : {palette_kind::colour, palette_kind::grey}) {
+    const bool grey = kind == palette_kind::grey;
+    QStringList arguments{"--simulate", "--sweep",       "--export-png",
+                          file,         "--data-folder", folder.filePath("data")};
+    if (grey)
+      arguments << "--palette"
+                << "grey";
+    program.start(QStringLiteral(BREVANE_PROGRAM), arguments);
+    ASSERT_TRUE(program.waitForFinished(60000));
+    ASSERT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+    const QImage picture(file);
+    ASSERT_EQ(picture.size(), QSize(1200, 600));
 
-  // Where the program's start limits (X 100..255, Z 140..200, step 10) put a position.
-  maps_data limits;
-  limits.set_raster({100, 255, 140, 200, 10, 10});
-  const auto& colours = palette(palette_kind::colour);
-  const struct {
-    map_kind map;
-    int x, z;
-    QRgb colour;
-  } cells[] = {
-      {map_kind::thermal, 170, 170, colours[255]},
-      {map_kind::thermal, 110, 145, colours[0]},
-      {map_kind::sonic, 170, 170, colours[0]},
-      {map_kind::sonic, 240, 195, colours[255]},
-  };
-  for (const auto& c : cells) {
-    const QRgb seen = picture.pixel(picture_point(limits, 1, picture.size(), c.map, c.x, c.z));
-    // The head's noise keeps a reading a few palette entries from the end of the range.
-    const int apart = std::abs(qRed(seen) - qRed(c.colour)) +
-                      std::abs(qGreen(seen) - qGreen(c.colour)) +
-                      std::abs(qBlue(seen) - qBlue(c.colour));
-    EXPECT_LT(apart, 24) << "X " << c.x << " Z " << c.z << ": " << std::hex << seen;
+    // Where the program's start limits (X 100..255, Z 140..200, step 10) put a position.
+    maps_data limits;
+    limits.set_raster({100, 255, 140, 200, 10, 10});
+    const auto& colours = palette(kind);
+    const struct {
+      map_kind map;
+      int x, z;
+      QRgb colour;
+    } cells[] = {
+        {map_kind::thermal, 170, 170, colours[255]},
+        {map_kind::thermal, 110, 145, colours[0]},
+        {map_kind::sonic, 170, 170, colours[0]},
+        {map_kind::sonic, 240, 195, colours[255]},
+    };
+    for (const auto& c : cells) {
+      const QRgb seen = picture.pixel(picture_point(limits, 1, picture.size(), c.map, c.x, c.z));
+      // The head's noise keeps a reading a few palette entries from the end of the range.
+      const int apart = std::abs(qRed(seen) - qRed(c.colour)) +
+                        std::abs(qGreen(seen) - qGreen(c.colour)) +
+                        std::abs(qBlue(seen) - qBlue(c.colour));
+      EXPECT_LT(apart, 24) << "X " << c.x << " Z " << c.z << ": " << std::hex << seen;
+    }
   }
 
   program.start(QStringLiteral(BREVANE_PROGRAM),

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <set>
 #include <string>
 
@@ -159,7 +161,27 @@ TEST(LayoutMenus, TreeKeepsItsCaptionsAndStates) {
   for (const menu_row& m : items)
     if (m.parent == "Filemnu") file.emplace_back(m.caption);
   EXPECT_EQ(file, (std::vector<std::string>{"Open Scan\u2026", "Open Plan\u2026", "Save Plan\u2026",
-                                            "Exit"}));
+                                            "Open Data Folder", "Exit"}));
+}
+
+TEST(LayoutMenus, EveryItemHasItsOwnKeyInItsMenu) {
+  std::map<std::string, std::set<char>> taken;  // per menu, the menu bar's under ""
+  for (const menu_row& m : layout_menus()) {
+    const std::string marked = with_mnemonic(m.caption, m.key);
+    const auto at = marked.find('&');
+    ASSERT_NE(at, std::string::npos) << m.name;
+    const char key = static_cast<char>(std::tolower(static_cast<unsigned char>(marked[at + 1])));
+    EXPECT_TRUE(taken[std::string(m.parent)].insert(key).second) << m.name << " takes " << key;
+  }
+  const std::pair<std::pair<const char*, char>, const char*> marks[] = {
+      {{"Exit", 'x'}, "E&xit"},
+      {{"Historgram", 'H'}, "&Historgram"},
+      {{"Log Images", 'I'}, "Log &Images"},
+      {{"Log Images", 'g'}, "Lo&g Images"},
+      {{"Save & Load", 'L'}, "Save && &Load"},
+      {{"Exit", 0}, "Exit"},
+  };
+  for (const auto& [in, marked] : marks) EXPECT_EQ(with_mnemonic(in.first, in.second), marked);
 }
 
 TEST(LayoutGeometry, TwipsRoundToTheNearestPixel) {
@@ -168,6 +190,14 @@ TEST(LayoutGeometry, TwipsRoundToTheNearestPixel) {
   EXPECT_EQ(twips_to_pixels(8), 1);
   EXPECT_EQ(twips_to_pixels(2170), 145);
   EXPECT_EQ(twips_to_pixels(-120), -8);
+}
+
+TEST(LayoutGeometry, AFontShrinksUntilItsTextFits) {
+  const auto six_per_px = [](int px) { return 6 * px; };
+  EXPECT_EQ(fitting_font_px(11, 7, 66, six_per_px), 11);
+  EXPECT_EQ(fitting_font_px(11, 7, 65, six_per_px), 10);
+  EXPECT_EQ(fitting_font_px(11, 7, 42, six_per_px), 7);
+  EXPECT_EQ(fitting_font_px(11, 7, 10, six_per_px), 7) << "never below the smallest";
 }
 
 TEST(LayoutGeometry, CaptionsGrowOnlyIntoTheRoomTheyHave) {

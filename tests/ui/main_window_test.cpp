@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -17,11 +18,15 @@
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
+#include "common/version.h"
+#include "device/usb_heads.h"
 #include "model/canvas.h"
 #include "ui/canvas_view.h"
+#include "ui/layout_table.h"
 
 namespace brevane {
 namespace {
@@ -76,7 +81,9 @@ TEST(MainWindowStart, ShowsTheStartStateOfTheLayout) {
   EXPECT_FALSE(w.log_data_checked());
   EXPECT_FALSE(w.log_images_checked());
   EXPECT_FALSE(w.menu_item("scopev")->isEnabled());
-  EXPECT_EQ(w.menu_item("histogramv")->text(), "Historgram");
+  // The caption as written, one letter underlined.
+  EXPECT_EQ(w.menu_item("histogramv")->iconText(), "Historgram");
+  EXPECT_EQ(w.menu_item("histogramv")->text(), "&Historgram");
 }
 
 TEST(MainWindowStart, ValueBoxesShowTheScrollBarValues) {
@@ -129,6 +136,41 @@ TEST(MainWindowGeometry, CaptionsAreNotCutShort) {
     QWidget* control = w.control(name);
     EXPECT_GE(control->width(), control->sizeHint().width()) << name;
     EXPECT_LE(control->geometry().right(), control->parentWidget()->width()) << name;
+  }
+}
+
+TEST(MainWindowGeometry, ReadingsFitTheirBoxesWholeInASmallerFont) {
+  main_window w;
+  const struct {
+    text_box box;
+    const char* name;
+    const char* text;
+    bool smaller;
+  } rows[] = {
+      {text_box::min_distance_text, "dmind", "3.22 feet", true},
+      {text_box::max_distance_text, "dmaxd", "10.04 feet", true},
+      {text_box::max_distance_text, "dmaxd", "999.99 feet", true},
+      {text_box::max_temperature_text, "maxtd", "100.25f", false},
+      {text_box::temperature_text, "Text16", "70.22f", false},
+      {text_box::min_distance_text, "dmind", "3.2", false},
+  };
+  for (const auto& r : rows) {
+    w.set_text(r.box, r.text);
+    auto* box = widget<QLineEdit>(w, r.name);
+    const pixel_rect laid_out = pixel_geometry(*find_control(r.name));
+    EXPECT_EQ(box->size(), QSize(laid_out.width, laid_out.height)) << r.name;
+    // A text wider than its box scrolls when the cursor goes to its end; painting places it.
+    const auto cursor_x = [box] {
+      box->grab();
+      return box->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
+    };
+    box->setCursorPosition(0);
+    const int start = cursor_x();
+    box->setCursorPosition(static_cast<int>(std::strlen(r.text)));
+    EXPECT_EQ(cursor_x() - start, QFontMetrics(box->font()).horizontalAdvance(r.text)) << r.text;
+    box->setCursorPosition(0);
+    EXPECT_EQ(box->font().pixelSize() < 11, r.smaller) << r.text;
+    EXPECT_GE(box->font().pixelSize(), 7) << r.text;
   }
 }
 
@@ -202,7 +244,7 @@ TEST(MainWindowClicks, FileMenuKeysFollowThePlatformAndClashWithNothing) {
   for (QAction* item : w.findChildren<QAction*>())
     if (!item->shortcut().isEmpty()) keys.push_back(item->shortcut());
   for (QShortcut* key : w.findChildren<QShortcut*>()) keys.push_back(key->key());
-  EXPECT_EQ(keys.size(), 4u) << "three File items and F8";
+  EXPECT_EQ(keys.size(), 4u) << "three File items and the help page's F1";
   for (std::size_t i = 0; i < keys.size(); ++i)
     for (std::size_t j = i + 1; j < keys.size(); ++j)
       EXPECT_NE(keys[i], keys[j]) << keys[i].toString().toStdString();
@@ -330,6 +372,10 @@ TEST(MainWindowOpen, MissingTargetsAreReportedNotOpened) {
   main_window w;
   w.view_data();
   EXPECT_TRUE(w.status_text().contains("data folder")) << w.status_text().toStdString();
+  w.show_status("");
+  w.set_data_folder(QStringLiteral("/no such folder/data"));
+  choose(w, "open_data_folder");
+  EXPECT_EQ(w.status_text(), "Cannot open the data folder: /no such folder/data does not exist");
 
   QTemporaryDir dir;
   const QString gone = dir.path() + "/no such help.html";
@@ -337,6 +383,19 @@ TEST(MainWindowOpen, MissingTargetsAreReportedNotOpened) {
   choose(w, "hlp");
   EXPECT_TRUE(w.status_text().contains("help page")) << w.status_text().toStdString();
   EXPECT_TRUE(w.status_text().contains(gone)) << w.status_text().toStdString();
+}
+
+TEST(MainWindowOpen, AboutNamesTheVersionsAndTheLicence) {
+  main_window w;
+  choose(w, "about");
+  auto* box = w.findChild<QMessageBox*>(QStringLiteral("about_box"));
+  ASSERT_NE(box, nullptr);
+  for (const QString& part :
+       {QStringLiteral("Version ") + program_version, QStringLiteral("Qt ") + qVersion(),
+        QStringLiteral("hidapi ") + QString::fromStdString(device::hidapi_version()),
+        QStringLiteral("All rights reserved")})
+    EXPECT_TRUE(box->text().contains(part)) << part.toStdString();
+  box->close();
 }
 
 TEST(MainWindowStatus, MessagesAndProgressShowInTheStatusBar) {

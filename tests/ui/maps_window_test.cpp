@@ -4,8 +4,11 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <set>
 
 #include "support/readings.h"
 #include "ui/main_window.h"
@@ -19,7 +22,7 @@ TEST(MapsWindow, ViewMapsAsksForTheWindow) {
   QObject::connect(&w, &main_window::maps_chosen, [&] { ++chosen; });
   w.menu_item(QStringLiteral("mapsv"))->trigger();
   EXPECT_EQ(chosen, 1);
-  EXPECT_EQ(w.menu_item(QStringLiteral("mapsv"))->text(), "Maps");
+  EXPECT_EQ(w.menu_item(QStringLiteral("mapsv"))->iconText(), "Maps");
 }
 
 TEST(MapsWindow, PaintsTheSweepWhileOpenAndReadsTheCellUnderThePointer) {
@@ -64,13 +67,79 @@ TEST(MapsWindow, PaintsTheSweepWhileOpenAndReadsTheCellUnderThePointer) {
 
   maps_data record;
   record.add(point_reading(1, 100, 140, 80.0, 40.0));
-  w.show_readings(QStringLiteral("scan 2026-12-06 05-04-10"), record);
-  EXPECT_EQ(w.windowTitle(), "Brevane Maps \u2014 scan 2026-12-06 05-04-10");
+  const QString path = folder.filePath("scans/scan 2026-12-06 05-04-10.jsonl");
+  w.show_readings(QStringLiteral("scan 2026-12-06 05-04-10.jsonl (cancelled)"), record, 1,
+                  QStringLiteral("This sweep: cancelled, 1 readings."), path);
+  EXPECT_EQ(w.windowTitle(), "Brevane Maps \u2014 scan 2026-12-06 05-04-10.jsonl (cancelled)");
+  EXPECT_EQ(w.readout(), "This sweep: cancelled, 1 readings.");
+  EXPECT_EQ(w.proposed_picture_path(),
+            folder.filePath("scans/scan 2026-12-06 05-04-10 cycle 1.png"));
+  EXPECT_EQ(w.style().title,
+            "scan 2026-12-06 05-04-10 \u2014 cycle 1, started 2026-12-06 05:04:10");
   EXPECT_EQ(w.shown().cells(1).size(), 1u);
   sweep_row(190);
   EXPECT_FALSE(w.repaint_pending()) << "a record is no live sweep";
   w.open();
+  EXPECT_EQ(w.windowTitle(), "Brevane Maps");
+  EXPECT_EQ(w.readout(), "Point at a cell to read it.") << "nothing said of the record stays";
   EXPECT_EQ(w.shown().cells(1).size(), 48u) << "the live maps went on gathering";
+  w.close();
+}
+
+TEST(MapsWindow, UnitsAndShapeAreRememberedAndAFixedRangeKeepsItsTemperatures) {
+  QStandardPaths::setTestModeEnabled(true);
+  reading_stream stream;
+  {
+    maps_window w(stream);
+    w.set_units({});
+    w.set_shape(map_shape::equal_scales);
+    w.findChild<QComboBox*>("thermal_range")->setCurrentIndex(1);
+    auto* low = w.findChild<QDoubleSpinBox*>("thermal_from");
+    low->setValue(212.0);
+    w.set_units({temperature_unit::celsius, distance_unit::millimetres});
+    w.set_shape(map_shape::fill);
+    EXPECT_DOUBLE_EQ(low->value(), 100.0);
+    EXPECT_EQ(low->text(), "from 100.0 °C");
+    EXPECT_DOUBLE_EQ(w.style().thermal.low, 100.0);
+  }
+  maps_window again(stream);
+  EXPECT_EQ(again.style().units,
+            (display_units{temperature_unit::celsius, distance_unit::millimetres}));
+  EXPECT_EQ(again.style().shape, map_shape::fill);
+  EXPECT_TRUE(again.findChild<QAction*>("celsius")->isChecked());
+  EXPECT_EQ(again.findChild<QDoubleSpinBox*>("sonic_to")->text(), "to 3810.0 mm");
+  again.set_units({});
+  again.set_shape(map_shape::equal_scales);
+}
+
+TEST(MapsWindow, FitsItsScreenAndItsKeysClashWithNothing) {
+  QStandardPaths::setTestModeEnabled(true);
+  reading_stream stream;
+  maps_window w(stream);
+  w.open();
+  const QRect screen = w.screen()->availableGeometry();
+  EXPECT_TRUE(screen.contains(w.geometry())) << screen.width() << " x " << screen.height();
+  // Small enough for a 1600 x 1000 screen at twice the scale.
+  EXPECT_LE(w.minimumSizeHint().width(), 780);
+  EXPECT_LE(w.minimumSizeHint().height(), 460);
+
+  std::set<QString> keys;
+  for (const QAction* a : w.findChildren<QAction*>()) {
+    if (a->shortcut().isEmpty()) continue;
+    EXPECT_TRUE(keys.insert(a->shortcut().toString()).second) << a->objectName().toStdString();
+    EXPECT_NE(a->shortcut(), QKeySequence(Qt::Key_Escape));
+    EXPECT_NE(a->shortcut(), QKeySequence(Qt::Key_F8));
+  }
+  EXPECT_EQ(w.findChild<QAction*>("save_picture")->shortcut(), QKeySequence(QKeySequence::Save));
+  EXPECT_EQ(w.findChild<QAction*>("close")->shortcut(), QKeySequence(QKeySequence::Close));
+
+  // Tab walks the controls as they read, left to right, top to bottom.
+  QStringList order;
+  QWidget* at = w.findChild<QComboBox*>("palette");
+  for (; order.size() < 5; at = at->nextInFocusChain())
+    if (at->focusPolicy() & Qt::TabFocus) order << at->objectName();
+  EXPECT_EQ(order,
+            (QStringList{"palette", "cycle", "save_picture", "thermal_range", "thermal_from"}));
   w.close();
 }
 

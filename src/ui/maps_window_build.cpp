@@ -1,0 +1,258 @@
+// Building the Maps window: its controls in a sensible tab order, each label's mnemonic, its
+// menus with the platform's keys, and the choices and place remembered from the last run.
+
+#include <QAction>
+#include <QActionGroup>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QVBoxLayout>
+#include <iterator>
+#include <tuple>
+#include <utility>
+
+#include "ui/maps_window.h"
+#include "ui/maps_window_names.h"
+#include "ui/window_fit.h"
+
+namespace brevane {
+
+using namespace maps_window_names;
+
+// Shows the picture at its own size, and reports where the pointer is.
+class maps_window::picture_view : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit picture_view(maps_window& owner) : QWidget(&owner), owner_(owner) {
+    setObjectName(QStringLiteral("picture"));
+    setMouseTracking(true);
+    // Small enough that the window fits a small screen at a high scale factor.
+    setMinimumSize(360, 180);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.drawImage(0, 0, owner_.picture_);
+  }
+  void resizeEvent(QResizeEvent*) override { owner_.repaint_picture(); }
+  void mouseMoveEvent(QMouseEvent* event) override { owner_.hover(event->position().toPoint()); }
+  void leaveEvent(QEvent*) override {
+    owner_.readout_->setText(QString::fromLatin1(off_cells_hint));
+  }
+
+ private:
+  maps_window& owner_;
+};
+
+namespace {
+
+// One end of a range; its prefix says which and its suffix the unit.
+QDoubleSpinBox* range_end(QWidget* parent, const char* name, const QString& prefix, double value) {
+  auto* field = new QDoubleSpinBox(parent);
+  field->setObjectName(QString::fromLatin1(name));
+  field->setRange(-99999.0, 99999.0);
+  field->setDecimals(1);
+  field->setPrefix(prefix);
+  field->setValue(value);
+  field->setEnabled(false);
+  field->setKeyboardTracking(false);
+  return field;
+}
+
+QComboBox* choice(QWidget* parent, const char* name, const QStringList& items) {
+  auto* box = new QComboBox(parent);
+  box->setObjectName(QString::fromLatin1(name));
+  box->addItems(items);
+  return box;
+}
+
+}  // namespace
+
+maps_window::maps_window(reading_stream& stream, QWidget* parent)
+    : QWidget(parent, Qt::Window), stream_(stream) {
+  setObjectName(QStringLiteral("maps_window"));
+  setWindowTitle(QString::fromLatin1(live_caption));
+
+  repaint_timer_.setSingleShot(true);
+  repaint_timer_.setInterval(repaint_interval_ms);
+  connect(&repaint_timer_, &QTimer::timeout, this, &maps_window::refresh);
+  // The first change after a paint starts the timer; the ones until it fires ride along.
+  listener_.on_change = [this] {
+    if (isVisible() && !record_ && !repaint_timer_.isActive()) repaint_timer_.start();
+  };
+  stream_.add(listener_);
+
+  build_controls();
+  build_menus();
+  restore_choices();
+  resize(1040, 600);
+  restoreGeometry(QSettings().value(QLatin1String(geometry_key)).toByteArray());
+  place_on_screen();
+}
+
+maps_window::~maps_window() {
+  stream_.remove(listener_);
+}
+
+void maps_window::build_controls() {
+  palette_ = choice(this, "palette", {QStringLiteral("Colour"), QStringLiteral("Grey")});
+  cycle_ = choice(this, "cycle", {QStringLiteral("Live")});
+  auto* save = new QPushButton(QStringLiteral("Save Pict&ure\u2026"), this);
+  save->setObjectName(QStringLiteral("save_picture"));
+  readout_ = new QLabel(QString::fromLatin1(off_cells_hint), this);
+  readout_->setObjectName(QStringLiteral("readout"));
+  readout_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // Selecting with the mouse must not leave an invisible focus in the readout.
+  readout_->setFocusPolicy(Qt::NoFocus);
+
+  const auto label = [this](const QString& caption, QWidget* buddy) {
+    auto* l = new QLabel(caption, this);
+    l->setBuddy(buddy);
+    return l;
+  };
+  auto* top = new QHBoxLayout;
+  top->addWidget(label(QStringLiteral("&Palette"), palette_));
+  top->addWidget(palette_);
+  top->addWidget(label(QStringLiteral("C&ycle"), cycle_));
+  top->addWidget(cycle_);
+  top->addStretch();
+  top->addWidget(save);
+
+  thermal_mode_ = choice(this, "thermal_range", {QStringLiteral("Auto"), QStringLiteral("Fixed")});
+  thermal_low_ = range_end(this, "thermal_from", QStringLiteral("from "), 60.0);
+  thermal_high_ = range_end(this, "thermal_to", QStringLiteral("to "), 100.0);
+  sonic_mode_ = choice(this, "sonic_range", {QStringLiteral("Auto"), QStringLiteral("Fixed")});
+  sonic_low_ = range_end(this, "sonic_from", QStringLiteral("from "), 0.0);
+  sonic_high_ = range_end(this, "sonic_to", QStringLiteral("to "), 150.0);
+  // One row a map, so that the window stays narrow enough for a small screen.
+  auto* ranges = new QGridLayout;
+  const std::tuple<const char*, QComboBox*, QDoubleSpinBox*, QDoubleSpinBox*> rows[] = {
+      {"&Thermal range", thermal_mode_, thermal_low_, thermal_high_},
+      {"&Sonic range", sonic_mode_, sonic_low_, sonic_high_}};
+  for (int r = 0; r < 2; ++r) {
+    const auto& [caption, mode, low, high] = rows[r];
+    ranges->addWidget(label(QString::fromLatin1(caption), mode), r, 0);
+    ranges->addWidget(mode, r, 1);
+    ranges->addWidget(low, r, 2);
+    ranges->addWidget(high, r, 3);
+  }
+  ranges->setColumnStretch(4, 1);
+
+  view_ = new picture_view(*this);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top);
+  layout->addLayout(ranges);
+  layout->addWidget(view_, 1);
+  layout->addWidget(readout_);
+
+  // Left to right, top to bottom, as the controls read.
+  QWidget* const order[] = {palette_,      cycle_,      save,       thermal_mode_, thermal_low_,
+                            thermal_high_, sonic_mode_, sonic_low_, sonic_high_};
+  for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+
+  for (QComboBox* mode : {thermal_mode_, sonic_mode_})
+    connect(mode, &QComboBox::currentIndexChanged, this,
+            [this, mode] { range_mode_changed(mode); });
+  for (QDoubleSpinBox* field : {thermal_low_, thermal_high_, sonic_low_, sonic_high_})
+    connect(field, &QDoubleSpinBox::valueChanged, this, [this] { repaint_picture(); });
+  connect(palette_, &QComboBox::currentIndexChanged, this, [this] { repaint_picture(); });
+  connect(cycle_, &QComboBox::currentIndexChanged, this, [this] { repaint_picture(); });
+  connect(save, &QPushButton::clicked, this, &maps_window::choose_save_file);
+}
+
+void maps_window::build_menus() {
+  auto* menus = new QMenuBar(this);
+  qobject_cast<QVBoxLayout*>(layout())->setMenuBar(menus);
+  QMenu* file = menus->addMenu(QStringLiteral("&File"));
+  const auto item = [this](QMenu* menu, const char* name, const QString& text, auto slot,
+                           const QKeySequence& key = {}) {
+    QAction* a = menu->addAction(text, this, slot);
+    a->setObjectName(QString::fromLatin1(name));
+    a->setShortcut(key);
+    return a;
+  };
+  // The platform's keys; Export has none of its own, and Ctrl+E is taken by nothing here.
+  item(file, "open_scan", QStringLiteral("&Open Scan\u2026"), &maps_window::open_scan_chosen,
+       QKeySequence::Open);
+  item(file, "save_picture", QStringLiteral("&Save Picture\u2026"), &maps_window::choose_save_file,
+       QKeySequence::Save);
+  item(file, "export", QStringLiteral("&Export\u2026"), &maps_window::choose_export,
+       QKeySequence(Qt::CTRL | Qt::Key_E));
+  file->addSeparator();
+  item(file, "close", QStringLiteral("&Close"), &QWidget::close, QKeySequence::Close);
+
+  QMenu* view = menus->addMenu(QStringLiteral("&View"));
+  const auto pair = [&](const char* first_name, const QString& first, const char* second_name,
+                        const QString& second, auto on_choice) {
+    auto* group = new QActionGroup(this);
+    QAction* a = item(view, first_name, first, [on_choice] { on_choice(true); });
+    QAction* b = item(view, second_name, second, [on_choice] { on_choice(false); });
+    for (QAction* x : {a, b}) {
+      x->setCheckable(true);
+      group->addAction(x);
+    }
+    a->setChecked(true);
+    view->addSeparator();
+    return std::pair{a, b};
+  };
+  std::tie(equal_scales_, fill_) =
+      pair("equal_scales", QStringLiteral("&Equal Scales"), "fill", QStringLiteral("Fi&ll"),
+           [this](bool equal) { set_shape(equal ? map_shape::equal_scales : map_shape::fill); });
+  std::tie(fahrenheit_, celsius_) =
+      pair("fahrenheit", QStringLiteral("Temperature in °&F"), "celsius",
+           QStringLiteral("Temperature in °&C"), [this](bool f) {
+             display_units u = units_;
+             u.temperature = f ? temperature_unit::fahrenheit : temperature_unit::celsius;
+             set_units(u);
+           });
+  std::tie(inches_, millimetres_) =
+      pair("inches", QStringLiteral("Distance in &Inches"), "millimetres",
+           QStringLiteral("Distance in &Millimetres"), [this](bool in) {
+             display_units u = units_;
+             u.distance = in ? distance_unit::inches : distance_unit::millimetres;
+             set_units(u);
+           });
+}
+
+void maps_window::restore_choices() {
+  const QSettings settings;
+  display_units units;
+  if (settings.value(QLatin1String(temperature_key)).toString() == QLatin1String("C"))
+    units.temperature = temperature_unit::celsius;
+  if (settings.value(QLatin1String(distance_key)).toString() == QLatin1String("mm"))
+    units.distance = distance_unit::millimetres;
+  // The fields start in °F and inches; set_units converts them.
+  set_units(units);
+  set_shape(settings.value(QLatin1String(shape_key)).toString() == QLatin1String("fill")
+                ? map_shape::fill
+                : map_shape::equal_scales);
+}
+
+void maps_window::place_on_screen() {
+  const QScreen* on = QGuiApplication::screenAt(geometry().center());
+  if (!on) on = screen();
+  if (!on) return;
+  // Before it is first shown the frame is not known; a usual title bar and border stand in.
+  QMargins frame(
+      frameGeometry().left() - geometry().left(), frameGeometry().top() - geometry().top(),
+      frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
+  if (frame.isNull()) frame = QMargins(4, 30, 4, 4);
+  setGeometry(fit_on_screen(geometry(), on->availableGeometry(), frame, minimumSizeHint()));
+}
+
+}  // namespace brevane
+
+#include "maps_window_build.moc"
