@@ -306,6 +306,9 @@ int main(int argc, char** argv) {
   window.route_operation_keys(&maps_view);
   QObject::connect(&window, &main_window::maps_chosen, &maps_view, &maps_window::open);
   QObject::connect(&window, &main_window::close_requested, &maps_view, &QWidget::close);
+  QObject::connect(&maps_view, &maps_window::help_chosen, &window, &main_window::open_help);
+  QObject::connect(&maps_view, &maps_window::about_chosen, &maps_view,
+                   [&] { window.show_about(&maps_view); });
   // File > Open Scan… of either window; the dialog belongs to the window it was chosen in.
   const auto open_scan = [&](QWidget* from) {
     const QString path = QFileDialog::getOpenFileName(

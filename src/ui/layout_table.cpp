@@ -193,8 +193,8 @@ constexpr std::array controls{
   shape("dist1(2)", "Frame2(2)", 0, 3240, 375, 5655, red),
 };
 
-// The items the program added sit beside the laid-out ones. "Help" opens a menu, so that the
-// help page ("Help", F1) has "About Brevane" beside it.
+// The items the program added sit beside the laid-out ones. "Help" stays an item of the bar
+// that opens the help page; About Brevane is in the Maps window's Help menu.
 constexpr std::array menus{
   menu_row{"Filemnu", "", "File", true, false, 'F'},
   menu_row{"open_scan", "Filemnu", "Open Scan\u2026", true, false, 'O'},
@@ -212,9 +212,7 @@ constexpr std::array menus{
   menu_row{"lil", "datam", "Log Images", true, true, 'I'},
   menu_row{"Vd", "datam", "View Data", true, false, 'V'},
   menu_row{"upload_list", "datam", "Upload List", true, false, 'U'},
-  menu_row{"helpm", "", "Help", true, false, 'H'},
-  menu_row{"hlp", "helpm", "Help", true, false, 'H'},
-  menu_row{"about", "helpm", "About Brevane", true, false, 'A'},
+  menu_row{"hlp", "", "Help", true, false, 'H'},
 };
 // clang-format on
 

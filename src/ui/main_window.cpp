@@ -269,9 +269,9 @@ void main_window::route_operation_keys(QWidget* window) {
   keys_->serve(window);
 }
 
-void main_window::show_about() {
+void main_window::show_about(QWidget* parent) {
   auto* box = new QMessageBox(QMessageBox::NoIcon, tr("About Brevane"), about_text(),
-                              QMessageBox::Ok, this);
+                              QMessageBox::Ok, parent);
   box->setObjectName(QStringLiteral("about_box"));
   box->setIconPixmap(windowIcon().pixmap(64, 64));
   box->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -77,8 +77,9 @@ class main_window : public QMainWindow, public panel {
   // The "View Data" and "Help" commands; a failure is reported in the status bar.
   void view_data();
   void open_help();
-  // Help > About Brevane: the version, the Qt and hidapi versions and the licence.
-  void show_about();
+  // About Brevane (the Maps window's Help menu): the version, the Qt and hidapi versions and
+  // the licence, over parent.
+  void show_about(QWidget* parent);
 
   // F8 and Escape reach the running operation from window too, as from this one.
   void route_operation_keys(QWidget* window);

@@ -326,7 +326,6 @@ void main_window::connect_controls() {
   connect(menu_item(QStringLiteral("Vd")), &QAction::triggered, this, &main_window::view_data);
   connect(menu_item(QStringLiteral("open_data_folder")), &QAction::triggered, this,
           &main_window::view_data);
-  connect(menu_item(QStringLiteral("about")), &QAction::triggered, this, &main_window::show_about);
   connect(menu_item(QStringLiteral("upload_list")), &QAction::triggered, this,
           &main_window::upload_list_chosen);
   connect(menu_item(QStringLiteral("hlp")), &QAction::triggered, this, &main_window::open_help);

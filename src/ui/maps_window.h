@@ -72,6 +72,9 @@ class maps_window : public QWidget {
  signals:
   // File > Open Scan…, which the main window's command answers.
   void open_scan_chosen();
+  // Help > Help Page and Help > About Brevane, which the main window answers.
+  void help_chosen();
+  void about_chosen();
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -225,6 +225,11 @@ void maps_window::build_menus() {
              u.distance = in ? distance_unit::inches : distance_unit::millimetres;
              set_units(u);
            });
+
+  QMenu* help = menus->addMenu(QStringLiteral("&Help"));
+  item(help, "help_page", QStringLiteral("&Help Page"), &maps_window::help_chosen,
+       QKeySequence::HelpContents);
+  item(help, "about", QStringLiteral("&About Brevane"), &maps_window::about_chosen);
 }
 
 void maps_window::restore_choices() {

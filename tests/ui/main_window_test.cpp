@@ -387,7 +387,7 @@ TEST(MainWindowOpen, MissingTargetsAreReportedNotOpened) {
 
 TEST(MainWindowOpen, AboutNamesTheVersionsAndTheLicence) {
   main_window w;
-  choose(w, "about");
+  w.show_about(&w);
   auto* box = w.findChild<QMessageBox*>(QStringLiteral("about_box"));
   ASSERT_NE(box, nullptr);
   for (const QString& part :
