@@ -77,7 +77,9 @@ const rule* find_rule(std::string_view key) {
 }
 
 std::string in_quotes(std::string_view s) {
-  return "\"" + std::string(s) + "\"";
+  std::string quoted(1, '"');
+  quoted.append(s).append(1, '"');
+  return quoted;
 }
 
 std::string allowed(const rule& r) {

@@ -173,7 +173,7 @@ std::string status_text(const sweep_status& s) {
 
 std::string progress_line(const sweep_status& s) {
   std::string line = "progress cycle=" + std::to_string(s.cycle);
-  if (s.cycles) line += "/" + std::to_string(*s.cycles);
+  if (s.cycles) line.append(1, '/').append(std::to_string(*s.cycles));
   line += " done=" + percent_text(s.percent) + " left=";
   line += s.seconds_left ? std::to_string(std::lround(std::ceil(*s.seconds_left))) + "s" : "?";
   if (s.ended) {
