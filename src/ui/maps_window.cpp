@@ -75,7 +75,12 @@ maps_style maps_window::style() const {
   s.title = picture_title(scan_name(), shown(), chosen_cycle());
   if (const auto base = compared_cycle(); base && difference_) {
     s.differences = true;
-    s.title += QStringLiteral(" \u2212 cycle %1").arg(*base);
+    const QString name = scan_name().isEmpty() ? QStringLiteral("Live sweep") : scan_name();
+    const auto chosen = chosen_cycle();
+    s.title = QStringLiteral("%1 \u2014 %2 minus cycle %3")
+                  .arg(name, chosen ? QStringLiteral("cycle %1").arg(*chosen)
+                                    : QStringLiteral("the latest readings"))
+                  .arg(*base);
   }
   return s;
 }
