@@ -43,7 +43,7 @@ struct program {
     inst.readings.add(record);
     load_step(inst.state, window);
     window.set_checked(check_box::repeat, false);
-    wire_window(window, inst, folder.filePath("list.txt"));
+    wire_window(window, inst, record, folder.filePath("list.txt"));
     remote.emplace(window, inst, record, remote::identity{"Simulated", "SIM", "1.00"}, 3000);
     server.emplace(*remote);
     listening = server->listen(QHostAddress::LocalHost, 0).isEmpty();
@@ -217,7 +217,7 @@ void BM_remote_sweep_polled_vs_not(benchmark::State& state) {
       for (int c = 0; c < cycles_per_block; ++c) {
         load_step(p.inst.state, p.window);
         const auto begin = steady::now();
-        if (!run_window_sweep(p.window, p.inst)) {
+        if (!run_window_sweep(p.window, p.inst, p.record)) {
           failed = true;
           break;
         }

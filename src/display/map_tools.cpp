@@ -34,32 +34,36 @@ cell_region region_between(int x0, int z0, int x1, int z1) {
   return {std::min(x0, x1), std::max(x0, x1), std::min(z0, z1), std::max(z0, z1)};
 }
 
-region_stats stats_in(const maps_geometry& g, map_kind kind, const cell_region& region,
-                      const display_units& units, bool differences) {
-  // Welford's running mean and sum of squares: one pass, no cancellation on large values.
+region_stats stats_in(const maps_data& data, std::optional<int> cycle, map_kind kind,
+                      const cell_region& region, const display_units& units, bool differences) {
+  // Sums shifted by the first value: one pass without a division per value, and no
+  // cancellation, since readings lie close to each other next to their size.
   region_stats s;
-  double mean = 0, m2 = 0;
+  double shift = 0, sum = 0, squares = 0;
   double low = std::numeric_limits<double>::infinity(), high = -low;
-  for (const map_row& row : g.rows) {
-    if (row.cells.empty()) continue;
-    const int z = row.cells.front().second->z;
-    if (z < region.zmin || z > region.zmax) continue;
-    for (const auto& [x, cell] : row.cells) {
-      if (cell->x < region.xmin || cell->x > region.xmax) continue;
+  const auto& rows = data.cells(cycle).rows();
+  auto row = std::lower_bound(rows.begin(), rows.end(), region.zmin,
+                              [](const map_layer::row& r, int z) { return r.z < z; });
+  for (; row != rows.end() && row->z <= region.zmax; ++row) {
+    auto cell = std::lower_bound(row->cells.begin(), row->cells.end(), region.xmin,
+                                 [](const map_cell& c, int x) { return c.x < x; });
+    for (; cell != row->cells.end() && cell->x <= region.xmax; ++cell) {
+      if (!data.on_map(cell->x, cell->z)) continue;
       const auto v = shown_value(*cell, kind, units, differences);
       if (!v || std::isnan(*v)) continue;
-      ++s.count;
-      const double d = *v - mean;
-      mean += d / s.count;
-      m2 += d * (*v - mean);
+      if (s.count++ == 0) shift = *v;
+      const double d = *v - shift;
+      sum += d;
+      squares += d * d;
       low = std::min(low, *v);
       high = std::max(high, *v);
     }
   }
+  const double n = s.count;
   s.min = s.count ? low : nan;
   s.max = s.count ? high : nan;
-  s.mean = s.count ? mean : nan;
-  s.sd = s.count > 1 ? std::sqrt(m2 / (s.count - 1)) : nan;
+  s.mean = s.count ? shift + sum / n : nan;
+  s.sd = s.count > 1 ? std::sqrt(std::max(0.0, (squares - sum * sum / n) / (n - 1))) : nan;
   return s;
 }
 

@@ -44,8 +44,11 @@ struct region_stats {
   double mean = 0;
   double sd = 0;
 };
-region_stats stats_in(const maps_geometry& geometry, map_kind kind, const cell_region& region,
-                      const display_units& units = {}, bool differences = false);
+// Read from the cells as kept, with the painting's rule for which are on the map, so that a
+// drag pays no more than the region's rows (cell_geometry would place every cell first).
+region_stats stats_in(const maps_data& data, std::optional<int> cycle, map_kind kind,
+                      const cell_region& region, const display_units& units = {},
+                      bool differences = false);
 
 // Where the cells of a region lie in head units: from the lowest cell's low edge to the
 // highest cell's high edge each way. None when no cell lies in it.

@@ -79,11 +79,12 @@ void maps_window::update_tools() {
   if (!region_) {
     region_stats_->setText(QStringLiteral("Drag across a map\nfor a region's\nstatistics."));
   } else {
-    const maps_geometry g = cell_geometry(displayed(), displayed_cycle());
     const bool d = difference_.has_value();
     const QString change = d ? QStringLiteral(" change") : QString();
-    const region_stats t = stats_in(g, map_kind::thermal, *region_, units_, d);
-    const region_stats s = stats_in(g, map_kind::sonic, *region_, units_, d);
+    const region_stats t =
+        stats_in(displayed(), displayed_cycle(), map_kind::thermal, *region_, units_, d);
+    const region_stats s =
+        stats_in(displayed(), displayed_cycle(), map_kind::sonic, *region_, units_, d);
     const int distance_decimals = units_.distance == distance_unit::millimetres ? 1 : 2;
     region_stats_->setText(
         QStringLiteral("Region X %1\u2013%2, Z %3\u2013%4\n\n")

@@ -14,7 +14,7 @@ namespace {
 
 // Rows z 140 and 150, columns x 100, 110, 120. Cycle 1's temperatures (°F) and distances
 // (inches); the reading at (110, 150) skipped its temperature. Cycle 2 is a degree warmer and
-// never reached (120, 150).
+// never reached (120, 150). One reading lies off the map.
 maps_data two_cycles() {
   maps_data data;
   data.set_raster({100, 120, 140, 150, 10, 10});
@@ -29,6 +29,8 @@ maps_data two_cycles() {
     if (c.x == 120 && c.z == 150) continue;
     data.add(point_reading(2, c.x, c.z, c.t ? std::optional(*c.t + 1) : std::nullopt, c.d));
   }
+  // Where the head stood before the first run: outside the limits, no cell of the maps.
+  data.add(point_reading(1, 90, 140, 500, 500));
   return data;
 }
 
@@ -60,6 +62,14 @@ TEST(MapTools, RegionStatisticsAndTheLimitsARegionAsksFor) {
        1,
        map_kind::thermal,
        region_between(120, 150, 100, 140),
+       f_in,
+       false,
+       {5, 60, 100, 80, std::sqrt(1000.0 / 4)}},
+      {"the reading off the map is left out",
+       data,
+       1,
+       map_kind::thermal,
+       {80, 120, 140, 150},
        f_in,
        false,
        {5, 60, 100, 80, std::sqrt(1000.0 / 4)}},
@@ -113,8 +123,7 @@ TEST(MapTools, RegionStatisticsAndTheLimitsARegionAsksFor) {
        {4, 5.0 / 9, 5.0 / 9, 5.0 / 9, 0}},
   };
   for (const auto& c : cases) {
-    const region_stats s =
-        stats_in(cell_geometry(c.data, c.cycle), c.kind, c.region, c.units, c.differences);
+    const region_stats s = stats_in(c.data, c.cycle, c.kind, c.region, c.units, c.differences);
     EXPECT_EQ(s.count, c.want.count) << c.what;
     expect_same(s.min, c.want.min, std::string(c.what) + " min");
     expect_same(s.max, c.want.max, std::string(c.what) + " max");
@@ -168,7 +177,7 @@ TEST(MapTools, ProfilesDifferencesPaletteAndNeighbours) {
   EXPECT_DOUBLE_EQ(*back.cells(1).find(100, 140)->temperature_f, -1.0);
   EXPECT_DOUBLE_EQ(*back.cells(1).find(100, 140)->distance_in, 0.0);
   EXPECT_EQ(cycle_difference(data, 2, 1).cells(1).size(), 5u);
-  EXPECT_EQ(cycle_difference(data, 1, 3).cells(1).size(), 6u) << "no cycle 3: all empty";
+  EXPECT_EQ(cycle_difference(data, 1, 3).cells(1).size(), 7u) << "no cycle 3: all empty";
 
   EXPECT_EQ(symmetric_range(value_range{-2, 5}), (value_range{-5, 5}));
   EXPECT_EQ(symmetric_range(value_range{0, 0}), (value_range{-0.5, 0.5}));
