@@ -167,15 +167,21 @@ void maps_window::update_profile() {
   const auto line = [&](map_kind kind) {
     const QString unit =
         kind == map_kind::thermal ? unit_symbol(units_.temperature) : unit_symbol(units_.distance);
+    // Under its map's plot: along a row, each value stands right below its cell.
+    const QRect plot = picture_rect(g, picture_.size(), kind, shape_, g.x, g.z);
+    const int left = strip->mapFrom(this, view_->mapTo(this, plot.topLeft())).x();
+    const int right = strip->mapFrom(this, view_->mapTo(this, plot.topRight())).x() + 1;
     return profile_strip::line{
-        column ? column_profile(g, kind, x, units_, d) : row_profile(g, kind, z, units_, d), unit};
+        column ? column_profile(g, kind, x, units_, d) : row_profile(g, kind, z, units_, d), unit,
+        left, right, column ? g.z : g.x};
   };
   const QString caption =
       (column ? QStringLiteral("Profile along column X %1, Z up").arg(x)
               : QStringLiteral("Profile along row Z %1, X across").arg(z)) +
       (profile_pinned_ ? QStringLiteral(" \u2014 pinned (click or Escape frees it)")
                        : QStringLiteral(" \u2014 a click pins it"));
-  strip->show_line(caption, line(map_kind::thermal), line(map_kind::sonic), column ? z : x + 0.0);
+  strip->show_line(caption, line(map_kind::thermal), line(map_kind::sonic),
+                   static_cast<double>(column ? z : x));
   if (view_) view_->update();
 }
 

@@ -3,7 +3,9 @@
 // under the cursor. It gathers the sweep's readings even while closed, so that opening it
 // after a sweep shows the sweep; gathering costs the sweep about a microsecond a reading, and
 // only an open window paints. Its caption says what it shows: the live sweep, or a record.
-// Built in maps_window_build.cpp; what it does is here and in maps_window.cpp.
+// Built in maps_window_build.cpp; what it does is here and in maps_window.cpp; its tools (a
+// region, moving the head, the profile, a cycle's difference) in maps_tools.cpp and
+// maps_picture_view.cpp.
 
 #include <QImage>
 #include <QString>

@@ -13,8 +13,10 @@ namespace {
 // coordinates below.
 void paint_line(QPainter& p, const QRect& rect, const profile_strip::line& l,
                 std::optional<double> marker) {
+  const QRect frame =
+      l.left < l.right ? QRect(l.left, rect.top(), l.right - l.left, rect.height()) : rect;
   p.setPen(QColor(110, 110, 110));
-  p.drawRect(rect.adjusted(0, 0, -1, -1));
+  p.drawRect(frame.adjusted(0, 0, -1, -1));
   double low = INFINITY, high = -INFINITY, from = INFINITY, to = -INFINITY;
   for (const profile_step& s : l.steps) {
     from = std::min(from, s.along.low);
@@ -23,13 +25,17 @@ void paint_line(QPainter& p, const QRect& rect, const profile_strip::line& l,
     low = std::min(low, *s.value);
     high = std::max(high, *s.value);
   }
+  if (!l.along.empty()) {
+    from = l.along.low;
+    to = l.along.high;
+  }
   if (!(from < to)) return;
   if (!(low <= high)) low = high = 0;
   if (high - low < 1e-9) {
     low -= 0.5;
     high += 0.5;
   }
-  const QRect plot = rect.adjusted(4, 4, -4, -4);
+  const QRect plot = frame.adjusted(1, 4, -1, -4);
   const auto px = [&](double v) { return plot.left() + (v - from) / (to - from) * plot.width(); };
   const auto py = [&](double v) {
     return plot.bottom() - (v - low) / (high - low) * plot.height();
@@ -56,13 +62,13 @@ void paint_line(QPainter& p, const QRect& rect, const profile_strip::line& l,
   if (marker) {
     p.setPen(QPen(QColor(200, 30, 30), 1, Qt::DashLine));
     const int x = static_cast<int>(std::lround(px(*marker)));
-    p.drawLine(x, rect.top() + 1, x, rect.bottom() - 1);
+    p.drawLine(x, frame.top() + 1, x, frame.bottom() - 1);
   }
   p.setPen(QColor(40, 40, 40));
   const QString top = QString::number(high, 'f', 2) + QLatin1Char(' ') + l.unit;
   const QString bottom = QString::number(low, 'f', 2) + QLatin1Char(' ') + l.unit;
-  p.drawText(rect.adjusted(6, 2, -6, -2), Qt::AlignLeft | Qt::AlignTop, top);
-  p.drawText(rect.adjusted(6, 2, -6, -2), Qt::AlignLeft | Qt::AlignBottom, bottom);
+  p.drawText(frame.adjusted(6, 2, -6, -2), Qt::AlignLeft | Qt::AlignTop, top);
+  p.drawText(frame.adjusted(6, 2, -6, -2), Qt::AlignLeft | Qt::AlignBottom, bottom);
 }
 
 }  // namespace
@@ -92,7 +98,7 @@ void profile_strip::paintEvent(QPaintEvent*) {
   const int text = fontMetrics().height();
   p.setPen(QColor(40, 40, 40));
   p.drawText(QRect(4, 0, width() - 8, text), Qt::AlignLeft | Qt::AlignVCenter, caption_);
-  // Each half under its map, as the picture places them.
+  // Each half under its map; a line given its place in pixels keeps to it.
   const int half = width() / 2;
   const QRect below(0, text + 2, half - 6, height() - text - 3);
   paint_line(p, below.translated(2, 0), thermal_, marker_);

@@ -18,6 +18,10 @@ class profile_strip : public QWidget {
   struct line {
     std::vector<profile_step> steps;
     QString unit;
+    // Where it is drawn across the strip, in its pixels (under its map's plot), and the head
+    // positions its ends stand for; empty: half the strip, and the steps' own ends.
+    int left = 0, right = 0;
+    extent along;
   };
   // caption: which line it is ("Row Z 170", "pinned"); marker: the pointer's place along it.
   void show_line(const QString& caption, line thermal, line sonic, std::optional<double> marker);
