@@ -13,6 +13,7 @@ namespace {
 // coordinates below.
 void paint_line(QPainter& p, const QRect& rect, const profile_strip::line& l,
                 std::optional<double> marker) {
+  if (l.steps.empty()) return;  // the caption says what to do
   const QRect frame =
       l.left < l.right ? QRect(l.left, rect.top(), l.right - l.left, rect.height()) : rect;
   p.setPen(QColor(110, 110, 110));

@@ -13,6 +13,7 @@
 
 #include "support/readings.h"
 #include "ui/main_window.h"
+#include "ui/profile_strip.h"
 
 namespace brevane {
 namespace {
@@ -155,6 +156,14 @@ TEST(MapsWindow, ADragGivesARegionToSweepAndADoubleClickMovesTheHead) {
   // A click with no region pins the profile along the row; another frees it.
   QTest::mouseClick(view, Qt::LeftButton, {}, at(map_kind::thermal, 160, 170));
   EXPECT_TRUE(w.profile_pinned());
+  // It follows the sweep: a new reading on its row shows at the next repaint.
+  const auto* strip = w.findChild<profile_strip*>("profile");
+  EXPECT_EQ(strip->caption().left(24), "Profile along row Z 170,");
+  stream.notify([](reading_observer& o) { o.reading_taken(point_reading(1, 160, 170, 99.0, 40)); });
+  w.refresh();
+  ASSERT_EQ(strip->thermal().steps.size(), 16u);
+  EXPECT_EQ(strip->thermal().steps[6].at, 160);
+  EXPECT_EQ(strip->thermal().steps[6].value, 99.0);
   w.findChild<QComboBox*>("compare")->setCurrentIndex(1);
   EXPECT_TRUE(w.style().differences) << "cycle 1 minus cycle 1";
   EXPECT_EQ(w.picture().pixel(at(map_kind::thermal, 160, 170)), qRgb(247, 247, 247))
