@@ -1,8 +1,8 @@
 #pragma once
 // The Maps window's tools, free of widgets: a region of cells and its statistics, the values
 // along a row or a column, one cycle minus another, and the limits a region asks the sweep
-// for. All of them read the cells as the painting places them (cell_geometry), so a tool
-// names exactly the cells the operator sees.
+// for. They take the cells the painting shows (cell_geometry, or the same on_map rule), so a
+// tool names exactly the cells the operator sees.
 
 #include <QRect>
 #include <QSize>

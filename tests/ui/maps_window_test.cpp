@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QScreen>
@@ -164,6 +165,9 @@ TEST(MapsWindow, ADragGivesARegionToSweepAndADoubleClickMovesTheHead) {
   ASSERT_EQ(strip->thermal().steps.size(), 16u);
   EXPECT_EQ(strip->thermal().steps[6].at, 160);
   EXPECT_EQ(strip->thermal().steps[6].value, 99.0);
+  w.findChild<QCheckBox*>("profile_column")->setChecked(true);
+  EXPECT_EQ(strip->caption().left(27), "Profile along column X 160,");
+  EXPECT_EQ(strip->thermal().steps.size(), 7u) << "one cell a row";
   w.findChild<QComboBox*>("compare")->setCurrentIndex(1);
   EXPECT_TRUE(w.style().differences) << "cycle 1 minus cycle 1";
   EXPECT_EQ(w.picture().pixel(at(map_kind::thermal, 160, 170)), qRgb(247, 247, 247))
