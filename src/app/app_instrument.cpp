@@ -80,7 +80,7 @@ outcome app_instrument::move_to(int x, int z) {
     return outcome::out_of_range("X " + std::to_string(x) + ", Z " + std::to_string(z) +
                                  ": each is 0 to 255");
   if (auto refused = busy_refusal()) return *refused;
-  return ran(inst_.runner.run("Move", [&] { inst_.positioning.move_to(x, z); }));
+  return ran(move_head(inst_, x, z));
 }
 
 outcome app_instrument::home() {

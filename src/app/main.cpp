@@ -20,6 +20,7 @@
 #include "app/command_line.h"
 #include "app/headless_jobs.h"
 #include "app/instrument.h"
+#include "app/maps_wiring.h"
 #include "app/plans.h"
 #include "app/record_jobs.h"
 #include "app/remote_wiring.h"
@@ -309,6 +310,8 @@ int main(int argc, char** argv) {
   QObject::connect(&maps_view, &maps_window::help_chosen, &window, &main_window::open_help);
   QObject::connect(&maps_view, &maps_window::about_chosen, &maps_view,
                    [&] { window.show_about(&maps_view); });
+  // Sweep This Region, a double-click's move and Escape's clearing.
+  wire_maps_tools(maps_view, window, inst);
   // File > Open Scan… of either window; the dialog belongs to the window it was chosen in.
   const auto open_scan = [&](QWidget* from) {
     const QString path = QFileDialog::getOpenFileName(

@@ -40,6 +40,10 @@ bool go_home(instrument& inst) {
   return inst.runner.run("Home", [&] { inst.positioning.home(); });
 }
 
+bool move_head(instrument& inst, int x, int z) {
+  return inst.runner.run("Move", [&] { inst.positioning.move_to(x, z); });
+}
+
 bool run_window_sweep(main_window& window, instrument& inst, const scan_record_writer& record,
                       bool reserved) {
   const bool free = reserved || !inst.exchange.busy();
@@ -72,7 +76,8 @@ void wire_window(main_window& window, instrument& inst, const scan_record_writer
   QObject::connect(&window, &main_window::distance_clicked, [&] { take_distance(inst); });
   QObject::connect(&window, &main_window::static_read_clicked,
                    [&] { runner.run("Static Read", [&] { inst.sonic.static_read(); }); });
-  QObject::connect(&window, &main_window::sweep_clicked, [&] { run_window_sweep(window, inst, record); });
+  QObject::connect(&window, &main_window::sweep_clicked,
+                   [&] { run_window_sweep(window, inst, record); });
   QObject::connect(&window, &main_window::pause_clicked, [&] { toggle_pause(window, inst); });
   QObject::connect(&window, &main_window::home_clicked, [&] { go_home(inst); });
   QObject::connect(&window, &main_window::arrow_clicked, [&](int index) {

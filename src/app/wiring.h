@@ -22,6 +22,9 @@ inline constexpr const char* sweep_operation_name = "Sweep";
 std::optional<double> take_temperature(instrument& inst);
 std::optional<double> take_distance(instrument& inst);
 bool go_home(instrument& inst);
+// Moves the head to (x, z), each 0 to 255, with the jog's commands: the remote POSition and
+// the Maps window's double-click.
+bool move_head(instrument& inst, int x, int z);
 // The Sweep button, with the status bar's Pause offered while it runs. reserved: the guard was
 // already taken with operation_runner::reserve.
 bool run_window_sweep(main_window& window, instrument& inst, const scan_record_writer& record,

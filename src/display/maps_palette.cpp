@@ -49,6 +49,23 @@ constexpr std::array<QRgb, 256> grey_ramp = [] {
   return ramp;
 }();
 
+// Blue (below zero) through white (zero) to red, as ColorBrewer's RdBu ends; the middle two
+// entries are white, so zero reads as no change.
+constexpr std::array<QRgb, 256> blue_white_red = [] {
+  constexpr int blue[3] = {33, 102, 172}, white[3] = {247, 247, 247}, red[3] = {178, 24, 43};
+  std::array<QRgb, 256> ramp{};
+  for (int i = 0; i < 256; ++i) {
+    const bool upper = i >= 128;
+    const double t = upper ? (i - 128) / 127.0 : (127 - i) / 127.0;
+    const int* end = upper ? red : blue;
+    unsigned c[3];
+    for (int k = 0; k < 3; ++k)
+      c[k] = static_cast<unsigned>(white[k] + (end[k] - white[k]) * t + 0.5);
+    ramp[static_cast<std::size_t>(i)] = 0xff000000u | (c[0] << 16) | (c[1] << 8) | c[2];
+  }
+  return ramp;
+}();
+
 constexpr std::array<QRgb, 256> opaque(std::array<QRgb, 256> colours) {
   for (QRgb& c : colours) c |= 0xff000000u;
   return colours;
@@ -59,6 +76,7 @@ constexpr std::array<QRgb, 256> viridis_opaque = opaque(viridis);
 }  // namespace
 
 const std::array<QRgb, 256>& palette(palette_kind kind) {
+  if (kind == palette_kind::diverging) return blue_white_red;
   return kind == palette_kind::grey ? grey_ramp : viridis_opaque;
 }
 

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "common/file_output.h"
+#include "display/map_tools.h"
 
 namespace brevane {
 
@@ -18,15 +19,6 @@ const QColor ink(40, 40, 40);
 const QColor frame_colour(110, 110, 110);
 // Unvisited ground: a pale blue-grey that neither palette uses.
 const QRgb no_cell = qRgb(222, 229, 238);
-
-std::optional<double> value_of(const map_cell& cell, map_kind kind, const display_units& units) {
-  if (kind == map_kind::thermal) {
-    if (!cell.temperature_f) return std::nullopt;
-    return shown_temperature(*cell.temperature_f, units.temperature);
-  }
-  if (!cell.distance_in) return std::nullopt;
-  return shown_distance(*cell.distance_in, units.distance);
-}
 
 QFont font_of(int px, bool bold = false) {
   QFont font(QStringLiteral("DejaVu Sans"));
@@ -53,7 +45,7 @@ void fill(QImage& image, int x0, int y0, int x1, int y1, QRgb colour) {
 }
 
 void paint_cells(QImage& image, const plot_scale& s, const maps_geometry& g, map_kind kind,
-                 const display_units& units, const std::array<QRgb, 256>& colours,
+                 const maps_style& style, const std::array<QRgb, 256>& colours,
                  const value_range& range) {
   fill(image, s.plot.left(), s.plot.top(), s.plot.left() + s.plot.width(),
        s.plot.top() + s.plot.height(), no_cell);
@@ -62,7 +54,7 @@ void paint_cells(QImage& image, const plot_scale& s, const maps_geometry& g, map
     if (y1 <= y0) continue;
     // The row's first pixel line, then copies of it: a cell is a few pixels wide.
     for (const auto& [x, cell] : row.cells) {
-      const auto v = value_of(*cell, kind, units);
+      const auto v = shown_value(*cell, kind, style.units, style.differences);
       if (v) fill(image, s.px(x.low), y0, s.px(x.high), y0 + 1, colours[palette_index(*v, range)]);
     }
     const int from = std::max(0, s.plot.left());
@@ -184,11 +176,11 @@ maps_geometry cell_geometry(const maps_data& data, std::optional<int> cycle) {
 }
 
 std::optional<value_range> shown_range(const maps_geometry& g, map_kind kind,
-                                       const display_units& units) {
+                                       const display_units& units, bool differences) {
   std::optional<value_range> r;
   for (const map_row& row : g.rows)
     for (const auto& [x, cell] : row.cells)
-      if (const auto v = value_of(*cell, kind, units))
+      if (const auto v = shown_value(*cell, kind, units, differences))
         r = r ? value_range{std::min(r->low, *v), std::max(r->high, *v)} : value_range{*v, *v};
   return r;
 }
@@ -198,14 +190,17 @@ QImage render_maps(const maps_data& data, std::optional<int> cycle, QSize size,
   QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
   image.fill(Qt::white);
   const maps_geometry g = cell_geometry(data, cycle);
-  const auto& colours = palette(style.colours);
+  // A difference is told in blue below zero and red above, on a scale centred on zero.
+  const auto& colours = palette(style.differences ? palette_kind::diverging : style.colours);
   for (map_kind kind : {map_kind::thermal, map_kind::sonic}) {
     const panel_layout l = layout_panel(image.size(), kind, g.x, g.z, style.shape);
     const plot_scale s{l.plot, g.x, g.z};
     const bool thermal = kind == map_kind::thermal;
-    const value_range range =
-        choose_range(thermal ? style.thermal : style.sonic, shown_range(g, kind, style.units));
-    paint_cells(image, s, g, kind, style.units, colours, range);
+    const auto shown = shown_range(g, kind, style.units, style.differences);
+    const value_range range = style.differences
+                                  ? symmetric_range(shown)
+                                  : choose_range(thermal ? style.thermal : style.sonic, shown);
+    paint_cells(image, s, g, kind, style, colours, range);
     QPainter p(&image);
     p.setRenderHint(QPainter::TextAntialiasing);
     paint_colour_bar(
@@ -214,9 +209,11 @@ QImage render_maps(const maps_data& data, std::optional<int> cycle, QSize size,
     paint_axes(p, s, l.font_px);
     p.setPen(ink);
     p.setFont(font_of(l.font_px + 1, true));
+    const QString what =
+        style.differences ? QStringLiteral(" difference, ") : QStringLiteral(" map, ");
     p.drawText(l.title, Qt::AlignCenter,
-               thermal ? QStringLiteral("Thermal map, ") + unit_symbol(style.units.temperature)
-                       : QStringLiteral("Sonic map, ") + unit_name(style.units.distance));
+               thermal ? QStringLiteral("Thermal") + what + unit_symbol(style.units.temperature)
+                       : QStringLiteral("Sonic") + what + unit_name(style.units.distance));
     if (g.rows.empty()) {
       p.setFont(font_of(l.font_px));
       p.drawText(l.plot, Qt::AlignCenter, QStringLiteral("No readings yet"));

@@ -26,6 +26,8 @@ struct maps_style {
   display_units units;
   map_shape shape = map_shape::equal_scales;
   QString title;  // the picture's title line; none when empty
+  // The cells hold one cycle minus another: a palette and range centred on zero.
+  bool differences = false;
 };
 
 // Where a map's cells lie in head units: rows bottom to top, each row's cells left to right.
@@ -44,7 +46,7 @@ maps_geometry cell_geometry(const maps_data& data, std::optional<int> cycle);
 // The lowest and highest value of a map among the cells shown, in units; none when none has a
 // value.
 std::optional<value_range> shown_range(const maps_geometry& geometry, map_kind kind,
-                                       const display_units& units = {});
+                                       const display_units& units = {}, bool differences = false);
 
 // cycle: nullopt paints the latest reading of each cell, otherwise that cycle.
 QImage render_maps(const maps_data& data, std::optional<int> cycle, QSize size,

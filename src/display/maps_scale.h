@@ -30,7 +30,8 @@ std::vector<extent> tile_axis(const std::vector<int>& coordinates, double step, 
 // than two.
 int step_between(const std::vector<int>& coordinates);
 
-enum class palette_kind { colour, grey };
+// diverging: blue through white to red, for values either side of zero.
+enum class palette_kind { colour, grey, diverging };
 
 // 256 colours from the lowest value to the highest.
 const std::array<QRgb, 256>& palette(palette_kind kind);

@@ -73,6 +73,15 @@ maps_style maps_window::style() const {
   s.units = units_;
   s.shape = shape_;
   s.title = picture_title(scan_name(), shown(), chosen_cycle());
+  if (const auto base = compared_cycle(); base && difference_) {
+    s.differences = true;
+    const QString name = scan_name().isEmpty() ? QStringLiteral("Live sweep") : scan_name();
+    const auto chosen = chosen_cycle();
+    s.title = QStringLiteral("%1 \u2014 %2 minus cycle %3")
+                  .arg(name, chosen ? QStringLiteral("cycle %1").arg(*chosen)
+                                    : QStringLiteral("the latest readings"))
+                  .arg(*base);
+  }
   return s;
 }
 
@@ -132,8 +141,20 @@ void maps_window::range_mode_changed(QComboBox* mode) {
 }
 
 void maps_window::hover(QPoint at) {
-  const auto hit = cell_at(shown(), chosen_cycle(), picture_.size(), at, shape_);
-  readout_->setText(hit ? readout_text(hit->cell, units_) : QString::fromLatin1(off_cells_hint));
+  const auto hit = cell_at(displayed(), displayed_cycle(), picture_.size(), at, shape_);
+  if (!hit) return readout_->setText(QString::fromLatin1(off_cells_hint));
+  if (!difference_) return readout_->setText(readout_text(hit->cell, units_));
+  // A difference has no time of its own, and °C scales it without the offset.
+  const auto told = [&](map_kind kind, const QString& unit, int decimals) {
+    const auto v = shown_value(hit->cell, kind, units_, true);
+    return v ? QString::asprintf("%+.*f ", decimals, *v) + unit : QStringLiteral("\u2014");
+  };
+  readout_->setText(QStringLiteral("X %1  Z %2   change %3   %4")
+                        .arg(hit->cell.x)
+                        .arg(hit->cell.z)
+                        .arg(told(map_kind::thermal, unit_symbol(units_.temperature), 2),
+                             told(map_kind::sonic, unit_symbol(units_.distance),
+                                  units_.distance == distance_unit::millimetres ? 1 : 2)));
 }
 
 QString maps_window::readout() const {
@@ -215,13 +236,21 @@ void maps_window::update_cycles() {
   while (cycle_->count() > 1) cycle_->removeItem(cycle_->count() - 1);
   for (int n = 1; n <= cycles; ++n) cycle_->addItem(QStringLiteral("Cycle %1").arg(n), n);
   cycle_->setCurrentIndex(chosen && *chosen <= cycles ? *chosen : 0);
+  const QSignalBlocker block_compare(compare_);
+  const auto compared = compared_cycle();
+  while (compare_->count() > 1) compare_->removeItem(compare_->count() - 1);
+  for (int n = 1; n <= cycles; ++n) compare_->addItem(QStringLiteral("Cycle %1").arg(n), n);
+  compare_->setCurrentIndex(compared && *compared <= cycles ? *compared : 0);
 }
 
 void maps_window::repaint_picture() {
   // Building calls this before the picture has its place.
   if (!view_) return;
-  picture_ = render_maps(shown(), chosen_cycle(), view_->size(), style());
-  view_->update();
+  difference_.reset();
+  if (const auto base = compared_cycle())
+    difference_ = cycle_difference(shown(), chosen_cycle(), *base);
+  picture_ = render_maps(displayed(), displayed_cycle(), view_->size(), style());
+  update_tools();
 }
 
 void maps_window::showEvent(QShowEvent* event) {

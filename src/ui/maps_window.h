@@ -3,7 +3,9 @@
 // under the cursor. It gathers the sweep's readings even while closed, so that opening it
 // after a sweep shows the sweep; gathering costs the sweep about a microsecond a reading, and
 // only an open window paints. Its caption says what it shows: the live sweep, or a record.
-// Built in maps_window_build.cpp; what it does is here and in maps_window.cpp.
+// Built in maps_window_build.cpp; what it does is here and in maps_window.cpp; its tools (a
+// region, moving the head, the profile, a cycle's difference) in maps_tools.cpp and
+// maps_picture_view.cpp.
 
 #include <QImage>
 #include <QString>
@@ -12,15 +14,18 @@
 #include <functional>
 #include <optional>
 
+#include "display/map_tools.h"
 #include "display/maps_data.h"
 #include "display/maps_render.h"
 #include "model/reading_stream.h"
 #include "ui/maps_export.h"
 
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
+class QPainter;
 
 namespace brevane {
 
@@ -69,12 +74,43 @@ class maps_window : public QWidget {
   void refresh();
   bool repaint_pending() const { return repaint_timer_.isActive(); }
 
+  // The tools (maps_tools.cpp). What the maps show: the cycle chosen, or it minus the cycle
+  // compared with.
+  const maps_data& displayed() const { return difference_ ? *difference_ : shown(); }
+  std::optional<int> displayed_cycle() const;
+  // "Compare with": the cycle subtracted, none for "None".
+  std::optional<int> compared_cycle() const;
+  // A region of cells, drawn on both maps, its statistics beside them; none clears it.
+  void set_region(std::optional<cell_region> region);
+  const std::optional<cell_region>& region() const { return region_; }
+  QString region_text() const;
+  // Region > Sweep This Region: asks for the scan limits of the region, clipped to the scroll
+  // bars' ranges. Says why not in the readout line when there is no region.
+  void sweep_region();
+  // Asks to move the head to the cell at (x, z), each kept inside 0 to 255.
+  void move_here(int x, int z);
+  // The profile follows the cell at (x, z) unless pinned; pin() fixes it there or frees it.
+  void follow_profile(int x, int z);
+  void pin_profile(bool pinned);
+  bool profile_pinned() const { return profile_pinned_; }
+  // The keyboard's cell on the maps, moved with the arrow keys; Enter moves the head there.
+  void step_cursor(int dx, int dz);
+  const std::optional<std::pair<int, int>>& cursor() const { return cursor_; }
+  // Escape with no operation running: unpins the profile, or else clears the region.
+  void escape();
+  // A line in the readout, such as why a tool was refused.
+  void say(const QString& text);
+
  signals:
   // File > Open Scan…, which the main window's command answers.
   void open_scan_chosen();
   // Help > Help Page and Help > About Brevane, which the main window answers.
   void help_chosen();
   void about_chosen();
+  // Sweep This Region and a double-click (or Enter) on a cell, which main() answers through
+  // the plan and the one-operation guard.
+  void region_sweep_chosen(brevane::region_limits limits);
+  void move_chosen(int x, int z);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -83,6 +119,12 @@ class maps_window : public QWidget {
  private:
   void build_controls();
   void build_menus();
+  void build_tools();
+  void update_tools();
+  void update_profile();
+  void paint_tools(QPainter& p) const;
+  void click_cell(int x, int z);
+  void show_tool_menu(QPoint global, std::optional<std::pair<int, int>> cell);
   void restore_choices();
   void place_on_screen();
   void update_cycles();
@@ -121,6 +163,18 @@ class maps_window : public QWidget {
   QAction* celsius_ = nullptr;
   QAction* inches_ = nullptr;
   QAction* millimetres_ = nullptr;
+
+  std::optional<maps_data> difference_;
+  std::optional<cell_region> region_;
+  std::optional<std::pair<int, int>> profile_cell_;
+  bool profile_pinned_ = false;
+  std::optional<std::pair<int, int>> cursor_;
+  QComboBox* compare_ = nullptr;
+  QCheckBox* column_ = nullptr;
+  QLabel* region_stats_ = nullptr;
+  QWidget* profile_ = nullptr;  // a profile_strip
+  QAction* sweep_region_ = nullptr;
+  QAction* clear_region_ = nullptr;
 };
 
 }  // namespace brevane

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
@@ -11,8 +12,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -21,6 +20,7 @@
 #include <tuple>
 #include <utility>
 
+#include "ui/maps_picture_view.h"
 #include "ui/maps_window.h"
 #include "ui/maps_window_names.h"
 #include "ui/window_fit.h"
@@ -28,34 +28,6 @@
 namespace brevane {
 
 using namespace maps_window_names;
-
-// Shows the picture at its own size, and reports where the pointer is.
-class maps_window::picture_view : public QWidget {
-  Q_OBJECT
-
- public:
-  explicit picture_view(maps_window& owner) : QWidget(&owner), owner_(owner) {
-    setObjectName(QStringLiteral("picture"));
-    setMouseTracking(true);
-    // Small enough that the window fits a small screen at a high scale factor.
-    setMinimumSize(360, 180);
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-  }
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter p(this);
-    p.drawImage(0, 0, owner_.picture_);
-  }
-  void resizeEvent(QResizeEvent*) override { owner_.repaint_picture(); }
-  void mouseMoveEvent(QMouseEvent* event) override { owner_.hover(event->position().toPoint()); }
-  void leaveEvent(QEvent*) override {
-    owner_.readout_->setText(QString::fromLatin1(off_cells_hint));
-  }
-
- private:
-  maps_window& owner_;
-};
 
 namespace {
 
@@ -128,7 +100,11 @@ void maps_window::build_controls() {
   top->addWidget(palette_);
   top->addWidget(label(QStringLiteral("C&ycle"), cycle_));
   top->addWidget(cycle_);
+  build_tools();
+  top->addWidget(label(QStringLiteral("Co&mpare with"), compare_));
+  top->addWidget(compare_);
   top->addStretch();
+  top->addWidget(column_);
   top->addWidget(save);
 
   thermal_mode_ = choice(this, "thermal_range", {QStringLiteral("Auto"), QStringLiteral("Fixed")});
@@ -155,12 +131,18 @@ void maps_window::build_controls() {
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addLayout(ranges);
-  layout->addWidget(view_, 1);
+  // The region's statistics beside the maps, the profile under them.
+  auto* maps_row = new QHBoxLayout;
+  maps_row->addWidget(view_, 1);
+  maps_row->addWidget(region_stats_);
+  layout->addLayout(maps_row, 1);
+  layout->addWidget(profile_);
   layout->addWidget(readout_);
 
   // Left to right, top to bottom, as the controls read.
-  QWidget* const order[] = {palette_,      cycle_,      save,       thermal_mode_, thermal_low_,
-                            thermal_high_, sonic_mode_, sonic_low_, sonic_high_};
+  QWidget* const order[] = {palette_,    cycle_,        compare_,     column_,
+                            save,        thermal_mode_, thermal_low_, thermal_high_,
+                            sonic_mode_, sonic_low_,    sonic_high_,  view_};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   for (QComboBox* mode : {thermal_mode_, sonic_mode_})
@@ -226,6 +208,13 @@ void maps_window::build_menus() {
              set_units(u);
            });
 
+  QMenu* region = menus->addMenu(QStringLiteral("&Region"));
+  sweep_region_ = item(region, "sweep_region", QStringLiteral("&Sweep This Region"),
+                       &maps_window::sweep_region);
+  clear_region_ = item(region, "clear_region", QStringLiteral("&Clear Region"),
+                       [this] { set_region(std::nullopt); });
+  set_region(std::nullopt);
+
   QMenu* help = menus->addMenu(QStringLiteral("&Help"));
   item(help, "help_page", QStringLiteral("&Help Page"), &maps_window::help_chosen,
        QKeySequence::HelpContents);
@@ -259,5 +248,3 @@ void maps_window::place_on_screen() {
 }
 
 }  // namespace brevane
-
-#include "maps_window_build.moc"

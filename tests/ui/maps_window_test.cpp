@@ -3,15 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <set>
 
 #include "support/readings.h"
 #include "ui/main_window.h"
+#include "ui/profile_strip.h"
 
 namespace brevane {
 namespace {
@@ -86,6 +89,94 @@ TEST(MapsWindow, PaintsTheSweepWhileOpenAndReadsTheCellUnderThePointer) {
   w.close();
 }
 
+TEST(MapsWindow, ADragGivesARegionToSweepAndADoubleClickMovesTheHead) {
+  QStandardPaths::setTestModeEnabled(true);
+  reading_stream stream;
+  maps_window w(stream);
+  // A warm square, X 150 to 170 and Z 160 to 180, on a cool wall.
+  stream.notify([](reading_observer& o) { o.sweep_started({100, 250, 140, 200, 10, 10}, {}); });
+  for (int z = 140; z <= 200; z += 10)
+    for (int x = 100; x <= 250; x += 10) {
+      const bool warm = x >= 150 && x <= 170 && z >= 160 && z <= 180;
+      stream.notify([&](reading_observer& o) {
+        o.reading_taken(point_reading(1, x, z, warm ? 95.0 : 70.0, warm ? 40.0 : 120.0));
+      });
+    }
+  w.open();
+  QWidget* view = w.findChild<QWidget*>("picture");
+  const auto at = [&](map_kind map, int x, int z) {
+    return picture_point(w.displayed(), w.displayed_cycle(), w.picture().size(), map, x + 1, z - 1);
+  };
+  std::vector<region_limits> swept;
+  std::vector<std::pair<int, int>> moves;
+  QObject::connect(&w, &maps_window::region_sweep_chosen,
+                   [&](region_limits l) { swept.push_back(l); });
+  QObject::connect(&w, &maps_window::move_chosen, [&](int x, int z) { moves.emplace_back(x, z); });
+
+  // Dragged on the sonic map, from corner to corner of the square: the region is the cells'.
+  QTest::mousePress(view, Qt::LeftButton, {}, at(map_kind::sonic, 170, 160));
+  QMouseEvent drag(QEvent::MouseMove, at(map_kind::sonic, 150, 180), view->mapToGlobal(QPoint()),
+                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(view, &drag);
+  QTest::mouseRelease(view, Qt::LeftButton, {}, at(map_kind::sonic, 150, 180));
+  EXPECT_EQ(w.region(), (cell_region{150, 170, 160, 180}));
+  const QString stats = w.region_text();
+  EXPECT_TRUE(stats.contains("Region X 150\u2013170, Z 160\u2013180")) << stats.toStdString();
+  EXPECT_TRUE(
+      stats.contains("Thermal, °F\n  readings 9\n  min 95.00  max 95.00\n  mean 95.00\n"
+                     "  sd 0.00"))
+      << stats.toStdString();
+  EXPECT_TRUE(stats.contains("Sonic, in\n  readings 9\n  min 40.00")) << stats.toStdString();
+
+  // The scroll bars cannot reach X 150 to 170 or Z up to 180 only: the limits are clipped.
+  w.findChild<QAction*>("sweep_region")->trigger();
+  ASSERT_EQ(swept.size(), 1u);
+  EXPECT_EQ(swept[0], (region_limits{140, 180, 160, 180, true}));
+
+  // A double-click moves the head and leaves the region; a plain click clears it.
+  // As a window system sends it: a click, then the double-click and its release.
+  const QPoint there = at(map_kind::thermal, 200, 190);
+  QTest::mouseClick(view, Qt::LeftButton, {}, there);
+  QTest::mouseDClick(view, Qt::LeftButton, {}, there);
+  QTest::mouseRelease(view, Qt::LeftButton, {}, there);
+  EXPECT_EQ(moves, (std::vector<std::pair<int, int>>{{200, 190}}));
+  EXPECT_TRUE(w.region());
+  QTest::mouseClick(view, Qt::LeftButton, {}, at(map_kind::thermal, 200, 190));
+  EXPECT_FALSE(w.region());
+  w.findChild<QAction*>("sweep_region")->trigger();
+  EXPECT_EQ(swept.size(), 1u) << "no region, no limits";
+
+  // The arrow keys walk the cells from the one double-clicked; Enter moves the head there.
+  view->setFocus();
+  QTest::keyClick(view, Qt::Key_Left);
+  QTest::keyClick(view, Qt::Key_Down);
+  QTest::keyClick(view, Qt::Key_Down);
+  QTest::keyClick(view, Qt::Key_Return);
+  EXPECT_EQ(moves.back(), (std::pair{190, 170}));
+
+  // A click with no region pins the profile along the row; another frees it.
+  QTest::mouseClick(view, Qt::LeftButton, {}, at(map_kind::thermal, 160, 170));
+  EXPECT_TRUE(w.profile_pinned());
+  // It follows the sweep: a new reading on its row shows at the next repaint.
+  const auto* strip = w.findChild<profile_strip*>("profile");
+  EXPECT_EQ(strip->caption().left(24), "Profile along row Z 170,");
+  stream.notify([](reading_observer& o) { o.reading_taken(point_reading(1, 160, 170, 99.0, 40)); });
+  w.refresh();
+  ASSERT_EQ(strip->thermal().steps.size(), 16u);
+  EXPECT_EQ(strip->thermal().steps[6].at, 160);
+  EXPECT_EQ(strip->thermal().steps[6].value, 99.0);
+  w.findChild<QCheckBox*>("profile_column")->setChecked(true);
+  EXPECT_EQ(strip->caption().left(27), "Profile along column X 160,");
+  EXPECT_EQ(strip->thermal().steps.size(), 7u) << "one cell a row";
+  w.findChild<QComboBox*>("compare")->setCurrentIndex(1);
+  EXPECT_TRUE(w.style().differences) << "cycle 1 minus cycle 1";
+  EXPECT_EQ(w.picture().pixel(at(map_kind::thermal, 160, 170)), qRgb(247, 247, 247))
+      << "no change is white";
+  w.escape();
+  EXPECT_FALSE(w.profile_pinned());
+  w.close();
+}
+
 TEST(MapsWindow, UnitsAndShapeAreRememberedAndAFixedRangeKeepsItsTemperatures) {
   QStandardPaths::setTestModeEnabled(true);
   reading_stream stream;
@@ -138,8 +229,7 @@ TEST(MapsWindow, FitsItsScreenAndItsKeysClashWithNothing) {
   QWidget* at = w.findChild<QComboBox*>("palette");
   for (; order.size() < 5; at = at->nextInFocusChain())
     if (at->focusPolicy() & Qt::TabFocus) order << at->objectName();
-  EXPECT_EQ(order,
-            (QStringList{"palette", "cycle", "save_picture", "thermal_range", "thermal_from"}));
+  EXPECT_EQ(order, (QStringList{"palette", "cycle", "compare", "profile_column", "save_picture"}));
   w.close();
 }
 
