@@ -88,7 +88,8 @@ std::string lower_first(std::string text) {
 int main(int argc, char** argv) {
   // A file size limit (ulimit -f) fails a write like a full disk does, with its reason said,
   // rather than ending the program in the middle of a line.
-  files::ignore_size_limit_signal();
+  if (!files::ignore_size_limit_signal())
+    std::cerr << "brevane: a file size limit would end the program rather than fail a write\n";
   // The options come first, before any window system is touched: --help, --version and a
   // mistake in the options must work on a machine without a display.
   QStringList arguments;

@@ -123,7 +123,7 @@ QString real_target(const QString& target) {
 QString create_temporary(const QString& target, std::string* why) {
   const QFileInfo info(target);
   for (int tries = 0; tries < 100; ++tries) {
-    const QString name = info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+    QString name = info.absolutePath() + QStringLiteral("/.") + info.fileName() +
                          QStringLiteral(".%1.part")
                              .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
     const int fd = sys_open(name, new_flags, 0666);
@@ -174,9 +174,11 @@ std::string reason(int error_number) {
   return std::generic_category().message(error_number);
 }
 
-void ignore_size_limit_signal() {
+bool ignore_size_limit_signal() {
 #if defined(SIGXFSZ)
-  std::signal(SIGXFSZ, SIG_IGN);
+  return std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
+#else
+  return true;
 #endif
 }
 

@@ -21,7 +21,8 @@ namespace brevane::files {
 std::string reason(int error_number);
 
 // A size limit (ulimit -f) must fail a write like a full disk does, not end the program.
-void ignore_size_limit_signal();
+// False when the signal could not be ignored.
+bool ignore_size_limit_signal();
 
 // Empty when target may be written as a whole file: it is absent or a regular file. A device,
 // a FIFO or a folder is refused and left as it is.
