@@ -2,6 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+
+#include "logging/scan_record.h"
+#include "support/rig.h"
+
 namespace brevane {
 namespace {
 
@@ -78,6 +86,60 @@ TEST(SweepAlarm, AnAlarmThatWentOffIsHeardAgainOnlyAfterAReadingOnTheSafeSide) {
   EXPECT_TRUE(watch.check(at(99, 50.0))) << "a new threshold is armed";
   watch.arm();
   EXPECT_TRUE(watch.check(at(99, 50.0))) << "a new sweep is armed";
+}
+
+// The head reads 70.6 °F everywhere but at the 14th temperature, 100.8 °F: the last point of
+// the first row, X 140 Z 140. The alarm pauses the sweep right after that reading (the Resume
+// comes from the test), or ends the sweep there; the record says so either way.
+TEST(SweepAlarm, AReadingPastTheAlarmPausesTheSweepOrEndsItThere) {
+  const std::string reason = "temperature 100.8 °F above 90 °F at X 140, Z 140";
+  for (const bool ends : {false, true}) {
+    SCOPED_TRACE(ends ? "ends" : "pauses");
+    testing::rig r;
+    ASSERT_TRUE(r.start());
+    testing::use_small_raster(r);
+    r.head.temperatures = std::deque<int>(13, 420);
+    r.head.temperatures.insert(r.head.temperatures.end(), {600, 420});
+    scan_record_writer writer(r.window, r.folder.path(), {"usb", {}, {}, {}}, 500, "1.00", {});
+    r->readings.add(writer);
+    r->sweep.alarms().set({90.0, std::nullopt});
+    r->sweep.set_alarm_ends_sweep(ends);
+    std::vector<std::string> heard;
+    r->sweep.on_alarm = [&](const std::string& why) {
+      heard.push_back(why);
+      if (!ends) QTimer::singleShot(20, [&] { r->exchange.set_paused(false); });
+    };
+    ASSERT_TRUE(r->runner.run("Sweep", [&] { r->sweep.sweep(); }));
+
+    EXPECT_EQ(heard, std::vector<std::string>{reason}) << "heard once, the reading then repeats";
+    QFile f(writer.path());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    std::vector<QJsonObject> lines;
+    for (const QByteArray& line : f.readAll().split('\n'))
+      if (!line.isEmpty()) lines.push_back(QJsonDocument::fromJson(line).object());
+    const auto alarm_line = std::find_if(lines.begin(), lines.end(), [](const QJsonObject& o) {
+      return o["temperature_f"].toDouble() > 90;
+    });
+    ASSERT_LT(alarm_line + 1, lines.end());
+    EXPECT_EQ((*alarm_line)["x"], 140);
+    const QJsonObject next = *(alarm_line + 1);
+    EXPECT_EQ(next["type"], ends ? "end" : "pause");
+    EXPECT_EQ(next["reason"], "alarm");
+    EXPECT_EQ(next["message"].toString().toStdString(), reason);
+    EXPECT_EQ(lines.back()["how"], ends ? "stopped" : "completed");
+    if (ends) {
+      EXPECT_EQ(r->sweep.end_sentence(), "Sweep stopped by an alarm: " + reason);
+      EXPECT_FALSE(r.window.checks[check_box::stop]) << "the Stop box is left as it was";
+    } else {
+      EXPECT_EQ((*(alarm_line + 2))["type"], "resume");
+      EXPECT_NE(
+          std::find(r.window.statuses.begin(), r.window.statuses.end(),
+                    "Paused by an alarm: " + reason +
+                        ". F8 or Resume goes on with the next report; Escape ends the sweep."),
+          r.window.statuses.end());
+    }
+    r->readings.remove(writer);
+  }
 }
 
 }  // namespace
