@@ -147,6 +147,8 @@ std::string command_line_help() {
          "  POSition?  POSition X,Z  HOME           where the head was sent; move; Home\n"
          "  SWEep:XMIN|XMAX|ZMIN|ZMAX|STEP|GAIN N   the sweep's settings, each with its query\n"
          "  SWEep:REPeat|SONic|TEMPerature ON|OFF   Repeat; Sonic Off and Temp Off inverted\n"
+         "  SWEep:ALARm:TEMPerature F|OFF           pause the sweep at a reading above F\n"
+         "  SWEep:ALARm:DISTance IN|OFF             degrees F or below IN inches; with ?\n"
          "  SWEep:PLAN?  SWEep:PLAN <json>          the plan as one line of JSON; set a plan\n"
          "  SWEep:STARt  SWEep:PAUSe  SWEep:RESume  ABORt   as Sweep, Pause and Escape\n"
          "  SWEep:STATe?     IDLE|RUNNING|PAUSED|WAITING,cycle,pass,row,point,percent,s_left\n"

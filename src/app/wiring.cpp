@@ -7,6 +7,7 @@
 #include "app/instrument.h"
 #include "logging/scan_record.h"
 #include "ui/main_window.h"
+#include "ui/maps_alarms.h"
 
 namespace brevane {
 
@@ -62,6 +63,20 @@ void toggle_pause(main_window& window, instrument& inst) {
   if (pause) window.show_status("Pausing after the exchange in progress...");
 }
 
+void wire_alarms(main_window& window, instrument& inst, maps_alarms* controls) {
+  inst.sweep.on_alarm = [&window, &inst](const std::string&) {
+    window.set_paused(inst.exchange.paused());
+  };
+  if (!controls) return;
+  controls->restore_and_remember();
+  inst.sweep.alarms().set(controls->settings());
+  inst.sweep.alarms().on_change = [controls](const alarm_settings& s) {
+    controls->show_settings(s);
+  };
+  QObject::connect(controls, &maps_alarms::changed,
+                   [&inst](const alarm_settings& s) { inst.sweep.alarms().set(s); });
+}
+
 void wire_window(main_window& window, instrument& inst, const scan_record_writer& record,
                  const QString& default_list_file) {
   auto& runner = inst.runner;
@@ -72,7 +87,8 @@ void wire_window(main_window& window, instrument& inst, const scan_record_writer
   QObject::connect(&window, &main_window::distance_clicked, [&] { take_distance(inst); });
   QObject::connect(&window, &main_window::static_read_clicked,
                    [&] { runner.run("Static Read", [&] { inst.sonic.static_read(); }); });
-  QObject::connect(&window, &main_window::sweep_clicked, [&] { run_window_sweep(window, inst, record); });
+  QObject::connect(&window, &main_window::sweep_clicked,
+                   [&] { run_window_sweep(window, inst, record); });
   QObject::connect(&window, &main_window::pause_clicked, [&] { toggle_pause(window, inst); });
   QObject::connect(&window, &main_window::home_clicked, [&] { go_home(inst); });
   QObject::connect(&window, &main_window::arrow_clicked, [&](int index) {

@@ -24,6 +24,8 @@ class QLabel;
 
 namespace brevane {
 
+class maps_alarms;
+
 class maps_window : public QWidget {
   Q_OBJECT
 
@@ -68,6 +70,8 @@ class maps_window : public QWidget {
   // Paints now whatever changed since the last paint; the repaint timer calls it.
   void refresh();
   bool repaint_pending() const { return repaint_timer_.isActive(); }
+  // The boxes and values of the sweep's alarms, below the ranges.
+  maps_alarms& alarms() { return *alarms_; }
 
  signals:
   // File > Open Scan…, which the main window's command answers.
@@ -115,6 +119,7 @@ class maps_window : public QWidget {
   QDoubleSpinBox* sonic_low_ = nullptr;
   QDoubleSpinBox* sonic_high_ = nullptr;
   QLabel* readout_ = nullptr;
+  maps_alarms* alarms_ = nullptr;
   QAction* equal_scales_ = nullptr;
   QAction* fill_ = nullptr;
   QAction* fahrenheit_ = nullptr;

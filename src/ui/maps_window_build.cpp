@@ -21,6 +21,7 @@
 #include <tuple>
 #include <utility>
 
+#include "ui/maps_alarms.h"
 #include "ui/maps_window.h"
 #include "ui/maps_window_names.h"
 #include "ui/window_fit.h"
@@ -155,6 +156,8 @@ void maps_window::build_controls() {
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addLayout(ranges);
+  alarms_ = new maps_alarms(this);
+  layout->addWidget(alarms_);
   layout->addWidget(view_, 1);
   layout->addWidget(readout_);
 
