@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
+#include <tuple>
 
 #include "logging/scan_record.h"
 #include "support/rig.h"
@@ -22,56 +23,44 @@ reading_event at(std::optional<double> temperature, std::optional<double> distan
   return e;
 }
 
-// Each alarm as written, then a reading against it: the reason it gives, or "" for none.
+// Each alarm as written and a reading against it, with the reason it gives ("" for none); then
+// texts that are refused, with why.
 TEST(SweepAlarm, AnAlarmIsReadFromItsTextAndNamesTheReadingThatCrossesIt) {
-  struct row {
-    const char* text;
-    std::string refusal;  // empty: accepted
-    std::optional<double> temperature, distance;
-    std::string reason;
-  };
-  const row rows[] = {
-      {"temperature_f>90", "", 91.3, 40.0, "temperature 91.3 °F above 90 °F at X 150, Z 170"},
-      {" temperature_f > 90.5 ", "", 90.5, {}, ""},
-      {"temperature_f>90", "", 90.04, {}, "temperature 90.04 °F above 90 °F at X 150, Z 170"},
-      {"temperature_f>90", "", {}, 3.0, ""},
-      {"distance_in<12", "", 91.3, 11.2, "distance 11.2 in below 12 in at X 150, Z 170"},
-      {"distance_in<12", "", 50.0, 12.0, ""},
-      {"temp>90", "an alarm is temperature_f>VALUE (°F) or distance_in<VALUE (inches)", {}, {}, ""},
-      {"humidity<3",
-       "an alarm is temperature_f>VALUE (°F) or distance_in<VALUE (inches)",
-       {},
-       {},
-       ""},
-      {"temperature_f<90",
-       "a temperature alarm is temperature_f>VALUE, for a reading above VALUE °F",
-       {},
-       {},
-       ""},
-      {"distance_in>12",
-       "a distance alarm is distance_in<VALUE, for a reading below VALUE inches",
-       {},
-       {},
-       ""},
-      {"distance_in",
-       "a distance alarm is distance_in<VALUE, for a reading below VALUE inches",
-       {},
-       {},
-       ""},
-      {"temperature_f>hot", "the threshold \"hot\" is no number", {}, {}, ""},
-      {"temperature_f>", "the threshold \"\" is no number", {}, {}, ""},
-      {"temperature_f>1e3", "the threshold \"1e3\" is no number", {}, {}, ""},
-      {"temperature_f>-5", "a temperature alarm takes 0 to 11000 °F", {}, {}, ""},
-      {"distance_in<30000", "a distance alarm takes 0 to 25800 in", {}, {}, ""},
-  };
-  for (const row& r : rows) {
+  const std::tuple<const char*, std::optional<double>, std::optional<double>, std::string> read[] =
+      {
+          {"temperature_f>90", 91.3, 40.0, "temperature 91.3 °F above 90 °F at X 150, Z 170"},
+          {" temperature_f > 90.5 ", 90.5, {}, ""},
+          {"temperature_f>90", 90.04, {}, "temperature 90.04 °F above 90 °F at X 150, Z 170"},
+          {"temperature_f>90", {}, 3.0, ""},
+          {"distance_in<12", 91.3, 11.2, "distance 11.2 in below 12 in at X 150, Z 170"},
+          {"distance_in<12", 50.0, 12.0, ""},
+      };
+  for (const auto& [text, temperature, distance, reason] : read) {
     std::string why;
-    const auto alarm = parse_sweep_alarm(r.text, &why);
-    EXPECT_EQ(why, r.refusal) << r.text;
-    ASSERT_EQ(alarm.has_value(), r.refusal.empty()) << r.text;
-    if (!alarm) continue;
-    EXPECT_EQ(alarm_crossed(*alarm, at(r.temperature, r.distance)).value_or(""), r.reason)
-        << r.text;
+    const auto alarm = parse_sweep_alarm(text, &why);
+    ASSERT_TRUE(alarm) << text << ": " << why;
+    EXPECT_EQ(alarm_crossed(*alarm, at(temperature, distance)).value_or(""), reason) << text;
+  }
+  const std::string names = "an alarm is temperature_f>VALUE (°F) or distance_in<VALUE (inches)";
+  const std::string below =
+      "a distance alarm is distance_in<VALUE, for a reading below VALUE inches";
+  const std::pair<const char*, std::string> refused[] = {
+      {"temp>90", names},
+      {"humidity<3", names},
+      {"temperature_f<90",
+       "a temperature alarm is temperature_f>VALUE, for a reading above VALUE °F"},
+      {"distance_in>12", below},
+      {"distance_in", below},
+      {"temperature_f>hot", "the threshold \"hot\" is no number"},
+      {"temperature_f>", "the threshold \"\" is no number"},
+      {"temperature_f>1e3", "the threshold \"1e3\" is no number"},
+      {"temperature_f>-5", "a temperature alarm takes 0 to 11000 °F"},
+      {"distance_in<30000", "a distance alarm takes 0 to 25800 in"},
+  };
+  for (const auto& [text, refusal] : refused) {
+    std::string why;
+    EXPECT_FALSE(parse_sweep_alarm(text, &why)) << text;
+    EXPECT_EQ(why, refusal) << text;
   }
 }
 
