@@ -32,7 +32,7 @@ struct record_parts {
     }
     writer.baseline_taken(70.056);
     for (long i = 0; i < n - 10; ++i) writer.reading_taken(point_reading(i, start.addMSecs(i * 9)));
-    writer.sweep_ended(sweep_end::completed, "", start);
+    writer.sweep_ended(sweep_end::completed, "", start, false);
   }
 
   static reading_event point_reading(long n, const QDateTime& when) {

@@ -29,7 +29,7 @@ void BM_scan_record_append(benchmark::State& state) {
   }
   if (p.writer.readings_written() != static_cast<long>(state.iterations()))
     state.SkipWithError("readings were not written");
-  p.writer.sweep_ended(sweep_end::completed, "", p.start);
+  p.writer.sweep_ended(sweep_end::completed, "", p.start, false);
   times.report(state);
 }
 

@@ -37,6 +37,8 @@ class willing_instrument : public remote::remote_instrument {
   }
   bool flag_setting(std::string_view) const override { return true; }
   remote::outcome set_flag_setting(std::string_view, bool) override { return {}; }
+  std::optional<double> alarm(std::string_view) const override { return 90.5; }
+  remote::outcome set_alarm(std::string_view, std::optional<double>) override { return {}; }
   std::string plan_json() const override { return "{}"; }
   remote::outcome set_plan_json(std::string_view) override { return {}; }
   remote::outcome start_sweep() override { return {}; }
@@ -73,7 +75,10 @@ inline std::string written_out(const remote::parsed_command& c) {
   const auto& arguments = c.query ? c.row->query.arguments : c.row->set.arguments;
   for (std::size_t i = 0; i < c.parameters.size(); ++i) {
     out += i == 0 ? " " : ",";
-    if (arguments[i] == remote::argument::integer) {
+    if (arguments[i] == remote::argument::threshold && !c.parameters[i].flag) {
+      out += "OFF";
+    } else if (arguments[i] == remote::argument::integer ||
+               arguments[i] == remote::argument::threshold) {
       char buffer[400];
       out += std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer,
                                                c.parameters[i].number, std::chars_format::fixed)

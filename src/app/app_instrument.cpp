@@ -118,6 +118,29 @@ outcome app_instrument::set_setting(std::string_view key, const std::string& val
   return apply(settings, false);
 }
 
+std::optional<double> app_instrument::alarm(std::string_view reading) const {
+  const alarm_settings& now = inst_.sweep.alarms().settings();
+  return reading == alarm_key(alarm_reading::temperature_f) ? now.temperature_above_f
+                                                            : now.distance_below_in;
+}
+
+outcome app_instrument::set_alarm(std::string_view reading, std::optional<double> threshold) {
+  const alarm_reading which = reading == alarm_key(alarm_reading::temperature_f)
+                                  ? alarm_reading::temperature_f
+                                  : alarm_reading::distance_in;
+  if (threshold) {
+    if (const auto why = threshold_refusal(which, *threshold))
+      return outcome::out_of_range(std::string(reading) + " " + threshold_text(*threshold) + ": " +
+                                   *why);
+    // To a tenth, as the Maps window's boxes show it, so both show the same threshold.
+    threshold = std::round(*threshold * 10) / 10;
+  }
+  alarm_settings changed = inst_.sweep.alarms().settings();
+  changed.threshold(which) = threshold;
+  inst_.sweep.alarms().set(changed);
+  return outcome::done();
+}
+
 std::string app_instrument::plan_json() const {
   return brevane::plan_json(settings_now(), true).toStdString();
 }

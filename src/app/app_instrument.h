@@ -40,6 +40,8 @@ class app_instrument final : public remote::remote_instrument {
   remote::outcome set_integer_setting(std::string_view key, int value) override;
   bool flag_setting(std::string_view key) const override;
   remote::outcome set_flag_setting(std::string_view key, bool value) override;
+  std::optional<double> alarm(std::string_view reading) const override;
+  remote::outcome set_alarm(std::string_view reading, std::optional<double> threshold) override;
   std::string plan_json() const override;
   remote::outcome set_plan_json(std::string_view json) override;
   remote::outcome start_sweep() override;

@@ -59,7 +59,8 @@ std::string command_line_help() {
          "progress, in the main window and the Maps window alike; F1 opens the help page. A\n"
          "job exits 0 when it completed and everything asked for was kept, 1 when it failed\n"
          "or something was not kept (the reason is on stderr), 2 when it was refused at\n"
-         "start, and 130 or 143 after SIGINT or SIGTERM.\n"
+         "start, 4 when an alarm stopped the sweep, and 130 or 143 after SIGINT or\n"
+         "SIGTERM.\n"
          "\n"
          "Options:\n"
          "  -h, --help             show this text, then exit\n"
@@ -101,6 +102,9 @@ std::string command_line_help() {
          "  --progress             with --sweep: one line a second on stderr, \"progress\n"
          "                         cycle=C/N done=P% left=Ss\", and a last one that adds\n"
          "                         end=HOW elapsed=Ss\n"
+         "  --alarm KEY>VALUE      with --sweep: end the sweep at the first reading past a\n"
+         "                         threshold, temperature_f>F (degrees F) or distance_in<IN\n"
+         "                         (inches); repeatable, one of each; exit status 4\n"
          "  --log-data             start with \"Log Data\" checked: every reading to\n"
          "                         datalog.csv\n"
          "  --log-images           start with \"Log Images\" checked: the maps and the scope\n"
@@ -143,6 +147,8 @@ std::string command_line_help() {
          "  POSition?  POSition X,Z  HOME           where the head was sent; move; Home\n"
          "  SWEep:XMIN|XMAX|ZMIN|ZMAX|STEP|GAIN N   the sweep's settings, each with its query\n"
          "  SWEep:REPeat|SONic|TEMPerature ON|OFF   Repeat; Sonic Off and Temp Off inverted\n"
+         "  SWEep:ALARm:TEMPerature F|OFF           pause the sweep at a reading above F\n"
+         "  SWEep:ALARm:DISTance IN|OFF             degrees F or below IN inches; with ?\n"
          "  SWEep:PLAN?  SWEep:PLAN <json>          the plan as one line of JSON; set a plan\n"
          "  SWEep:STARt  SWEep:PAUSe  SWEep:RESume  ABORt   as Sweep, Pause and Escape\n"
          "  SWEep:STATe?     IDLE|RUNNING|PAUSED|WAITING,cycle,pass,row,point,percent,s_left\n"
@@ -276,6 +282,17 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
                       inline_value.toStdString() + "\"");
         cl.dry_run_ms = ms;
       }
+    } else if (arg == QLatin1String("--alarm")) {
+      if (!value(&v) || v.isEmpty())
+        return fail("--alarm needs temperature_f>VALUE or distance_in<VALUE");
+      std::string why;
+      const auto alarm = parse_sweep_alarm(v.toStdString(), &why);
+      if (!alarm) return fail("--alarm \"" + v.toStdString() + "\": " + why);
+      std::optional<double>& threshold = cl.alarms.threshold(alarm->reading);
+      if (threshold)
+        return fail("--alarm \"" + v.toStdString() + "\": " + alarm_key(alarm->reading) +
+                    " has an alarm already, at " + threshold_text(*threshold));
+      threshold = alarm->threshold;
     } else if (arg == QLatin1String("--progress") && !has_inline) {
       cl.progress = true;
     } else if (arg == QLatin1String("--listen")) {
@@ -313,6 +330,8 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
       return fail(std::string(name) + " needs --sweep or --open FILE");
   if (cl.palette_given && cl.export_png.isEmpty())
     return fail("--palette chooses the colours of --export-png; it needs --export-png FILE");
+  if (cl.alarms.any() && !cl.sweep)
+    return fail("--alarm needs --sweep; in the window the Maps window sets the alarms");
   if ((cl.dry_run || cl.progress) && !cl.sweep)
     return fail(std::string(cl.dry_run ? "--dry-run" : "--progress") + " needs --sweep");
   if (!cl.save_plan.isEmpty() &&

@@ -10,6 +10,7 @@
 #include "device/device_constants.h"
 #include "device/simulated_head.h"
 #include "display/maps_scale.h"
+#include "scan/sweep_alarm.h"
 
 namespace brevane {
 
@@ -48,6 +49,7 @@ struct command_line {
   bool dry_run = false;     // --sweep --dry-run: what the sweep would do, without a head
   std::optional<double> dry_run_ms;      // --dry-run=MS: the time per answered exchange
   bool progress = false;                 // --sweep --progress: parseable progress lines on stderr
+  alarm_settings alarms;                 // --alarm: readings that end the sweep
   std::optional<listen_address> listen;  // --listen: the remote interface
   bool no_window = false;                // --no-window: run as a service until a signal
 

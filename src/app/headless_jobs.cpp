@@ -114,6 +114,8 @@ int run_sweep_job(const sweep_job& job) {
                 << (s.ended ? "\n" : "") << std::flush;
     };
   }
+  inst.sweep.alarms().set(options.alarms);
+  inst.sweep.set_alarm_ends_sweep(true);
   QElapsedTimer timer;
   timer.start();
   sweep_procedure::outcome outcome = sweep_procedure::outcome::stopped;
@@ -136,6 +138,9 @@ int run_sweep_job(const sweep_job& job) {
   if (!ran) {
     std::cerr << "brevane: the sweep did not complete: " << inst.runner.last_error() << "\n";
     exit_code = 1;
+  } else if (!inst.sweep.ending_alarm().empty()) {
+    std::cerr << "brevane: the sweep was stopped by an alarm: " << inst.sweep.ending_alarm()
+              << "\n";
   } else if (outcome != sweep_procedure::outcome::completed) {
     std::cerr << "brevane: the sweep was ended by the Stop box\n";
     exit_code = 1;
@@ -175,6 +180,8 @@ int run_sweep_job(const sweep_job& job) {
                         {"the scan record", "readings", job.record.kept()},
                         {"the trace", "lines", job.trace.kept()}}))
     exit_code = 1;
+  // A failure says more than the alarm; the alarm's reading is on stderr either way.
+  if (exit_code == 0 && ran && !inst.sweep.ending_alarm().empty()) return exit_status_alarm;
   return exit_code;
 }
 

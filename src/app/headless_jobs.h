@@ -31,6 +31,9 @@ struct sweep_job {
   std::function<int(const QString& record_path)> export_data;
 };
 
+// A --sweep that an --alarm ended, with everything it was asked for kept.
+inline constexpr int exit_status_alarm = 4;
+
 // --sweep: waits for the head, runs the cycles, writes the picture and prints the summary. 0
 // only when the sweep completed and every log and record it was asked for kept every reading.
 int run_sweep_job(const sweep_job& job);

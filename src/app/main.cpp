@@ -304,6 +304,8 @@ int main(int argc, char** argv) {
   // --- The Maps window: fed by the sweep's readings only while it is open ---
   maps_window maps_view(inst.readings);
   maps_view.set_live_record([&record] { return record.path(); });
+  // The operator's alarms; a job or a service keeps to its own (--alarm, SWEep:ALARm).
+  wire_alarms(window, inst, unattended ? nullptr : &maps_view.alarms());
   // The operator watches a sweep there: F8 and Escape work in it as in the main window.
   window.route_operation_keys(&maps_view);
   QObject::connect(&window, &main_window::maps_chosen, &maps_view, &maps_window::open);

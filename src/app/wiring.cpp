@@ -7,6 +7,7 @@
 #include "app/instrument.h"
 #include "logging/scan_record.h"
 #include "ui/main_window.h"
+#include "ui/maps_alarms.h"
 
 namespace brevane {
 
@@ -64,6 +65,20 @@ void toggle_pause(main_window& window, instrument& inst) {
   window.set_paused(inst.exchange.paused());
   // The pause itself is said once the exchange in progress has finished.
   if (pause) window.show_status("Pausing after the exchange in progress...");
+}
+
+void wire_alarms(main_window& window, instrument& inst, maps_alarms* controls) {
+  inst.sweep.on_alarm = [&window, &inst](const std::string&) {
+    window.set_paused(inst.exchange.paused());
+  };
+  if (!controls) return;
+  controls->restore_and_remember();
+  inst.sweep.alarms().set(controls->settings());
+  inst.sweep.alarms().on_change = [controls](const alarm_settings& s) {
+    controls->show_settings(s);
+  };
+  QObject::connect(controls, &maps_alarms::changed,
+                   [&inst](const alarm_settings& s) { inst.sweep.alarms().set(s); });
 }
 
 void wire_window(main_window& window, instrument& inst, const scan_record_writer& record,

@@ -8,6 +8,7 @@
 namespace brevane {
 
 class main_window;
+class maps_alarms;
 class scan_record_writer;
 struct instrument;
 
@@ -31,5 +32,9 @@ bool run_window_sweep(main_window& window, instrument& inst, const scan_record_w
                       bool reserved = false);
 // The Pause button: pauses the sweep after the exchange in progress, or resumes it.
 void toggle_pause(main_window& window, instrument& inst);
+// An alarm's pause shows on the Pause button as F8's does. With controls (the operator's
+// window), the Maps window's alarm boxes take the last run's alarms and are the sweep's alarm
+// setting, whoever changes it.
+void wire_alarms(main_window& window, instrument& inst, maps_alarms* controls);
 
 }  // namespace brevane

@@ -36,6 +36,13 @@ qint64 local_ms(const QDateTime& t) {
   return (t.date().toJulianDay() - julian_day_1970) * 86400000LL + t.time().msecsSinceStartOfDay();
 }
 
+// A pause or an end an alarm caused: the reading that set it off, in the words of the status
+// bar. Readers that know no reason key read the line as before.
+void put_alarm(QJsonObject& o, const std::string& alarm) {
+  o.insert(QLatin1String("reason"), QLatin1String("alarm"));
+  o.insert(QLatin1String("message"), QString::fromStdString(alarm));
+}
+
 void put_raster(QJsonObject& o, const raster_in_use& r) {
   o.insert(QLatin1String("xmin"), r.xmin);
   o.insert(QLatin1String("xmax"), r.xmax);
@@ -263,17 +270,19 @@ void scan_record_writer::raster_changed(const raster_in_use& raster) {
   write_line(line);
 }
 
-void scan_record_writer::sweep_interrupted(interruption what, const reading_event& where) {
+void scan_record_writer::sweep_interrupted(interruption what, const reading_event& where,
+                                           const std::string& alarm) {
   const char* pass = pass_name(where.pass);
-  write_line(
-      QJsonObject{{QLatin1String("type"), QLatin1String(interruption_name(what))},
-                  {QLatin1String("cycle"), where.cycle},
-                  {QLatin1String("pass"), pass ? QJsonValue(QLatin1String(pass)) : QJsonValue()},
-                  {QLatin1String("row"), where.row},
-                  {QLatin1String("point"), where.point},
-                  {QLatin1String("x"), where.x},
-                  {QLatin1String("z"), where.z},
-                  {QLatin1String("ms"), static_cast<double>(ms_since_start(where.time))}});
+  QJsonObject line{{QLatin1String("type"), QLatin1String(interruption_name(what))},
+                   {QLatin1String("cycle"), where.cycle},
+                   {QLatin1String("pass"), pass ? QJsonValue(QLatin1String(pass)) : QJsonValue()},
+                   {QLatin1String("row"), where.row},
+                   {QLatin1String("point"), where.point},
+                   {QLatin1String("x"), where.x},
+                   {QLatin1String("z"), where.z},
+                   {QLatin1String("ms"), static_cast<double>(ms_since_start(where.time))}};
+  if (!alarm.empty()) put_alarm(line, alarm);
+  write_line(line);
   // A sweep that waits may wait long; what it has is on the disk meanwhile.
   sync();
 }
@@ -283,12 +292,14 @@ void scan_record_writer::pass_ended(int, pass_direction) {
 }
 
 void scan_record_writer::sweep_ended(sweep_end how, const std::string& message,
-                                     const QDateTime& when) {
-  write_line(QJsonObject{{QLatin1String("type"), QLatin1String(type_end)},
-                         {QLatin1String("how"), QLatin1String(end_name(how))},
-                         {QLatin1String("message"), QString::fromStdString(message)},
-                         {QLatin1String("readings"), static_cast<double>(readings_)},
-                         {QLatin1String("end"), iso_with_offset(when)}});
+                                     const QDateTime& when, bool by_alarm) {
+  QJsonObject line{{QLatin1String("type"), QLatin1String(type_end)},
+                   {QLatin1String("how"), QLatin1String(end_name(how))},
+                   {QLatin1String("message"), QString::fromStdString(message)},
+                   {QLatin1String("readings"), static_cast<double>(readings_)},
+                   {QLatin1String("end"), iso_with_offset(when)}};
+  if (by_alarm) put_alarm(line, message);
+  write_line(line);
   close();
 }
 

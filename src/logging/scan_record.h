@@ -51,11 +51,13 @@ class scan_record_writer final : public reading_observer {
 
   void sweep_started(const raster_in_use& raster, const QDateTime& when) override;
   void reading_taken(const reading_event& reading) override;
-  void sweep_interrupted(interruption what, const reading_event& where) override;
+  void sweep_interrupted(interruption what, const reading_event& where,
+                         const std::string& alarm) override;
   void baseline_taken(double avgt) override;
   void raster_changed(const raster_in_use& raster) override;
   void pass_ended(int cycle, pass_direction pass) override;
-  void sweep_ended(sweep_end how, const std::string& message, const QDateTime& when) override;
+  void sweep_ended(sweep_end how, const std::string& message, const QDateTime& when,
+                   bool by_alarm) override;
 
   // The record of the sweep in progress or the last one; empty when none was opened.
   QString path() const { return path_; }

@@ -62,10 +62,14 @@ class reading_observer {
   // A limit or step changed during the sweep; comes before the first reading that uses it.
   virtual void raster_changed(const raster_in_use& /*raster*/) {}
   virtual void pass_ended(int /*cycle*/, pass_direction /*pass*/) {}
-  // where: the sweep's place (cycle, pass, row, point, position) and the time.
-  virtual void sweep_interrupted(interruption /*what*/, const reading_event& /*where*/) {}
+  // where: the sweep's place (cycle, pass, row, point, position) and the time. alarm: why an
+  // alarm paused the sweep ("temperature 91.3 °F above 90 °F at X 150, Z 170"); empty for the
+  // operator's pause and the head's coming and going.
+  virtual void sweep_interrupted(interruption /*what*/, const reading_event& /*where*/,
+                                 const std::string& /*alarm*/) {}
+  // by_alarm: an alarm ended the sweep, and message says which reading set it off.
   virtual void sweep_ended(sweep_end /*how*/, const std::string& /*message*/,
-                           const QDateTime& /*when*/) {}
+                           const QDateTime& /*when*/, bool /*by_alarm*/) {}
 };
 
 class reading_stream {

@@ -9,6 +9,7 @@
 // (position, settings, plan_json, sweep_status, reading_count, record_path) always answer.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -81,6 +82,12 @@ class remote_instrument {
   virtual outcome set_integer_setting(std::string_view key, int value) = 0;
   virtual bool flag_setting(std::string_view key) const = 0;
   virtual outcome set_flag_setting(std::string_view key, bool value) = 0;
+
+  // The sweep's alarms, by the reading each watches: "temperature_f" (a reading above it, °F)
+  // and "distance_in" (below it, inches); none when off. The window's alarm boxes show the same
+  // setting. Set at any time, a sweep running or not; out_of_range beyond what the head reads.
+  virtual std::optional<double> alarm(std::string_view reading) const = 0;
+  virtual outcome set_alarm(std::string_view reading, std::optional<double> threshold) = 0;
 
   // The plan as one line of JSON; a whole plan set at once, refused as a whole (out_of_range
   // for a plan that does not validate, refused while a sweep runs).

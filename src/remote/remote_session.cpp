@@ -244,6 +244,16 @@ remote_session::step remote_session::execute(const parsed_command& c) {
       return finished(instrument_.home());
     case command::sweep_setting:
       return setting(c);
+    case command::sweep_alarm: {
+      if (c.query) {
+        const std::optional<double> threshold = instrument_.alarm(c.row->key);
+        reply(threshold ? number_text(*threshold) : "OFF");
+        return step::next;
+      }
+      const parameter& p = c.parameters[0];
+      return finished(instrument_.set_alarm(
+          c.row->key, p.flag ? std::optional<double>(p.number) : std::nullopt));
+    }
     case command::plan:
       if (c.query) {
         reply(instrument_.plan_json());

@@ -11,6 +11,7 @@ constexpr argument a_whole_number[] = {integer};
 constexpr argument a_flag[] = {boolean};
 constexpr argument two_whole_numbers[] = {integer, integer};
 constexpr argument a_plan[] = {json};
+constexpr argument a_threshold[] = {threshold};
 
 constexpr command_form none{true, {}};
 constexpr command_form absent{};
@@ -46,6 +47,8 @@ const std::vector<command_row>& command_table() {
       setting("SWEep:REPeat", "repeat", boolean),
       setting("SWEep:SONic", "sonic_off", boolean, true),
       setting("SWEep:TEMPerature", "temp_off", boolean, true),
+      {command::sweep_alarm, "SWEep:ALARm:TEMPerature", {true, a_threshold}, none, "temperature_f"},
+      {command::sweep_alarm, "SWEep:ALARm:DISTance", {true, a_threshold}, none, "distance_in"},
       {command::plan, "SWEep:PLAN", {true, a_plan}, none},
       {command::sweep_start, "SWEep:STARt", none, absent},
       {command::sweep_pause, "SWEep:PAUSe", none, absent},

@@ -301,9 +301,20 @@ class line_parser {
         return true;
       }
     }
+    if (kind == argument::threshold && !t.quoted && same_letters(t.text, "OFF")) {
+      p.flag = false;
+      return true;
+    }
     double value = 0.0;
     const number_result read = t.quoted ? number_result::not_a_number : read_number(t.text, value);
     if (read == number_result::out_of_range) return fail(scpi_error::data_out_of_range, shown);
+    if (kind == argument::threshold) {
+      if (read != number_result::ok)
+        return fail(scpi_error::data_type, shown + ": a number or OFF expected");
+      p.flag = true;
+      p.number = value;
+      return true;
+    }
     if (kind == argument::boolean) {
       if (read == number_result::ok && (value == 0.0 || value == 1.0)) {
         p.flag = value == 1.0;

@@ -28,6 +28,7 @@ enum class command {
   position,
   home,
   sweep_setting,
+  sweep_alarm,
   plan,
   sweep_start,
   sweep_pause,
@@ -41,9 +42,10 @@ enum class command {
 };
 
 enum class argument {
-  integer,  // a decimal number (exponent allowed) whose value is whole
-  boolean,  // ON, OFF, 1 or 0
-  json,     // the rest of the line
+  integer,    // a decimal number (exponent allowed) whose value is whole
+  boolean,    // ON, OFF, 1 or 0
+  json,       // the rest of the line
+  threshold,  // a decimal number, or OFF (flag false)
 };
 
 // A header's set or query form: whether it exists, and the arguments it takes.
@@ -58,7 +60,8 @@ struct command_row {
   std::string_view header;
   command_form set;
   command_form query;
-  // For sweep_setting: the plan key, and whether ON means that key is false (Sonic Off).
+  // For sweep_setting: the plan key, and whether ON means that key is false (Sonic Off). For
+  // sweep_alarm: the reading the alarm watches.
   std::string_view key = {};
   bool inverted = false;
 };
@@ -68,7 +71,7 @@ const std::vector<command_row>& command_table();
 
 struct parameter {
   double number = 0.0;  // integer arguments
-  bool flag = false;    // boolean arguments
+  bool flag = false;    // boolean arguments; a threshold that is on
   std::string text;     // json arguments
 };
 

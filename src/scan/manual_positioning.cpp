@@ -51,15 +51,18 @@ bool manual_positioning::move_to(int x, int z) {
 }
 
 double take_baseline(thermal_reading& thermal, const main_window_state& state, bool pump_between,
-                     const std::function<void(int, double)>& each) {
+                     const std::function<bool(int, double)>& each) {
   double sum = 0;
+  int taken = 0;
   for (int k = 0; k < 10; ++k) {
     const double temperature = thermal.therm();
-    if (each) each(k + 1, temperature);
+    const bool go_on = !each || each(k + 1, temperature);
     if (pump_between) device::command_exchange::pump_once();
     sum += state.last_temperature;
+    ++taken;
+    if (!go_on) break;
   }
-  return sum / 10;
+  return sum / taken;
 }
 
 void manual_positioning::home() {

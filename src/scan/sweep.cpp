@@ -47,7 +47,7 @@ sweep_procedure::sweep_procedure(command_exchange& exchange, main_window_state& 
       clock_(time_source) {}
 
 bool sweep_procedure::stop_requested() const {
-  return window_.checked(check_box::stop);
+  return ended_by_alarm() || window_.checked(check_box::stop);
 }
 
 sweep_boxes sweep_procedure::boxes() const {
@@ -88,6 +88,9 @@ sweep_procedure::outcome sweep_procedure::sweep(std::optional<int> cycles) {
   row_ = rows_ = point_ = points_in_run_ = baseline_readings_ = 0;
   pass_ = pass_direction::none;
   end_sentence_.clear();
+  alarm_.clear();
+  ending_alarm_.clear();
+  alarms_.arm();
   progress_.begin(cycles);
   const bool repeat_at_start = window_.checked(check_box::repeat);
   in_use_ = raster_in_use{window_.value(scroll_bar::xmin), window_.value(scroll_bar::xmax),
@@ -110,7 +113,11 @@ sweep_procedure::outcome sweep_procedure::sweep(std::optional<int> cycles) {
   } off{exchange_};
   try {
     const outcome how = run_cycles(cycles);
-    if (how == outcome::stopped) {
+    if (how == outcome::stopped && ended_by_alarm()) {
+      ending_alarm_ = alarm_;
+      end_sentence_ = "Sweep stopped by an alarm: " + alarm_;
+      ended(sweep_end::stopped, alarm_, true);
+    } else if (how == outcome::stopped) {
       end_sentence_ = "Sweep stopped by the Stop box";
       ended(sweep_end::stopped, "the Stop box ended the sweep");
     } else if (!cycles && repeat_at_start) {
@@ -132,54 +139,13 @@ sweep_procedure::outcome sweep_procedure::sweep(std::optional<int> cycles) {
   }
 }
 
-std::string sweep_procedure::place() const {
-  std::string text =
-      "X " + std::to_string(state_.posx) + " Z " + std::to_string(state_.posz) + " (";
-  if (pass_ == pass_direction::none) return text + "taking the baseline)";
-  text += "cycle " + std::to_string(cycle_) + ", " +
-          (pass_ == pass_direction::upward ? "upward" : "downward") + " pass, row " +
-          std::to_string(row_) + " of " + std::to_string(rows_);
-  if (point_ == 0) return text + ", its start)";
-  return text + ", point " + std::to_string(point_) + " of " + std::to_string(points_in_run_) + ")";
-}
-
-void sweep_procedure::interrupted(interruption what) {
-  progress_.hold(what == interruption::paused || what == interruption::head_lost);
-  switch (what) {
-    case interruption::paused:
-      window_.show_status("Paused at " + place() +
-                          ". F8 or Resume goes on with the next report; Escape ends the sweep.");
-      break;
-    case interruption::resumed:
-      window_.show_status("Resumed at " + place() + ".");
-      break;
-    case interruption::head_lost:
-      window_.show_status("The head was lost at " + place() +
-                          ". Plug it in again to go on; Escape ends the sweep.");
-      break;
-    case interruption::head_back:
-      window_.show_status("The head is back; the sweep goes on from " + place() + ".");
-      break;
-  }
-  if (!stream_.listened_to()) return;
-  reading_event where = event(point_ == 0 ? reading_kind::row_start : reading_kind::point);
-  if (pass_ == pass_direction::none) where = event(reading_kind::baseline);
-  stream_.notify([&](reading_observer& o) { o.sweep_interrupted(what, where); });
-}
-
-void sweep_procedure::restore_position() {
-  // The head may have restarted and lost its place: X to the last commanded posx, then Z.
-  if (!window_.checked(check_box::x_off)) exchange_.xpos(state_.posx);
-  if (!window_.checked(check_box::z_off)) exchange_.zpos(state_.posz);
-}
-
-void sweep_procedure::ended(sweep_end how, const std::string& message) {
+void sweep_procedure::ended(sweep_end how, const std::string& message, bool by_alarm) {
   progress_.finish(how);
   window_.show_progress("");
   if (on_progress) on_progress(status());
   if (!stream_.listened_to()) return;
   const QDateTime now = clock_.now();
-  stream_.notify([&](reading_observer& o) { o.sweep_ended(how, message, now); });
+  stream_.notify([&](reading_observer& o) { o.sweep_ended(how, message, now, by_alarm); });
 }
 
 sweep_procedure::outcome sweep_procedure::run_cycles(std::optional<int> cycles) {
@@ -187,12 +153,14 @@ sweep_procedure::outcome sweep_procedure::run_cycles(std::optional<int> cycles) 
   state_.avgt = take_baseline(thermal_, state_, true, [this](int k, double temperature) {
     baseline_readings_ = k;
     step_done({.t = 1});
-    if (!stream_.listened_to()) return;
+    if (!stream_.listened_to() && !alarms_.settings().any()) return true;
     reading_event e = event(reading_kind::baseline);
     e.point = k;
     e.temperature_f = temperature;
-    stream_.notify([&](reading_observer& o) { o.reading_taken(e); });
+    tell(e);
+    return !ended_by_alarm();
   });
+  if (ended_by_alarm()) return outcome::stopped;
   if (stream_.listened_to()) {
     const double avgt = state_.avgt;
     stream_.notify([&](reading_observer& o) { o.baseline_taken(avgt); });
@@ -262,11 +230,11 @@ reading_event sweep_procedure::event(reading_kind kind) const {
 
 void sweep_procedure::reading_taken(reading_kind kind, std::optional<double> temperature,
                                     std::optional<double> distance) {
-  if (!stream_.listened_to()) return;
+  if (!stream_.listened_to() && !alarms_.settings().any()) return;
   reading_event e = event(kind);
   e.temperature_f = temperature;
   e.distance_in = distance;
-  stream_.notify([&](reading_observer& o) { o.reading_taken(e); });
+  tell(e);
 }
 
 void sweep_procedure::pass_begins(int zmin, int zmax, int step) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "model/reading_stream.h"
+#include "scan/sweep_alarm.h"
 #include "scan/sweep_count.h"
 #include "scan/sweep_progress.h"
 
@@ -47,6 +48,16 @@ class sweep_procedure {
   // a second, and once more when the sweep ends.
   std::function<void(const sweep_status&)> on_progress;
 
+  // The alarms watched at every reading. In the window one pauses the sweep before its next
+  // report, as the Pause button does; with ends_sweep (--sweep) it ends the sweep there as the
+  // Stop box does. on_alarm hears the reason once the sweep has acted on it.
+  alarm_watch& alarms() { return alarms_; }
+  const alarm_watch& alarms() const { return alarms_; }
+  void set_alarm_ends_sweep(bool ends) { alarm_ends_sweep_ = ends; }
+  std::function<void(const std::string& reason)> on_alarm;
+  // The alarm that ended the last sweep; empty when none did.
+  const std::string& ending_alarm() const { return ending_alarm_; }
+
  private:
   outcome run_cycles(std::optional<int> cycles);
   bool row_start(int z, bool upward);
@@ -60,10 +71,13 @@ class sweep_procedure {
   reading_event event(reading_kind kind) const;
   void reading_taken(reading_kind kind, std::optional<double> temperature,
                      std::optional<double> distance);
+  // Tells the stream of a reading and acts on the alarms it sets off.
+  void tell(const reading_event& e);
+  bool ended_by_alarm() const { return alarm_ends_sweep_ && !alarm_.empty(); }
   void pass_begins(int zmin, int zmax, int step);
   void announce_raster();
   void pass_ended();
-  void ended(sweep_end how, const std::string& message);
+  void ended(sweep_end how, const std::string& message, bool by_alarm = false);
   std::string place() const;
   void interrupted(interruption what);
   void restore_position();
@@ -89,6 +103,11 @@ class sweep_procedure {
   int baseline_readings_ = 0;
   std::string end_sentence_;
   sweep_progress progress_;
+  alarm_watch alarms_;
+  bool alarm_ends_sweep_ = false;
+  // The alarm the sweep acts on: the pause it asked for, or the end.
+  std::string alarm_;
+  std::string ending_alarm_;
 };
 
 }  // namespace brevane

@@ -29,6 +29,8 @@ class QPainter;
 
 namespace brevane {
 
+class maps_alarms;
+
 class maps_window : public QWidget {
   Q_OBJECT
 
@@ -73,6 +75,8 @@ class maps_window : public QWidget {
   // Paints now whatever changed since the last paint; the repaint timer calls it.
   void refresh();
   bool repaint_pending() const { return repaint_timer_.isActive(); }
+  // The boxes and values of the sweep's alarms, below the ranges.
+  maps_alarms& alarms() { return *alarms_; }
 
   // The tools (maps_tools.cpp). What the maps show: the cycle chosen, or it minus the cycle
   // compared with.
@@ -157,6 +161,7 @@ class maps_window : public QWidget {
   QDoubleSpinBox* sonic_low_ = nullptr;
   QDoubleSpinBox* sonic_high_ = nullptr;
   QLabel* readout_ = nullptr;
+  maps_alarms* alarms_ = nullptr;
   QAction* equal_scales_ = nullptr;
   QAction* fill_ = nullptr;
   QAction* fahrenheit_ = nullptr;

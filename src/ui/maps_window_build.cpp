@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "ui/maps_picture_view.h"
+#include "ui/maps_alarms.h"
 #include "ui/maps_window.h"
 #include "ui/maps_window_names.h"
 #include "ui/window_fit.h"
@@ -131,6 +132,8 @@ void maps_window::build_controls() {
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addLayout(ranges);
+  alarms_ = new maps_alarms(this);
+  layout->addWidget(alarms_);
   // The region's statistics beside the maps, the profile under them.
   auto* maps_row = new QHBoxLayout;
   maps_row->addWidget(view_, 1);

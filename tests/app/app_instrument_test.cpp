@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QFile>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -20,6 +24,7 @@
 #include "support/rig.h"
 #include "ui/main_window.h"
 #include "ui/main_window_names.h"
+#include "ui/maps_alarms.h"
 
 namespace brevane {
 namespace {
@@ -233,6 +238,64 @@ TEST(AppInstrument, ASweepWaitingForItsHeadSaysWaitingAndGoesOnWhenItIsBack) {
   const std::string idle = r.ask("SWE:STAT?");
   EXPECT_TRUE(idle.starts_with("IDLE,1,2,")) << idle;
   EXPECT_NE(idle.find(",100.0,"), std::string::npos) << "the sweep completed: " << idle;
+}
+
+// The Maps window's alarm boxes and SWEep:ALARm are one setting, remembered for the next run;
+// a reading past it pauses the sweep right after it, the Pause button reads Resume and the
+// status bar names the reading, and Resume goes on as after F8.
+TEST(AppInstrument, TheWindowsAlarmsAndTheRemoteOnesAreOneSettingThatPausesTheSweep) {
+  QStandardPaths::setTestModeEnabled(true);
+  {
+    maps_alarms earlier;
+    earlier.restore_and_remember();
+    earlier.show_settings({});  // off, as in a first run
+  }
+  window_rig r;
+  ASSERT_TRUE(r.up);
+  maps_alarms controls;
+  wire_alarms(r.window, r.inst, &controls);
+  EXPECT_EQ(r.ask("SWE:ALAR:TEMP?;DIST?"), "OFF;OFF");
+
+  EXPECT_EQ(r.ask("SWE:ALAR:TEMP 90.04;TEMP?"), "90");
+  EXPECT_TRUE(controls.findChild<QCheckBox*>("alarm_temperature_on")->isChecked());
+  EXPECT_EQ(controls.findChild<QDoubleSpinBox*>("alarm_temperature")->value(), 90.0);
+  controls.findChild<QDoubleSpinBox*>("alarm_distance")->setValue(5);
+  controls.findChild<QCheckBox*>("alarm_distance_on")->setChecked(true);
+  EXPECT_EQ(r.ask("SWE:ALAR:DIST?"), "5");
+  {
+    maps_alarms next_run;
+    next_run.restore_and_remember();
+    EXPECT_EQ(next_run.settings(), (alarm_settings{90.0, 5.0}));
+  }
+
+  // The sweep pauses inside its own wait; what the operator sees then is looked at from there.
+  QString said, button;
+  std::string state, resumed;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (!said.isEmpty() || !r.window.status_text().startsWith("Paused by an alarm")) return;
+    said = r.window.status_text();
+    button = r.window.findChild<QToolButton*>("pause")->text();
+    state = r.ask("SWE:STAT?");
+    resumed = r.ask("SWE:ALAR:TEMP OFF;:SWE:RES;:SYST:ERR?");
+  });
+  watch.start(5);
+  r.ask("SWE:STAR");
+  ASSERT_TRUE(r.idle_within(30000));
+  watch.stop();
+  EXPECT_EQ(button, "Resume");
+  EXPECT_TRUE(state.starts_with("PAUSED,1,1,")) << state;
+  EXPECT_TRUE(said.contains(QRegularExpression(
+      R"(^Paused by an alarm: temperature 9\d\.\d °F above 90 °F at X \d+, Z \d+\. F8)")))
+      << said.toStdString();
+  EXPECT_EQ(resumed, "0,\"No error\"");
+  EXPECT_FALSE(controls.findChild<QCheckBox*>("alarm_temperature_on")->isChecked());
+  EXPECT_TRUE(r.window.status_text().startsWith("Sweep completed"))
+      << r.window.status_text().toStdString();
+  QFile record(r.record.path());
+  ASSERT_TRUE(record.open(QIODevice::ReadOnly));
+  EXPECT_EQ(record.readAll().count("\"reason\":\"alarm\""), 1);
+  controls.show_settings({});
 }
 
 }  // namespace

@@ -31,11 +31,11 @@ struct written_record {
       if (k % 3 != 0) e.distance_in = 12.5 + k;
       e.time = start.addMSecs(k * 3);
       writer.reading_taken(e);
-      if (k % 97 == 0) writer.sweep_interrupted(interruption::paused, e);
+      if (k % 97 == 0) writer.sweep_interrupted(interruption::paused, e, "");
       if (k == 9) writer.baseline_taken(70.5);
       if (k % 300 == 0) writer.raster_changed({100, 140 + k % 50, 140, 160, 20, 20});
     }
-    writer.sweep_ended(sweep_end::completed, "", start.addSecs(10));
+    writer.sweep_ended(sweep_end::completed, "", start.addSecs(10), false);
     std::string why;
     const auto record = read_scan_record(writer.path(), &why);
     EXPECT_TRUE(record) << why;

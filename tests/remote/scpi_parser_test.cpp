@@ -32,6 +32,9 @@ std::string shown(const parsed_line& parsed) {
         case argument::json:
           out += c.parameters[i].text;
           break;
+        case argument::threshold:
+          out += c.parameters[i].flag ? std::to_string(c.parameters[i].number) : "OFF";
+          break;
       }
     }
   }
@@ -103,6 +106,12 @@ TEST(ScpiParser, LinesParseToTheirCommandsOrTheFirstError) {
       {"SWE:XMIN \"1;2\";*RST",
        "-104,\"Data type error;SWE:XMIN \"\"1;2\"\": a whole number expected\""},
       {"SWE:XMIN \"12", "-100,\"Command error;SWE:XMIN: a string without its end quote\""},
+      // Alarm thresholds: a number or OFF; TEMP under ALARm is not the Temp Off box.
+      {"SWE:ALAR:TEMP 90.5;DIST off",
+       "SWEep:ALARm:TEMPerature 90.500000 ; SWEep:ALARm:DISTance OFF"},
+      {"SWE:ALAR:TEMP?;:SWE:TEMP?", "SWEep:ALARm:TEMPerature? ; SWEep:TEMPerature?"},
+      {"SWE:ALAR:DIST hot", "-104,\"Data type error;SWE:ALAR:DIST hot: a number or OFF expected\""},
+      {"SWE:ALAR 90", "-113,\"Undefined header;SWE:ALAR\""},
       // A plan is the rest of its line.
       {"SWE:PLAN {\"xmin\": 110, \"step\": 5}", "SWEep:PLAN {\"xmin\": 110, \"step\": 5}"},
       {"SWE:XMIN 110;PLAN {\"a\":1};*IDN?", "SWEep:XMIN 110 ; SWEep:PLAN {\"a\":1};*IDN?"},

@@ -1,9 +1,10 @@
+#include "model/reading_stream.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "model/reading_stream.h"
 #include "support/rig.h"
 
 namespace brevane {
@@ -36,18 +37,17 @@ struct recorder : reading_observer {
   }
   void baseline_taken(double avgt) override { lines.push_back("avgt " + std::to_string(avgt)); }
   void raster_changed(const raster_in_use& r) override {
-    lines.push_back("raster x" + std::to_string(r.xmin) + ".." + std::to_string(r.xmax) +
-                    " step " + std::to_string(r.point_step));
+    lines.push_back("raster x" + std::to_string(r.xmin) + ".." + std::to_string(r.xmax) + " step " +
+                    std::to_string(r.point_step));
   }
   void pass_ended(int cycle, pass_direction pass) override {
     lines.push_back("pass end c" + std::to_string(cycle) +
                     (pass == pass_direction::upward ? " up" : " down"));
   }
-  void sweep_ended(sweep_end how, const std::string&, const QDateTime&) override {
+  void sweep_ended(sweep_end how, const std::string&, const QDateTime&, bool) override {
     lines.push_back("end " + std::to_string(static_cast<int>(how)));
   }
 };
-
 
 TEST(ReadingStream, ASmallSweepReportsEveryReadingInOrderWithItsPlace) {
   rig r;
@@ -64,23 +64,22 @@ TEST(ReadingStream, ASmallSweepReportsEveryReadingInOrderWithItsPlace) {
     expected.push_back("base c0 - r0 p" + std::to_string(k) + " x0 z0 t70 d-");
   expected.push_back("avgt 70.000000");
   const auto point = [](const char* pass, int row, int p, int x, int z) {
-    return std::string("point c1 ") + pass + " r" + std::to_string(row) + " p" +
-           std::to_string(p) + " x" + std::to_string(x) + " z" + std::to_string(z) + " t70 d100";
+    return std::string("point c1 ") + pass + " r" + std::to_string(row) + " p" + std::to_string(p) +
+           " x" + std::to_string(x) + " z" + std::to_string(z) + " t70 d100";
   };
   const auto row = [](const char* pass, int row, int x, int z) {
     return std::string("row c1 ") + pass + " r" + std::to_string(row) + " p0 x" +
            std::to_string(x) + " z" + std::to_string(z) + " t70 d100";
   };
   // Row starts read where the head stands: the X of the run before.
-  expected.insert(expected.end(),
-                  {row("up", 1, 0, 140), point("up", 1, 1, 100, 140), point("up", 1, 2, 120, 140),
-                   point("up", 1, 3, 140, 140), row("up", 2, 140, 160), point("up", 2, 1, 140, 160),
-                   point("up", 2, 2, 120, 160), point("up", 2, 3, 100, 160), "pass end c1 up",
-                   row("down", 1, 100, 160), point("down", 1, 1, 140, 160),
-                   point("down", 1, 2, 120, 160), point("down", 1, 3, 100, 160),
-                   row("down", 2, 100, 140), point("down", 2, 1, 100, 140),
-                   point("down", 2, 2, 120, 140), point("down", 2, 3, 140, 140), "pass end c1 down",
-                   "end 0"});
+  expected.insert(
+      expected.end(),
+      {row("up", 1, 0, 140), point("up", 1, 1, 100, 140), point("up", 1, 2, 120, 140),
+       point("up", 1, 3, 140, 140), row("up", 2, 140, 160), point("up", 2, 1, 140, 160),
+       point("up", 2, 2, 120, 160), point("up", 2, 3, 100, 160), "pass end c1 up",
+       row("down", 1, 100, 160), point("down", 1, 1, 140, 160), point("down", 1, 2, 120, 160),
+       point("down", 1, 3, 100, 160), row("down", 2, 100, 140), point("down", 2, 1, 100, 140),
+       point("down", 2, 2, 120, 140), point("down", 2, 3, 140, 140), "pass end c1 down", "end 0"});
   EXPECT_EQ(seen.lines, expected);
   EXPECT_NEAR(*seen.readings.back().temperature_f, 417 * 0.168, 1e-9);
   EXPECT_NEAR(*seen.readings.back().distance_in, 100.0, 1e-9);

@@ -57,6 +57,15 @@ class fake_instrument : public remote::remote_instrument {
     return outcome::done();
   }
 
+  std::optional<double> alarm(std::string_view reading) const override {
+    return alarms.at(std::string(reading));
+  }
+  outcome set_alarm(std::string_view reading, std::optional<double> threshold) override {
+    if (threshold && *threshold < 0) return outcome::out_of_range("0 to 11000");
+    alarms[std::string(reading)] = threshold;
+    return outcome::done();
+  }
+
   std::string plan_json() const override {
     return "{\"xmin\":" + std::to_string(integers.at("xmin")) + "}";
   }
@@ -126,6 +135,8 @@ class fake_instrument : public remote::remote_instrument {
   std::map<std::string, std::pair<int, int>> ranges = {{"xmin", {100, 140}}, {"xmax", {180, 255}},
                                                        {"zmin", {120, 160}}, {"zmax", {170, 200}},
                                                        {"step", {1, 20}},    {"gain", {1, 40}}};
+  std::map<std::string, std::optional<double>> alarms = {{"temperature_f", std::nullopt},
+                                                         {"distance_in", std::nullopt}};
   std::map<std::string, bool> flags = {{"repeat", true}, {"sonic_off", false}, {"temp_off", false}};
   remote::position at{100, 140};
   remote::sweep_status status;

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -177,6 +179,7 @@ TEST(CommandLine, ProgramAnswersWithoutADisplay) {
   blocker.close();
   const QString unusable = dir.filePath("blocker/data");
   const QString own_data = dir.filePath("data");
+  const QString alarm_data = dir.filePath("alarm data");
   const QString not_a_trace = dir.filePath("bad.txt");
   QFile bad(not_a_trace);
   ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
@@ -231,6 +234,17 @@ TEST(CommandLine, ProgramAnswersWithoutADisplay) {
       {{"--simulate", "--sweep", "--dry-run"}, 0, "Dry run of --sweep: 1 cycle(s)", ""},
       {{"--simulate", "--sweep", "--palette", "grey"}, 2, "", "it needs --export-png FILE"},
       {{"--palette", "blue"}, 2, "", "--palette takes colour or grey, not \"blue\""},
+      {{"--simulate", "--sweep", "--alarm", "temp>90"},
+       2,
+       "",
+       "brevane: --alarm \"temp>90\": an alarm is temperature_f>VALUE (°F) or distance_in<VALUE "
+       "(inches) (see brevane --help)\n"},
+      {{"--alarm=distance_in<12"}, 2, "", "--alarm needs --sweep"},
+      // The scene's warm object (about 140 °F) sets it off; the record is checked below.
+      {{"--simulate", "--sweep", "--alarm", "temperature_f>90", "--data-folder", alarm_data},
+       4,
+       "Swept ",
+       "brevane: the sweep was stopped by an alarm: temperature "},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments.join(' ').toStdString());
@@ -248,6 +262,29 @@ TEST(CommandLine, ProgramAnswersWithoutADisplay) {
       EXPECT_EQ(err.count('\n'), 1) << "one line: " << err.toStdString();
     }
   }
+
+  // The record the alarm ended, read by Python: its last reading is the first one above 90 °F,
+  // and its end line says so.
+  if (!QFileInfo::exists(QStringLiteral("/usr/bin/python3"))) GTEST_SKIP() << "no python3";
+  const QStringList records = QDir(alarm_data + "/scans").entryList({"*.jsonl"});
+  ASSERT_EQ(records.size(), 1);
+  QProcess check;
+  check.start(QStringLiteral("/usr/bin/python3"),
+              {"-c",
+               "import json, sys\n"
+               "lines = [json.loads(l) for l in open(sys.argv[1], encoding='utf-8')]\n"
+               "readings = [l for l in lines if l['type'] == 'reading']\n"
+               "hot = next(r for r in readings if (r['temperature_f'] or 0) > 90)\n"
+               "end = lines[-1]\n"
+               "assert readings[-1] == hot, (readings[-1], hot)\n"
+               "assert end['how'] == 'stopped' and end['reason'] == 'alarm', end\n"
+               "want = 'temperature %.1f °F above 90 °F at X %d, Z %d' % (hot['temperature_f'],\n"
+               "    hot['x'], hot['z'])\n"
+               "assert end['message'] == want, (end['message'], want)\n"
+               "print('ok')\n",
+               alarm_data + "/scans/" + records.front()});
+  ASSERT_TRUE(check.waitForFinished(20000));
+  EXPECT_EQ(check.readAllStandardOutput(), "ok\n") << check.readAllStandardError().toStdString();
 }
 
 // The simulated scene's warm, near object is centred at X 170, Z 170 on a cool, far wall: the
