@@ -56,11 +56,12 @@ constexpr std::array<QRgb, 256> blue_white_red = [] {
   std::array<QRgb, 256> ramp{};
   for (int i = 0; i < 256; ++i) {
     const bool upper = i >= 128;
-    const double t = upper ? (i - 128) / 127.0 : (127 - i) / 127.0;
+    const int n = upper ? i - 128 : 127 - i;  // steps of 127 from white towards the end
     const int* end = upper ? red : blue;
     unsigned c[3];
+    // Rounded to the nearest, in whole numbers so that the table stays a constant.
     for (int k = 0; k < 3; ++k)
-      c[k] = static_cast<unsigned>(white[k] + (end[k] - white[k]) * t + 0.5);
+      c[k] = static_cast<unsigned>((2 * (white[k] * (127 - n) + end[k] * n) + 127) / 254);
     ramp[static_cast<std::size_t>(i)] = 0xff000000u | (c[0] << 16) | (c[1] << 8) | c[2];
   }
   return ramp;

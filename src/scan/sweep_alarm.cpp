@@ -2,7 +2,8 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <iterator>
+#include <system_error>
 
 namespace brevane {
 
@@ -76,9 +77,10 @@ std::optional<std::string> alarm_crossed(const sweep_alarm& alarm, const reading
   if (!value) return std::nullopt;
   if (temperature ? !(*value > alarm.threshold) : !(*value < alarm.threshold)) return std::nullopt;
   char shown[32];
-  std::snprintf(shown, sizeof shown, "%.1f", *value);
+  const auto [end, error] =
+      std::to_chars(std::begin(shown), std::end(shown), *value, std::chars_format::fixed, 1);
   // A value that rounds onto the threshold is shown with every digit it needs to differ.
-  std::string value_text = shown;
+  std::string value_text = error == std::errc{} ? std::string(shown, end) : std::to_string(*value);
   if (value_text == threshold_text(alarm.threshold) + ".0" ||
       value_text == threshold_text(alarm.threshold))
     value_text = threshold_text(*value);

@@ -27,7 +27,7 @@ class maps_alarms : public QWidget {
 
  signals:
   // The operator ticked a box or changed a ticked value.
-  void changed(const alarm_settings& settings);
+  void changed(const brevane::alarm_settings& settings);
 
  private:
   void remember() const;

@@ -13,6 +13,8 @@
 namespace brevane {
 
 class maps_window::picture_view : public QWidget {
+  Q_OBJECT
+
  public:
   explicit picture_view(maps_window& owner);
 

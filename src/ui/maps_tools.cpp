@@ -162,7 +162,8 @@ void maps_window::update_profile() {
   if (!profile_cell_ || g.rows.empty())
     return strip->clear(QStringLiteral("Profile: point at a cell; a click pins it."));
   const bool column = column_->isChecked();
-  const auto [x, z] = *profile_cell_;
+  const int x = profile_cell_->first;
+  const int z = profile_cell_->second;
   const bool d = difference_.has_value();
   const auto line = [&](map_kind kind) {
     const QString unit =
@@ -209,7 +210,8 @@ void maps_window::paint_tools(QPainter& p) const {
   if (!profile_cell_) return;
   // The profile's line across both maps, through the cells' middles.
   const bool column = column_->isChecked();
-  const auto [x, z] = *profile_cell_;
+  const int x = profile_cell_->first;
+  const int z = profile_cell_->second;
   p.setPen(QPen(profile_pinned_ ? QColor(220, 40, 40) : QColor(250, 250, 250), 1, Qt::DashLine));
   for (map_kind kind : {map_kind::thermal, map_kind::sonic}) {
     const QRect r = picture_rect(g, size, kind, shape_, column ? extent{x - 0.5, x + 0.5} : g.x,

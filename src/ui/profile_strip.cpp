@@ -4,6 +4,7 @@
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace brevane {
 
@@ -18,7 +19,8 @@ void paint_line(QPainter& p, const QRect& rect, const profile_strip::line& l,
       l.left < l.right ? QRect(l.left, rect.top(), l.right - l.left, rect.height()) : rect;
   p.setPen(QColor(110, 110, 110));
   p.drawRect(frame.adjusted(0, 0, -1, -1));
-  double low = INFINITY, high = -INFINITY, from = INFINITY, to = -INFINITY;
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  double low = inf, high = -inf, from = inf, to = -inf;
   for (const profile_step& s : l.steps) {
     from = std::min(from, s.along.low);
     to = std::max(to, s.along.high);

@@ -12,6 +12,8 @@
 namespace brevane {
 
 class profile_strip : public QWidget {
+  Q_OBJECT
+
  public:
   explicit profile_strip(QWidget* parent = nullptr);
 
