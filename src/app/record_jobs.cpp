@@ -13,6 +13,20 @@
 
 namespace brevane {
 
+namespace {
+
+// The first ten damaged lines of a record on stderr, and how many more there were.
+void name_problems(const QString& record_path, const std::vector<std::string>& problems) {
+  constexpr std::size_t shown = 10;
+  const std::string path = QDir::toNativeSeparators(record_path).toStdString();
+  for (std::size_t i = 0; i < problems.size() && i < shown; ++i)
+    std::cerr << "brevane: " << path << ": " << problems[i] << "\n";
+  if (problems.size() > shown)
+    std::cerr << "brevane: ... and " << problems.size() - shown << " more problems\n";
+}
+
+}  // namespace
+
 int export_record_csv(const QString& record_path, const QString& table) {
   std::string refusal;
   const auto record = read_scan_record(record_path, &refusal);
@@ -21,12 +35,7 @@ int export_record_csv(const QString& record_path, const QString& table) {
     return 1;
   }
   // A damaged record still gives its good lines; say what was left out.
-  constexpr std::size_t shown = 10;
-  for (std::size_t i = 0; i < record->problems.size() && i < shown; ++i)
-    std::cerr << "brevane: " << QDir::toNativeSeparators(record_path).toStdString() << ": "
-              << record->problems[i] << "\n";
-  if (record->problems.size() > shown)
-    std::cerr << "brevane: ... and " << record->problems.size() - shown << " more problems\n";
+  name_problems(record_path, record->problems);
   const std::string why = export_scan_csv(*record, table);
   if (!why.empty()) {
     std::cerr << "brevane: " << why << "\n";
@@ -74,14 +83,7 @@ int export_record_data(const QString& record_path, std::optional<int> cycle, con
     std::cerr << "brevane: " << refusal << "\n";
     return 1;
   }
-  if (name_damaged) {
-    constexpr std::size_t shown = 10;
-    for (std::size_t i = 0; i < record->problems.size() && i < shown; ++i)
-      std::cerr << "brevane: " << QDir::toNativeSeparators(record_path).toStdString() << ": "
-                << record->problems[i] << "\n";
-    if (record->problems.size() > shown)
-      std::cerr << "brevane: ... and " << record->problems.size() - shown << " more problems\n";
-  }
+  if (name_damaged) name_problems(record_path, record->problems);
   int code = 0;
   const auto tell = [&](const std::string& why, const char* what, const QString& file) {
     if (!why.empty()) {
