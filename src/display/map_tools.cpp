@@ -170,9 +170,18 @@ std::optional<std::pair<int, int>> neighbour_cell(const maps_geometry& g, int x,
 
 region_limits sweep_limits_for(const cell_region& region) {
   region_limits l{clip(region.xmin, xmin_range), clip(region.xmax, xmax_range),
-                  clip(region.zmin, zmin_range), clip(region.zmax, zmax_range), false};
+                  clip(region.zmin, zmin_range), clip(region.zmax, zmax_range), false, {}};
   l.clipped = l.xmin != region.xmin || l.xmax != region.xmax || l.zmin != region.zmin ||
               l.zmax != region.zmax;
+  // Clipping may only narrow the region; a limit its bar cannot reach would widen it.
+  const auto say = [&l](const char* limit, const char* how, int value) {
+    if (!l.refused.empty()) l.refused += "; ";
+    l.refused += std::string(limit) + " cannot be " + how + " " + std::to_string(value);
+  };
+  if (l.xmin < region.xmin) say("X Min", "above", xmin_range.high);
+  if (l.xmax > region.xmax) say("X Max", "below", xmax_range.low);
+  if (l.zmin < region.zmin) say("Z Min", "above", zmin_range.high);
+  if (l.zmax > region.zmax) say("Z Max", "below", zmax_range.low);
   return l;
 }
 

@@ -7,6 +7,7 @@
 #include <QRect>
 #include <QSize>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -94,6 +95,8 @@ struct region_limits {
   int zmin = 0;
   int zmax = 0;
   bool clipped = false;  // one or more limits differ from the region's
+  // Why the region cannot be swept: the ranges would widen it, sweeping outside it.
+  std::string refused;
   friend bool operator==(const region_limits&, const region_limits&) = default;
 };
 region_limits sweep_limits_for(const cell_region& region);

@@ -60,10 +60,40 @@ maps_alarms::maps_alarms(QWidget* parent) : QWidget(parent) {
           [this, announce] { distance_on_->isChecked() ? announce() : remember(); });
 }
 
+double maps_alarms::temperature_f() const {
+  return recorded_temperature(temperature_->value(), units_.temperature);
+}
+
+double maps_alarms::distance_in() const {
+  return recorded_distance(distance_->value(), units_.distance);
+}
+
+void maps_alarms::show_temperature(double fahrenheit) {
+  temperature_->setValue(shown_temperature(fahrenheit, units_.temperature));
+}
+
+void maps_alarms::show_distance(double inches) {
+  distance_->setValue(shown_distance(inches, units_.distance));
+}
+
+void maps_alarms::set_units(const display_units& units) {
+  const QSignalBlocker quiet_t(temperature_), quiet_d(distance_);
+  const double t = temperature_f();
+  const double d = distance_in();
+  units_ = units;
+  temperature_->setRange(shown_temperature(0.0, units.temperature),
+                         shown_temperature(max_alarm_temperature_f, units.temperature));
+  temperature_->setSuffix(QLatin1Char(' ') + unit_symbol(units.temperature));
+  distance_->setRange(0.0, shown_distance(max_alarm_distance_in, units.distance));
+  distance_->setSuffix(QLatin1Char(' ') + unit_symbol(units.distance));
+  show_temperature(t);
+  show_distance(d);
+}
+
 alarm_settings maps_alarms::settings() const {
   alarm_settings s;
-  if (temperature_on_->isChecked()) s.temperature_above_f = temperature_->value();
-  if (distance_on_->isChecked()) s.distance_below_in = distance_->value();
+  if (temperature_on_->isChecked()) s.temperature_above_f = temperature_f();
+  if (distance_on_->isChecked()) s.distance_below_in = distance_in();
   return s;
 }
 
@@ -71,26 +101,24 @@ void maps_alarms::show_settings(const alarm_settings& settings) {
   const QSignalBlocker quiet[] = {QSignalBlocker(temperature_on_), QSignalBlocker(temperature_),
                                   QSignalBlocker(distance_on_), QSignalBlocker(distance_)};
   temperature_on_->setChecked(settings.temperature_above_f.has_value());
-  if (settings.temperature_above_f) temperature_->setValue(*settings.temperature_above_f);
+  if (settings.temperature_above_f) show_temperature(*settings.temperature_above_f);
   distance_on_->setChecked(settings.distance_below_in.has_value());
-  if (settings.distance_below_in) distance_->setValue(*settings.distance_below_in);
+  if (settings.distance_below_in) show_distance(*settings.distance_below_in);
   remember();
 }
 
 void maps_alarms::restore_and_remember() {
   const QSettings saved;
   alarm_settings s;
-  const double t = saved.value(QLatin1String(temperature_key), temperature_->value()).toDouble();
-  const double d = saved.value(QLatin1String(distance_key), distance_->value()).toDouble();
+  const double t = saved.value(QLatin1String(temperature_key), temperature_f()).toDouble();
+  const double d = saved.value(QLatin1String(distance_key), distance_in()).toDouble();
   {
     const QSignalBlocker quiet_t(temperature_), quiet_d(distance_);
-    temperature_->setValue(t);
-    distance_->setValue(d);
+    show_temperature(t);
+    show_distance(d);
   }
-  if (saved.value(QLatin1String(temperature_on_key)).toBool())
-    s.temperature_above_f = temperature_->value();
-  if (saved.value(QLatin1String(distance_on_key)).toBool())
-    s.distance_below_in = distance_->value();
+  if (saved.value(QLatin1String(temperature_on_key)).toBool()) s.temperature_above_f = t;
+  if (saved.value(QLatin1String(distance_on_key)).toBool()) s.distance_below_in = d;
   show_settings(s);
   remembered_ = true;
 }
@@ -99,9 +127,9 @@ void maps_alarms::remember() const {
   if (!remembered_) return;
   QSettings saved;
   saved.setValue(QLatin1String(temperature_on_key), temperature_on_->isChecked());
-  saved.setValue(QLatin1String(temperature_key), temperature_->value());
+  saved.setValue(QLatin1String(temperature_key), temperature_f());
   saved.setValue(QLatin1String(distance_on_key), distance_on_->isChecked());
-  saved.setValue(QLatin1String(distance_key), distance_->value());
+  saved.setValue(QLatin1String(distance_key), distance_in());
 }
 
 }  // namespace brevane

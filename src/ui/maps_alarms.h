@@ -5,6 +5,7 @@
 
 #include <QWidget>
 
+#include "display/maps_units.h"
 #include "scan/sweep_alarm.h"
 
 class QCheckBox;
@@ -24,6 +25,8 @@ class maps_alarms : public QWidget {
   void show_settings(const alarm_settings& settings);
   // Takes the last run's alarms and remembers every change from now on.
   void restore_and_remember();
+  // The values are shown in the Maps window's units; the setting stays in °F and inches.
+  void set_units(const display_units& units);
 
  signals:
   // The operator ticked a box or changed a ticked value.
@@ -31,12 +34,17 @@ class maps_alarms : public QWidget {
 
  private:
   void remember() const;
+  double temperature_f() const;
+  double distance_in() const;
+  void show_temperature(double fahrenheit);
+  void show_distance(double inches);
 
   QCheckBox* temperature_on_ = nullptr;
   QDoubleSpinBox* temperature_ = nullptr;
   QCheckBox* distance_on_ = nullptr;
   QDoubleSpinBox* distance_ = nullptr;
   bool remembered_ = false;
+  display_units units_;
 };
 
 }  // namespace brevane

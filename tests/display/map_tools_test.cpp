@@ -142,9 +142,15 @@ TEST(MapTools, RegionStatisticsAndTheLimitsARegionAsksFor) {
     cell_region region;
     region_limits want;
   } limits[] = {
-      {{120, 200, 150, 180}, {120, 200, 150, 180, false}},
-      {{90, 300, 100, 250}, {100, 255, 120, 200, true}},
-      {{150, 160, 130, 140}, {140, 180, 130, 170, true}},
+      {{120, 200, 150, 180}, {120, 200, 150, 180, false, ""}},
+      {{90, 300, 100, 250}, {100, 255, 120, 200, true, ""}},
+      {{105, 200, 150, 260}, {105, 200, 150, 200, true, ""}},
+      // Never widened: X 105-130 would become X 105-180.
+      {{105, 130, 150, 180},
+       {105, 180, 150, 180, true, "X Max cannot be below 180"}},
+      {{150, 160, 130, 140},
+       {140, 180, 130, 170, true,
+        "X Min cannot be above 140; X Max cannot be below 180; Z Max cannot be below 170"}},
   };
   for (const auto& l : limits) EXPECT_EQ(sweep_limits_for(l.region), l.want) << l.region.xmin;
 }

@@ -218,6 +218,12 @@ TEST(MainWindowScrollBars, StayWithinTheirRangesAndMoveByOne) {
     EXPECT_EQ(w.value(r.bar), r.low + 1) << r.name;
     bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
     EXPECT_EQ(w.value(r.bar), r.low + 2) << r.name;
+    // The arrow keys go the way of the arrow buttons.
+    for (const auto& [key, want] : {std::pair{Qt::Key_Right, r.low + 3}, {Qt::Key_Left, r.low + 2}}) {
+      QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+      QApplication::sendEvent(bar, &press);
+      EXPECT_EQ(w.value(r.bar), want) << r.name;
+    }
   }
 }
 
