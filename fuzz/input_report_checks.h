@@ -27,6 +27,7 @@
 #include "device/report_trace.h"
 #include "device/usb_transport.h"
 #include "model/canvas.h"
+#include "model/instrument_state.h"
 #include "model/panel.h"
 
 namespace brevane::fuzzing {
@@ -97,8 +98,13 @@ class fuzz_transport final : public device::transport {
 
 class fuzz_panel final : public panel {
  public:
-  bool checked(check_box) const override { return false; }
-  int value(scroll_bar) const override { return 0; }
+  // Every box clear and every bar at 0, whatever the window starts with.
+  fuzz_panel() {
+    settings().box_storage(check_box::repeat) = false;
+    for (auto bar : {scroll_bar::xmin, scroll_bar::xmax, scroll_bar::zmin, scroll_bar::zmax,
+                     scroll_bar::gain})
+      settings().bar_storage(bar) = 0;
+  }
   void set_checked(check_box, bool) override {}
   void set_value(scroll_bar, int) override {}
   void choose_step(int) override {}
@@ -107,8 +113,6 @@ class fuzz_panel final : public panel {
   void set_caption(const std::string& caption) override { caption_ = caption; }
   std::string caption() const override { return caption_; }
   void set_bar_top(int, float) override {}
-  bool log_data_checked() const override { return false; }
-  bool log_images_checked() const override { return false; }
   canvas& pictures(picture) override { return picture_; }
   void show_status(const std::string&) override {}
   std::string status() const override { return {}; }

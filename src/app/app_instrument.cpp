@@ -72,7 +72,7 @@ remote::answer<double> app_instrument::measure_distance() {
 }
 
 remote::position app_instrument::commanded_position() const {
-  return {inst_.state.posx, inst_.state.posz};
+  return {inst_.settings.x(), inst_.settings.z()};
 }
 
 outcome app_instrument::move_to(int x, int z) {
@@ -172,6 +172,9 @@ outcome app_instrument::apply(const sweep_settings& settings, bool whole_plan) {
 }
 
 outcome app_instrument::start_sweep() {
+  if (!inst_.exchange.busy()) {
+    if (const auto why = sweep_refusal(inst_)) return outcome::refused(*why);
+  }
   if (!inst_.runner.reserve(sweep_operation_name))
     return outcome::refused(inst_.exchange.operation() +
                             " is still running; *OPC? waits for its end, ABORt ends it");
@@ -194,6 +197,7 @@ bool app_instrument::sweep_in_progress() const {
 
 outcome app_instrument::pause_sweep() {
   if (!sweep_in_progress()) return outcome::refused("no sweep is running");
+  inst_.settings.ask_pause("a remote client (SWEep:PAUSe)");
   if (!inst_.exchange.paused()) toggle_pause(window_, inst_);
   return outcome::done();
 }
@@ -219,13 +223,14 @@ remote::sweep_status app_instrument::sweep_state() const {
   }
   // A sweep still waiting for its first turn has nothing to say yet.
   if (sweep_queued_) return out;
-  const brevane::sweep_status s = inst_.sweep.status();
+  const sweep_standing& s = inst_.settings.standing();
   out.cycle = s.cycle;
   out.pass = s.pass == pass_direction::upward ? 1 : s.pass == pass_direction::downward ? 2 : 0;
   out.row = s.row;
   out.point = s.point;
   out.percent = s.percent;
   out.seconds_left = s.seconds_left ? static_cast<int>(std::lround(*s.seconds_left)) : -1;
+  out.ending = ending_word(inst_.settings.last_sweep_ending());
   return out;
 }
 

@@ -12,6 +12,7 @@
 #include "logging/data_log.h"
 #include "logging/image_log.h"
 #include "logging/list_upload.h"
+#include "model/instrument_state.h"
 #include "model/main_window_state.h"
 #include "model/reading_stream.h"
 #include "scan/manual_positioning.h"
@@ -29,7 +30,8 @@ struct instrument {
   instrument(device::transport& link, panel& window, const clock& time_source,
              const QString& data_folder, int echo_timeout_ms,
              const QLocale& locale = QLocale::system())
-      : exchange(link, echo_timeout_ms),
+      : settings(window.settings()),
+        exchange(link, echo_timeout_ms),
         device(link, exchange, window),
         datalog(state, window, time_source, data_folder, locale),
         scope(state, window, datalog),
@@ -40,8 +42,12 @@ struct instrument {
         positioning(exchange, state, window, thermal),
         sweep(exchange, state, window, thermal, sonic, maps, readings, time_source),
         upload(exchange, window),
-        runner(exchange, window) {}
+        runner(exchange, window) {
+    exchange.set_state(&settings);
+  }
 
+  // The instrument's state: its settings, head, position, operation and how it ended.
+  instrument_state& settings;
   main_window_state state;
   reading_stream readings;
   device::command_exchange exchange;

@@ -4,6 +4,7 @@
 
 #include "app/instrument.h"
 #include "app/wiring.h"
+#include "scan/state_line.h"
 #include "scan/sweep_plan.h"
 #include "ui/main_window.h"
 #include "ui/maps_window.h"
@@ -23,6 +24,9 @@ void wire_maps_tools(maps_window& maps, main_window& window, instrument& inst) {
         if (inst.exchange.busy())
           return say(refused + "the scan limits cannot change while " + inst.exchange.operation() +
                      " runs; end it first (Escape).");
+        if (!l.refused.empty())
+          return say(refused + l.refused + ", so the scan limits would reach beyond the region. "
+                               "Choose a region inside the scroll bars' ranges.");
         sweep_settings s = settings_in_window(window, inst.state, inst.exchange);
         s.xmin = l.xmin;
         s.xmax = l.xmax;
@@ -41,6 +45,18 @@ void wire_maps_tools(maps_window& maps, main_window& window, instrument& inst) {
   QObject::connect(&maps, &maps_window::move_chosen, &window, [&](int x, int z) {
     // The guard refuses it while an operation runs, and the status bar says so.
     if (!move_head(inst, x, z)) maps.say(QString::fromStdString(window.status()));
+  });
+  // The state line follows the instrument; its Pause button pauses as F8 does.
+  const auto show = [&maps, &inst] {
+    const instrument_state& s = inst.settings;
+    maps.show_state(QString::fromStdString(state_line(s)), s.sweeping(), s.paused());
+  };
+  show();
+  const int listener = inst.settings.listen(show);
+  QObject::connect(&maps, &QObject::destroyed, [&inst, listener] { inst.settings.unlisten(listener); });
+  QObject::connect(&maps, &maps_window::pause_clicked, &window, [&] {
+    inst.settings.ask_pause("the operator (Pause in the Maps window)");
+    toggle_pause(window, inst);
   });
   QObject::connect(&window, &main_window::escape_pressed, &maps, [&] {
     // Escape ends a running operation first and only; otherwise, in the Maps window, it frees

@@ -45,8 +45,27 @@ bool move_head(instrument& inst, int x, int z) {
   return inst.runner.run("Move", [&] { inst.positioning.move_to(x, z); });
 }
 
+std::optional<std::string> sweep_refusal(const instrument& inst) {
+  const std::string refused = "Sweep was not started: ";
+  // A sweep without a head would only wait for it, and leave a record of nothing.
+  if (!inst.settings.head_present())
+    return refused + "no head is connected. Plug it in; the caption reads \"Up and Running\" "
+                     "once it is there.";
+  // The box that ended the last sweep would end this one at its first reading.
+  if (inst.settings.checked(check_box::stop))
+    return refused + "the Stop box is ticked and would end it at its first reading. Untick "
+                     "Stop to sweep.";
+  return std::nullopt;
+}
+
 bool run_window_sweep(main_window& window, instrument& inst, const scan_record_writer& record,
                       bool reserved) {
+  if (!reserved && !inst.exchange.busy()) {
+    if (const auto why = sweep_refusal(inst)) {
+      window.show_status(*why);
+      return false;
+    }
+  }
   const bool free = reserved || !inst.exchange.busy();
   window.set_pause_offered(free);
   const auto body = [&] { inst.sweep.sweep(); };
@@ -93,7 +112,10 @@ void wire_window(main_window& window, instrument& inst, const scan_record_writer
                    [&] { runner.run("Static Read", [&] { inst.sonic.static_read(); }); });
   QObject::connect(&window, &main_window::sweep_clicked,
                    [&] { run_window_sweep(window, inst, record); });
-  QObject::connect(&window, &main_window::pause_clicked, [&] { toggle_pause(window, inst); });
+  QObject::connect(&window, &main_window::pause_clicked, [&] {
+    inst.settings.ask_pause("the operator (F8)");
+    toggle_pause(window, inst);
+  });
   QObject::connect(&window, &main_window::home_clicked, [&] { go_home(inst); });
   QObject::connect(&window, &main_window::arrow_clicked, [&](int index) {
     runner.run("Jog", [&inst, index] { inst.positioning.jog(index); });

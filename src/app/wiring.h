@@ -4,6 +4,9 @@
 
 #include <QString>
 #include <optional>
+#include <string>
+
+#include "scan/operation_runner.h"
 
 namespace brevane {
 
@@ -18,7 +21,6 @@ void wire_window(main_window& window, instrument& inst, const scan_record_writer
 
 // What the device buttons run, each under the guard. The remote commands run the very same,
 // so the window shows what a client does exactly as if the button had been clicked.
-inline constexpr const char* sweep_operation_name = "Sweep";
 // Temp and Distance: the reading (°F, inches), or nothing when the operation did not complete.
 std::optional<double> take_temperature(instrument& inst);
 std::optional<double> take_distance(instrument& inst);
@@ -26,6 +28,8 @@ bool go_home(instrument& inst);
 // Moves the head to (x, z), each 0 to 255, with the jog's commands: the remote POSition and
 // the Maps window's double-click.
 bool move_head(instrument& inst, int x, int z);
+// Why a sweep cannot start now, though the guard is free: no head, or the Stop box ticked.
+std::optional<std::string> sweep_refusal(const instrument& inst);
 // The Sweep button, with the status bar's Pause offered while it runs. reserved: the guard was
 // already taken with operation_runner::reserve.
 bool run_window_sweep(main_window& window, instrument& inst, const scan_record_writer& record,

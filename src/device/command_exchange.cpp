@@ -9,6 +9,7 @@
 #include "common/numbers.h"
 #include "device/device_errors.h"
 #include "device/report_trace.h"
+#include "model/instrument_state.h"
 
 namespace brevane::device {
 
@@ -150,6 +151,7 @@ void command_exchange::write_output(const std::string& command) {
 
 void command_exchange::wait_until(const std::function<bool()>& done, const std::string& command) {
   const QDeadlineTimer deadline(echo_timeout_ms_);
+  if (state_ && !done()) state_->note_waiting_for(command);
   while (!done()) {
     check_cancel(command);
     // After a signal the answer to the report already sent is still taken, but a head that
@@ -173,6 +175,7 @@ void command_exchange::wait_until(const std::function<bool()>& done, const std::
     if (!stop_reason_.empty()) ms = std::min(ms, stop_grace_.remainingTime());
     sleep_in_loop(ms, command);
   }
+  if (state_) state_->note_waiting_for({});
 }
 
 bool command_exchange::wait_for_head(const std::function<bool()>& present, int ms) {
@@ -217,10 +220,12 @@ void command_exchange::send(std::uint8_t letter, std::initializer_list<int> argu
 }
 
 void command_exchange::xpos(int pos) {
+  if (state_) state_->set_x(pos);
   transact(cmd_x, {pos}, echo_byte, [this] { input_[echo_byte] = 0; });
 }
 
 void command_exchange::zpos(int pos) {
+  if (state_) state_->set_z(pos);
   transact(cmd_z, {pos}, echo_byte, [this] { input_[echo_byte] = 0; });
 }
 

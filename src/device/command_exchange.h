@@ -17,6 +17,10 @@
 
 class QEventLoop;
 
+namespace brevane {
+class instrument_state;
+}
+
 namespace brevane::device {
 
 class device_error;
@@ -35,6 +39,8 @@ class command_exchange {
   const input_report& input() const { return input_; }
   int dataread = 0;  // set to 1 by the read handler for every stored report
 
+  // The instrument's state hears each position commanded and what each wait is for.
+  void set_state(instrument_state* state) { state_ = state; }
   void set_trace(report_trace* trace) { trace_ = trace; }
   report_trace* trace() const { return trace_; }
   void set_echo_timeout(int ms) { echo_timeout_ms_ = ms; }
@@ -137,6 +143,7 @@ class command_exchange {
   output_report output_{};
   input_report input_{};
   report_trace* trace_ = nullptr;
+  instrument_state* state_ = nullptr;
   std::string operation_;
   bool cancel_requested_ = false;
   std::string cancel_reason_;

@@ -3,6 +3,7 @@
 #include "device/command_exchange.h"
 #include "device/device_constants.h"
 #include "device/report_trace.h"
+#include "model/instrument_state.h"
 #include "model/panel.h"
 
 namespace brevane::device {
@@ -23,11 +24,16 @@ bool device_link::connect_link() {
 bool device_link::disconnect_link() {
   if (!connected_) return true;
   connected_ = false;
+  tell_presence();
   return link_.disconnect();
 }
 
 bool device_link::head_present() const {
   return connected_ && link_.handle(vendor_id, product_id) != 0;
+}
+
+void device_link::tell_presence() {
+  window_.settings().set_head_present(head_present());
 }
 
 void device_link::OnPlugged(device_handle handle) {
@@ -36,6 +42,7 @@ void device_link::OnPlugged(device_handle handle) {
     // A replay follows the head's comings and goings at the same places.
     if (exchange_.trace()) exchange_.trace()->comment("plugged");
   }
+  tell_presence();
   if (on_notification) on_notification();
 }
 
@@ -46,6 +53,7 @@ void device_link::OnUnplugged(device_handle handle) {
       exchange_.trace())
     exchange_.trace()->comment("unplugged");
   if (link_.handle(vendor_id, product_id) == 0) exchange_.head_lost();
+  tell_presence();
   if (on_notification) on_notification();
 }
 
@@ -54,6 +62,7 @@ void device_link::OnChanged() {
   const device_handle head = link_.handle(vendor_id, product_id);
   link_.set_read_notify(head, true);
   if (head != 0) exchange_.head_present();
+  tell_presence();
   if (on_notification) on_notification();
 }
 

@@ -36,6 +36,9 @@ class device_link final : public notification_target {
   std::function<void()> on_notification;
 
  private:
+  // The instrument's state hears whether the head is there.
+  void tell_presence();
+
   transport& link_;
   command_exchange& exchange_;
   panel& window_;

@@ -2,11 +2,13 @@
 // The narrow view of the window that the procedures (readings, sweep, positioning, logs) use.
 // The main window implements it over its widgets; tests use an in-memory panel.
 
+#include <memory>
 #include <string>
 
 namespace brevane {
 
 class canvas;
+class instrument_state;
 
 // The sweep options, in the order of the layout's option panel.
 enum class check_box { repeat, stop, sonic_off, temp_off, x_off, z_off };
@@ -30,10 +32,19 @@ enum class picture { scope, thermal_map, sonic_map };
 
 class panel {
  public:
-  virtual ~panel() = default;
+  // A panel over the instrument's settings; one given none keeps settings of its own.
+  explicit panel(instrument_state* settings = nullptr);
+  virtual ~panel();
+  panel(const panel&) = delete;
+  panel& operator=(const panel&) = delete;
 
-  virtual bool checked(check_box box) const = 0;
-  virtual int value(scroll_bar bar) const = 0;
+  // The settings the controls show. They are the instrument's, never read back from a widget.
+  instrument_state& settings() const { return *settings_; }
+  bool checked(check_box box) const;
+  int value(scroll_bar bar) const;
+  bool log_data_checked() const;
+  bool log_images_checked() const;
+
   // Setting a control as the operator would: a scroll bar's change handler runs and fills its
   // box; choosing a step is a click on its option button (index into step_choices).
   virtual void set_checked(check_box box, bool ticked) = 0;
@@ -49,9 +60,6 @@ class panel {
   // Top edge of distance bar 0..2, in twips within its column.
   virtual void set_bar_top(int index, float twips) = 0;
 
-  virtual bool log_data_checked() const = 0;
-  virtual bool log_images_checked() const = 0;
-
   virtual canvas& pictures(picture which) = 0;
 
   // A message for the operator in the status bar (failures, fallbacks).
@@ -60,6 +68,10 @@ class panel {
   virtual std::string status() const = 0;
   // Progress of long work (sweep, upload); empty clears it.
   virtual void show_progress(const std::string& progress) = 0;
+
+ private:
+  std::unique_ptr<instrument_state> own_;
+  instrument_state* settings_;
 };
 
 }  // namespace brevane

@@ -56,6 +56,9 @@ struct sweep_status {
   int point = 0;
   double percent = 0.0;   // of the sweep, or of the cycle when it repeats without end
   int seconds_left = -1;  // -1 while there is no estimate yet
+  // How the last sweep ended: NONE before the first, then COMPLETED, CANCELLED, STOPPED,
+  // ALARM, HEADLOST or FAILED.
+  std::string ending = "NONE";
 };
 
 class remote_instrument {

@@ -71,6 +71,8 @@ std::string state_text(const sweep_status& s) {
   out += percent_text(s.percent);
   out += ',';
   out += std::to_string(s.seconds_left);
+  out += ',';
+  out += s.ending;
   return out;
 }
 

@@ -3,9 +3,22 @@
 #include "common/numbers.h"
 #include "device/command_exchange.h"
 #include "device/device_errors.h"
+#include "model/instrument_state.h"
 #include "model/panel.h"
 
 namespace brevane {
+
+namespace {
+
+operation_ending ending_of(const device::device_error& e) {
+  // A lost head is a kind of cancel; it is told apart first.
+  if (dynamic_cast<const device::head_lost*>(&e) || dynamic_cast<const device::head_absent*>(&e))
+    return operation_ending::head_lost;
+  if (dynamic_cast<const device::operation_cancelled*>(&e)) return operation_ending::cancelled;
+  return operation_ending::failed;
+}
+
+}  // namespace
 
 operation_runner::operation_runner(device::command_exchange& exchange, panel& window)
     : exchange_(exchange), window_(window) {}
@@ -22,7 +35,9 @@ bool operation_runner::run(const std::string& name, const std::function<void()>&
 }
 
 bool operation_runner::reserve(const std::string& name) {
-  return exchange_.begin_operation(name);
+  if (!exchange_.begin_operation(name)) return false;
+  window_.settings().operation_began(name, name == sweep_operation_name);
+  return true;
 }
 
 bool operation_runner::run_reserved(const std::string& name, const std::function<void()>& body,
@@ -38,14 +53,19 @@ bool operation_runner::run_begun(const std::string& name, const std::function<vo
   last_error_.clear();
   refusal_.clear();
   const std::string started = name + " running (" + keys + ").";
+  instrument_state& state = window_.settings();
+  state.operation_began(name, name == sweep_operation_name);
   window_.show_status(started);
+  operation_ending how = operation_ending::completed;
   try {
     body();
   } catch (const device::device_error& e) {
     last_error_ = e.what();
+    how = ending_of(e);
     window_.set_caption(e.caption());
   } catch (const overflow_error& e) {
     last_error_ = name + " stopped: " + e.what();
+    how = operation_ending::failed;
   }
   exchange_.end_operation();
   if (!last_error_.empty()) {
@@ -54,6 +74,7 @@ bool operation_runner::run_begun(const std::string& name, const std::function<vo
     // Otherwise the operation said how it ended itself: a jog refused, a list not found.
     window_.show_status(name + " completed.");
   }
+  state.operation_ended(how, window_.status());
   return last_error_.empty();
 }
 

@@ -13,6 +13,9 @@ class command_exchange;
 }
 class panel;
 
+// The sweep's name as an operation: what the status bar and a refusal call it.
+inline constexpr const char* sweep_operation_name = "Sweep";
+
 class operation_runner {
  public:
   operation_runner(device::command_exchange& exchange, panel& window);

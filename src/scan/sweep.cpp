@@ -8,6 +8,7 @@
 #include "device/device_constants.h"
 #include "device/device_errors.h"
 #include "display/image_maps.h"
+#include "model/instrument_state.h"
 #include "model/main_window_state.h"
 #include "model/panel.h"
 #include "model/reading_stream.h"
@@ -44,23 +45,36 @@ sweep_procedure::sweep_procedure(command_exchange& exchange, main_window_state& 
       sonic_(sonic),
       maps_(maps),
       stream_(stream),
-      clock_(time_source) {}
+      clock_(time_source),
+      settings_(window.settings()) {}
 
 bool sweep_procedure::stop_requested() const {
-  return ended_by_alarm() || window_.checked(check_box::stop);
+  return ended_by_alarm() || settings_.checked(check_box::stop);
 }
 
 sweep_boxes sweep_procedure::boxes() const {
-  return {window_.checked(check_box::sonic_off), window_.checked(check_box::temp_off),
-          window_.checked(check_box::x_off), window_.checked(check_box::z_off)};
+  return {settings_.checked(check_box::sonic_off), settings_.checked(check_box::temp_off),
+          settings_.checked(check_box::x_off), settings_.checked(check_box::z_off)};
+}
+
+sweep_standing standing_of(const sweep_status& s) {
+  sweep_standing out;
+  out.cycle = s.cycle;
+  out.cycles = s.cycles;
+  out.pass = s.pass;
+  out.row = s.row;
+  out.point = s.point;
+  out.percent = s.percent;
+  out.seconds_left = s.seconds_left;
+  return out;
 }
 
 sweep_status sweep_procedure::status() const {
   const int step = std::max<int>(1, state_.step_d);
   return progress_.status(
-      raster_count(window_.value(scroll_bar::zmin), window_.value(scroll_bar::zmax), step),
-      raster_count(window_.value(scroll_bar::xmin), window_.value(scroll_bar::xmax), step), boxes(),
-      window_.checked(check_box::repeat));
+      raster_count(settings_.value(scroll_bar::zmin), settings_.value(scroll_bar::zmax), step),
+      raster_count(settings_.value(scroll_bar::xmin), settings_.value(scroll_bar::xmax), step), boxes(),
+      settings_.checked(check_box::repeat));
 }
 
 void sweep_procedure::step_done(const exchange_tally& sent) {
@@ -72,7 +86,10 @@ void sweep_procedure::step_done(const exchange_tally& sent) {
   at.rows = rows_;
   at.point = point_;
   at.points_in_run = points_in_run_;
-  if (progress_.add(sent, at)) announce();
+  const bool due = progress_.add(sent, at);
+  // Every view reads the standing from the state, so it follows every step.
+  settings_.set_standing(standing_of(status()));
+  if (due) announce();
 }
 
 void sweep_procedure::announce() {
@@ -92,9 +109,9 @@ sweep_procedure::outcome sweep_procedure::sweep(std::optional<int> cycles) {
   ending_alarm_.clear();
   alarms_.arm();
   progress_.begin(cycles);
-  const bool repeat_at_start = window_.checked(check_box::repeat);
-  in_use_ = raster_in_use{window_.value(scroll_bar::xmin), window_.value(scroll_bar::xmax),
-                          window_.value(scroll_bar::zmin), window_.value(scroll_bar::zmax),
+  const bool repeat_at_start = settings_.checked(check_box::repeat);
+  in_use_ = raster_in_use{settings_.value(scroll_bar::xmin), settings_.value(scroll_bar::xmax),
+                          settings_.value(scroll_bar::zmin), settings_.value(scroll_bar::zmax),
                           std::max<int>(1, state_.step_d), std::max<int>(1, state_.step_d)};
   announced_ = in_use_;
   if (stream_.listened_to()) {
@@ -141,6 +158,8 @@ sweep_procedure::outcome sweep_procedure::sweep(std::optional<int> cycles) {
 
 void sweep_procedure::ended(sweep_end how, const std::string& message, bool by_alarm) {
   progress_.finish(how);
+  settings_.note_ending(ending_of(how, by_alarm));
+  settings_.set_standing(standing_of(status()));
   window_.show_progress("");
   if (on_progress) on_progress(status());
   if (!stream_.listened_to()) return;
@@ -171,8 +190,8 @@ sweep_procedure::outcome sweep_procedure::run_cycles(std::optional<int> cycles) 
 
     pass_ = pass_direction::upward;
     {
-      const int zmin = window_.value(scroll_bar::zmin);
-      const int zmax = window_.value(scroll_bar::zmax);
+      const int zmin = settings_.value(scroll_bar::zmin);
+      const int zmax = settings_.value(scroll_bar::zmax);
       const int step = std::max<int>(1, state_.step_d);
       pass_begins(zmin, zmax, step);
       rows_ = raster_count(zmin, zmax, step);
@@ -189,8 +208,8 @@ sweep_procedure::outcome sweep_procedure::run_cycles(std::optional<int> cycles) 
 
     pass_ = pass_direction::downward;
     {
-      const int zmin = window_.value(scroll_bar::zmin);
-      const int zmax = window_.value(scroll_bar::zmax);
+      const int zmin = settings_.value(scroll_bar::zmin);
+      const int zmax = settings_.value(scroll_bar::zmax);
       const int step = std::max<int>(1, state_.step_d);
       pass_begins(zmin, zmax, step);
       rows_ = raster_count(zmin, zmax, step);
@@ -208,7 +227,7 @@ sweep_procedure::outcome sweep_procedure::run_cycles(std::optional<int> cycles) 
     step_done({.l = 1});
     ++cycles_done_;
 
-    if (cycles ? cycles_done_ >= *cycles : !window_.checked(check_box::repeat)) break;
+    if (cycles ? cycles_done_ >= *cycles : !settings_.checked(check_box::repeat)) break;
   }
   return outcome::completed;
 }
@@ -263,10 +282,10 @@ bool sweep_procedure::row_start(int z, bool upward) {
   state_.pos = static_cast<std::int16_t>(z);
   point_ = 0;
   // The run that follows, so that a row start reads "its start" of a known number of points.
-  points_in_run_ = raster_count(window_.value(scroll_bar::xmin), window_.value(scroll_bar::xmax),
+  points_in_run_ = raster_count(settings_.value(scroll_bar::xmin), settings_.value(scroll_bar::xmax),
                                 std::max<int>(1, state_.step_d));
   exchange_tally sent;
-  if (!window_.checked(check_box::z_off)) {
+  if (!settings_.checked(check_box::z_off)) {
     exchange_.zpos(state_.pos);
     sent.z = 1;
   }
@@ -274,13 +293,13 @@ bool sweep_procedure::row_start(int z, bool upward) {
   sent.l = 1;
   if (upward) command_exchange::pump_once();
   std::optional<double> distance, temperature;
-  if (!window_.checked(check_box::sonic_off)) {
+  if (!settings_.checked(check_box::sonic_off)) {
     distance = sonic_.sonic();
     exchange_.leds(led_after_sonic);
     sent.s = 1;
     ++sent.l;
   }
-  if (!window_.checked(check_box::temp_off)) {
+  if (!settings_.checked(check_box::temp_off)) {
     temperature = thermal_.therm();
     exchange_.leds(led_after_thermal);
     sent.t = 1;
@@ -292,8 +311,8 @@ bool sweep_procedure::row_start(int z, bool upward) {
 }
 
 bool sweep_procedure::x_run(bool upward) {
-  const int xmin = window_.value(scroll_bar::xmin);
-  const int xmax = window_.value(scroll_bar::xmax);
+  const int xmin = settings_.value(scroll_bar::xmin);
+  const int xmax = settings_.value(scroll_bar::xmax);
   const int step = std::max<int>(1, state_.step_d);
   in_use_.xmin = xmin;
   in_use_.xmax = xmax;
@@ -318,7 +337,7 @@ bool sweep_procedure::x_point(int x, bool upward, bool increasing) {
   state_.pos = static_cast<std::int16_t>(x);
   ++point_;
   ++points_;
-  const bool move = !window_.checked(check_box::x_off);
+  const bool move = !settings_.checked(check_box::x_off);
   exchange_tally sent;
   sent.x = move ? 1 : 0;
   const std::string caption = "X " + str_format(state_.posx) + " Z " + str_format(state_.posz);
@@ -330,14 +349,14 @@ bool sweep_procedure::x_point(int x, bool upward, bool increasing) {
     if (move) exchange_.xpos(state_.pos);
   }
   std::optional<double> temperature, distance;
-  if (!window_.checked(check_box::temp_off)) {
+  if (!settings_.checked(check_box::temp_off)) {
     temperature = thermal_.therm();
     exchange_.leds(led_after_thermal);
     sent.t = 1;
     ++sent.l;
   }
   if (!(upward && increasing)) command_exchange::pump_once();
-  if (!window_.checked(check_box::sonic_off)) {
+  if (!settings_.checked(check_box::sonic_off)) {
     distance = sonic_.sonic();
     exchange_.leds(led_after_sonic);
     sent.s = 1;

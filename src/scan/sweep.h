@@ -19,7 +19,12 @@ class command_exchange;
 }
 class clock;
 class image_maps;
+class instrument_state;
 class panel;
+struct sweep_standing;
+
+// Where a sweep stands, as the instrument's state keeps it.
+sweep_standing standing_of(const sweep_status& s);
 class sonic_reading;
 class thermal_reading;
 struct main_window_state;
@@ -90,6 +95,8 @@ class sweep_procedure {
   image_maps& maps_;
   reading_stream& stream_;
   const clock& clock_;
+  // The settings the sweep reads, at the moments the original read its controls.
+  instrument_state& settings_;
 
   int direction_ = 0;  // 0: next X run increasing, 1: decreasing
   long points_ = 0;

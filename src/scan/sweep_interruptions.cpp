@@ -1,6 +1,7 @@
 // The sweep held and ended early: the operator's pause, a head that went away, and the alarms
 // that pause or end it at a reading.
 #include "device/command_exchange.h"
+#include "model/instrument_state.h"
 #include "model/main_window_state.h"
 #include "model/panel.h"
 #include "scan/sweep.h"
@@ -35,6 +36,10 @@ void sweep_procedure::interrupted(interruption what) {
   progress_.hold(what == interruption::paused || what == interruption::head_lost);
   const std::string alarm = what == interruption::paused ? alarm_ : std::string();
   if (what == interruption::resumed) alarm_.clear();
+  if (what == interruption::paused)
+    settings_.set_paused(true, alarm.empty() ? settings_.pause_asked_by() : "alarm: " + alarm);
+  else if (what == interruption::resumed)
+    settings_.set_paused(false);
   switch (what) {
     case interruption::paused:
       window_.show_status(
@@ -60,8 +65,8 @@ void sweep_procedure::interrupted(interruption what) {
 
 void sweep_procedure::restore_position() {
   // The head may have restarted and lost its place: X to the last commanded posx, then Z.
-  if (!window_.checked(check_box::x_off)) exchange_.xpos(state_.posx);
-  if (!window_.checked(check_box::z_off)) exchange_.zpos(state_.posz);
+  if (!settings_.checked(check_box::x_off)) exchange_.xpos(state_.posx);
+  if (!settings_.checked(check_box::z_off)) exchange_.zpos(state_.posz);
 }
 
 }  // namespace brevane

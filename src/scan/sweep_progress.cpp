@@ -149,10 +149,11 @@ sweep_status sweep_progress::status(int rows_now, int points_now, const sweep_bo
   } else {
     done -= done_at_cycle_start_;
   }
-  if (ended_) left = 0;
-  s.exchanges_left = left;
+  // A sweep ended early keeps the percent it reached; only a completed one is whole.
   s.percent = done + left > 0 ? 100.0 * static_cast<double>(done) / static_cast<double>(done + left)
                               : (ended_ ? 100.0 : 0.0);
+  if (ended_) left = 0;
+  s.exchanges_left = left;
   if (ended_ == sweep_end::completed) s.percent = 100.0;
   if (const auto rate = estimator_.seconds_per_exchange())
     s.seconds_left = *rate * static_cast<double>(left);

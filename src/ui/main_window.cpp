@@ -65,18 +65,6 @@ QString shown_text(const std::string& text) {
 
 }  // namespace
 
-bool main_window::checked(check_box box) const {
-  const auto* widget =
-      qobject_cast<const QCheckBox*>(control(check_box_names[static_cast<std::size_t>(box)]));
-  return widget && widget->isChecked();
-}
-
-int main_window::value(scroll_bar bar) const {
-  const auto* widget =
-      qobject_cast<const QScrollBar*>(control(scroll_bar_names[static_cast<std::size_t>(bar)]));
-  return widget ? widget->value() : 0;
-}
-
 void main_window::set_checked(check_box box, bool ticked) {
   if (auto* widget =
           qobject_cast<QCheckBox*>(control(check_box_names[static_cast<std::size_t>(box)])))
@@ -132,14 +120,6 @@ void main_window::set_bar_top(int index, float twips) {
   bars_[index]->move(bars_[index]->x(), *top);
 }
 
-bool main_window::log_data_checked() const {
-  return menu_item(QStringLiteral("ldl"))->isChecked();
-}
-
-bool main_window::log_images_checked() const {
-  return menu_item(QStringLiteral("lil"))->isChecked();
-}
-
 canvas& main_window::pictures(picture which) {
   switch (which) {
     case picture::thermal_map:
@@ -174,6 +154,10 @@ QString main_window::status_text() const {
 
 QString main_window::progress_text() const {
   return progress_label_->text();
+}
+
+QString main_window::position_text() const {
+  return position_label_->text();
 }
 
 void main_window::set_device_controls_enabled(bool enabled) {

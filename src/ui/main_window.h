@@ -30,11 +30,12 @@ class main_window : public QMainWindow, public panel {
  public:
   // icon_path: the window icon; an empty or unreadable path leaves the default icon.
   explicit main_window(const QString& icon_path = QString(), QWidget* parent = nullptr);
+  // The controls edit and show the instrument's settings; the status bar shows its position.
+  explicit main_window(instrument_state& settings, const QString& icon_path = QString(),
+                       QWidget* parent = nullptr);
   ~main_window() override;
 
   // panel
-  bool checked(check_box box) const override;
-  int value(scroll_bar bar) const override;
   void set_checked(check_box box, bool ticked) override;
   void set_value(scroll_bar bar, int value) override;
   void choose_step(int index) override;
@@ -43,8 +44,6 @@ class main_window : public QMainWindow, public panel {
   void set_caption(const std::string& caption) override;
   std::string caption() const override;
   void set_bar_top(int index, float twips) override;
-  bool log_data_checked() const override;
-  bool log_images_checked() const override;
   canvas& pictures(picture which) override;
   void show_status(const std::string& message) override;
   std::string status() const override;
@@ -91,6 +90,8 @@ class main_window : public QMainWindow, public panel {
 
   QString status_text() const;
   QString progress_text() const;
+  // The status bar's position field: "X 230 Z 160".
+  QString position_text() const;
 
  signals:
   void arrow_clicked(int index);
@@ -118,11 +119,14 @@ class main_window : public QMainWindow, public panel {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  main_window(instrument_state* shared, const QString& icon_path, QWidget* parent);
   void build_controls(QWidget* client);
   void build_menus();
   void connect_controls();
   void open_location(const QString& path, const QString& what);
   void show_status_text(const QString& message);
+  // The controls and the position field follow the settings wherever they were changed.
+  void follow_settings();
 
   canvas scope_;
   canvas thermal_picture_;
@@ -138,6 +142,8 @@ class main_window : public QMainWindow, public panel {
   operation_keys* keys_ = nullptr;
   status_line* status_line_ = nullptr;
   QLabel* progress_label_ = nullptr;
+  QLabel* position_label_ = nullptr;
+  int settings_listener_ = 0;
   QToolButton* pause_button_ = nullptr;
   QLabel* remote_label_ = nullptr;  // made when the remote interface first reports
   QString data_folder_;

@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/instrument_state.h"
 #include "ui/canvas_view.h"
 #include "ui/layout_table.h"
 #include "ui/main_window.h"
@@ -72,7 +73,14 @@ QFont heading_font() {
 }  // namespace
 
 main_window::main_window(const QString& icon_path, QWidget* parent)
+    : main_window(nullptr, icon_path, parent) {}
+
+main_window::main_window(instrument_state& settings, const QString& icon_path, QWidget* parent)
+    : main_window(&settings, icon_path, parent) {}
+
+main_window::main_window(instrument_state* shared, const QString& icon_path, QWidget* parent)
     : QMainWindow(parent),
+      panel(shared),
       scope_(make_canvas("SCOPE")),
       thermal_picture_(make_canvas("Picture1")),
       sonic_picture_(make_canvas("Picture2")) {
@@ -98,6 +106,11 @@ main_window::main_window(const QString& icon_path, QWidget* parent)
   progress_label_ = new QLabel(this);
   progress_label_->setObjectName(QStringLiteral("progress"));
   statusBar()->addPermanentWidget(progress_label_);
+  // Where the head was last sent, whichever way: sweep, jog, Home, Move Here, remote.
+  position_label_ = new QLabel(this);
+  position_label_->setObjectName(QStringLiteral("position"));
+  position_label_->setToolTip(tr("The position the head was last sent to"));
+  statusBar()->addPermanentWidget(position_label_);
 
   // Offered only while a sweep runs. F8 pauses and resumes as in debuggers; it clashes with no
   // standard key.
@@ -122,9 +135,39 @@ main_window::main_window(const QString& icon_path, QWidget* parent)
   connect(keys_, &operation_keys::pause_pressed, this, [this] {
     if (pause_button_->isVisible()) emit pause_clicked();
   });
+
+  follow_settings();
+  settings_listener_ = settings().listen([this] { follow_settings(); });
 }
 
-main_window::~main_window() = default;
+main_window::~main_window() {
+  settings().unlisten(settings_listener_);
+}
+
+void main_window::follow_settings() {
+  instrument_state& s = settings();
+  for (std::size_t i = 0; i < check_box_names.size(); ++i) {
+    auto* box = qobject_cast<QCheckBox*>(control(QString::fromLatin1(check_box_names[i])));
+    if (box && box->isChecked() != s.checked(static_cast<check_box>(i)))
+      box->setChecked(s.checked(static_cast<check_box>(i)));
+  }
+  // A bar set here runs its change handler, as the operator's drag does.
+  for (std::size_t i = 0; i < scroll_bar_names.size(); ++i) {
+    auto* bar = qobject_cast<QScrollBar*>(control(QString::fromLatin1(scroll_bar_names[i])));
+    if (bar && bar->value() != s.value(static_cast<scroll_bar>(i)))
+      bar->setValue(s.value(static_cast<scroll_bar>(i)));
+  }
+  if (auto* option = qobject_cast<QAbstractButton*>(
+          control(QStringLiteral("Option1(%1)").arg(s.step_index())));
+      option && !option->isChecked())
+    option->setChecked(true);
+  for (const auto& [name, on] : {std::pair{"ldl", s.log_data()}, {"lil", s.log_images()}}) {
+    QAction* item = menu_item(QString::fromLatin1(name));
+    if (item && item->isChecked() != on) item->setChecked(on);
+  }
+  const QString position = QString::fromStdString(s.position_text());
+  if (position_label_ && position_label_->text() != position) position_label_->setText(position);
+}
 
 void main_window::build_controls(QWidget* client) {
   std::vector<std::pair<int, QWidget*>> focus_order;
@@ -188,6 +231,9 @@ void main_window::build_controls(QWidget* client) {
         bar->setPageStep(1);
         bar->setValue(row.value);
         bar->setFocusPolicy(Qt::StrongFocus);
+        // A scroll bar's keys are inverted by default, which on a horizontal bar sends the
+        // right key left; the keys go the way of the bar's own arrow buttons.
+        bar->setInvertedControls(false);
         widget = bar;
         break;
       }
@@ -279,11 +325,29 @@ void main_window::build_menus() {
 }
 
 void main_window::connect_controls() {
+  // Each control writes the instrument's settings first, so whatever its change reaches reads
+  // the new value there.
+  instrument_state& s = settings();
+  for (std::size_t i = 0; i < check_box_names.size(); ++i) {
+    auto* box = qobject_cast<QCheckBox*>(control(QString::fromLatin1(check_box_names[i])));
+    const auto which = static_cast<check_box>(i);
+    connect(box, &QCheckBox::toggled, this, [&s, which](bool on) { s.set_checked(which, on); });
+  }
+  for (std::size_t i = 0; i < scroll_bar_names.size(); ++i) {
+    auto* bar = qobject_cast<QScrollBar*>(control(QString::fromLatin1(scroll_bar_names[i])));
+    const auto which = static_cast<scroll_bar>(i);
+    connect(bar, &QScrollBar::valueChanged, this, [&s, which](int v) { s.set_value(which, v); });
+  }
+  connect(menu_item(QStringLiteral("ldl")), &QAction::toggled, this,
+          [&s](bool on) { s.set_log_data(on); });
+  connect(menu_item(QStringLiteral("lil")), &QAction::toggled, this,
+          [&s](bool on) { s.set_log_images(on); });
   for (int i = 0; i < 4; ++i) {
     auto* jog = qobject_cast<QAbstractButton*>(control(QStringLiteral("arrow(%1)").arg(i)));
     connect(jog, &QAbstractButton::clicked, this, [this, i] { emit arrow_clicked(i); });
   }
   auto* steps = findChild<QButtonGroup*>(QStringLiteral("Option1"));
+  connect(steps, &QButtonGroup::idClicked, this, [&s](int index) { s.set_step_index(index); });
   connect(steps, &QButtonGroup::idClicked, this, &main_window::step_chosen);
 
   const std::pair<const char*, void (main_window::*)()> buttons[] = {

@@ -8,8 +8,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPushButton>
 #include <QSettings>
 
+#include "ui/maps_alarms.h"
 #include "ui/maps_window_names.h"
 
 namespace brevane {
@@ -104,6 +106,7 @@ void maps_window::set_units(const display_units& units) {
     field->setSuffix(QLatin1Char(' ') + unit_symbol(units.temperature));
   for (QDoubleSpinBox* field : {sonic_low_, sonic_high_})
     field->setSuffix(QLatin1Char(' ') + unit_symbol(units.distance));
+  alarms_->set_units(units);
   (units.temperature == temperature_unit::celsius ? celsius_ : fahrenheit_)->setChecked(true);
   (units.distance == distance_unit::millimetres ? millimetres_ : inches_)->setChecked(true);
   QSettings settings;
@@ -169,7 +172,10 @@ bool maps_window::save_picture(const QString& path) {
 }
 
 QString maps_window::proposed_picture_path() const {
-  return proposed_picture_name(export_record(), chosen_cycle(), QDir::homePath());
+  // Live shows the latest cycle, and the picture is named for it.
+  std::optional<int> cycle = chosen_cycle();
+  if (!cycle && shown().cycles() > 0) cycle = shown().cycles();
+  return proposed_picture_name(export_record(), cycle, QDir::homePath());
 }
 
 void maps_window::choose_save_file() {
@@ -267,6 +273,16 @@ void maps_window::closeEvent(QCloseEvent* event) {
 
 void maps_window::remember_place() const {
   QSettings().setValue(QLatin1String(geometry_key), saveGeometry());
+}
+
+void maps_window::show_state(const QString& line, bool pause_offered, bool paused) {
+  if (state_line_->text() != line) state_line_->setText(line);
+  pause_->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+  pause_->setVisible(pause_offered);
+}
+
+QString maps_window::state_text() const {
+  return state_line_->text();
 }
 
 }  // namespace brevane

@@ -25,6 +25,7 @@ class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
+class QPushButton;
 class QPainter;
 
 namespace brevane {
@@ -104,6 +105,10 @@ class maps_window : public QWidget {
   void escape();
   // A line in the readout, such as why a tool was refused.
   void say(const QString& text);
+  // What the instrument is doing, in the state line under the maps; its Pause button is offered
+  // while a sweep runs and reads "Resume" while it is paused.
+  void show_state(const QString& line, bool pause_offered, bool paused);
+  QString state_text() const;
 
  signals:
   // File > Open Scan…, which the main window's command answers.
@@ -115,6 +120,8 @@ class maps_window : public QWidget {
   // the plan and the one-operation guard.
   void region_sweep_chosen(brevane::region_limits limits);
   void move_chosen(int x, int z);
+  // The state line's Pause or Resume button.
+  void pause_clicked();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -161,6 +168,8 @@ class maps_window : public QWidget {
   QDoubleSpinBox* sonic_low_ = nullptr;
   QDoubleSpinBox* sonic_high_ = nullptr;
   QLabel* readout_ = nullptr;
+  QLabel* state_line_ = nullptr;
+  QPushButton* pause_ = nullptr;
   maps_alarms* alarms_ = nullptr;
   QAction* equal_scales_ = nullptr;
   QAction* fill_ = nullptr;

@@ -141,6 +141,18 @@ void maps_window::build_controls() {
   layout->addLayout(maps_row, 1);
   layout->addWidget(profile_);
   layout->addWidget(readout_);
+  state_line_ = new QLabel(this);
+  state_line_->setObjectName(QStringLiteral("state_line"));
+  state_line_->setFocusPolicy(Qt::NoFocus);
+  pause_ = new QPushButton(QStringLiteral("Pause"), this);
+  pause_->setObjectName(QStringLiteral("pause"));
+  pause_->setToolTip(QStringLiteral("Pause the sweep after the exchange in progress (F8)"));
+  pause_->hide();
+  connect(pause_, &QPushButton::clicked, this, &maps_window::pause_clicked);
+  auto* state_row = new QHBoxLayout;
+  state_row->addWidget(state_line_, 1);
+  state_row->addWidget(pause_);
+  layout->addLayout(state_row);
 
   // Left to right, top to bottom, as the controls read.
   QWidget* const order[] = {palette_,    cycle_,        compare_,     column_,

@@ -152,7 +152,7 @@ TEST(AppInstrument, DuringARemoteSweepTheHeadIsRefusedStateAnswersAndTheOperator
     window_rig r(latency(2));
     ASSERT_TRUE(r.up);
     r.window.set_checked(check_box::repeat, true);  // runs until it is ended
-    EXPECT_EQ(r.ask("SWE:STAR;:SWE:STAT?"), "RUNNING,0,0,0,0,0.0,-1");
+    EXPECT_EQ(r.ask("SWE:STAR;:SWE:STAT?"), "RUNNING,0,0,0,0,0.0,-1,NONE");
     // The sweep runs inside the event loop that takes it up, as under the program's own loop,
     // so the client's commands come from a timer that fires within its waits for the head.
     auto* pause = r.window.findChild<QToolButton*>(QStringLiteral("pause"));

@@ -52,10 +52,18 @@ TEST(MapsTools, SweepThisRegionSetsTheLimitsAndADoubleClickMovesTheHead) {
   EXPECT_EQ(inst.state.posx, 0);
   inst.exchange.end_operation();
 
+  // A region the bars cannot hold is never widened to fit them.
   maps.findChild<QAction*>("sweep_region")->trigger();
-  EXPECT_EQ(limits(), (std::vector<int>{140, 180, 160, 180}));
+  EXPECT_EQ(limits(), start);
   EXPECT_EQ(window.status(),
-            "Scan limits set to the region, clipped to the scroll bars' ranges: X 140 to 180, Z "
+            "Sweep This Region was refused: X Min cannot be above 140; X Max cannot be below 180, "
+            "so the scan limits would reach beyond the region. Choose a region inside the scroll "
+            "bars' ranges.");
+  maps.set_region(cell_region{90, 200, 160, 180});
+  maps.findChild<QAction*>("sweep_region")->trigger();
+  EXPECT_EQ(limits(), (std::vector<int>{100, 200, 160, 180}));
+  EXPECT_EQ(window.status(),
+            "Scan limits set to the region, clipped to the scroll bars' ranges: X 100 to 200, Z "
             "160 to 180. Sweep starts it.");
   EXPECT_FALSE(inst.exchange.busy()) << "it does not start the sweep";
 
@@ -64,6 +72,7 @@ TEST(MapsTools, SweepThisRegionSetsTheLimitsAndADoubleClickMovesTheHead) {
   EXPECT_EQ(inst.state.posx, 255);
   EXPECT_EQ(inst.state.posz, 190);
   EXPECT_EQ(window.status(), "Move completed.");
+  EXPECT_EQ(window.position_text(), "X 255 Z 190");
   inst.device.disconnect_link();
 }
 

@@ -29,7 +29,7 @@ TEST(ScopeTrace, TraceValuesFollowTheBaselineRule) {
 
 TEST(ScopeTrace, ZeroReadingWithoutBaselineIsStillDrawnAndLogged) {
   rig r;
-  r.window.log_data = true;
+  r.window.set_log_data(true);
   r->state.last_temperature = 0;
   r->state.avgt = 0.0;
   r->scope.plot_step();

@@ -58,7 +58,7 @@ TEST(DrillFailingFiles, DataFolderUnderARegularFileIsReportedOnceAndReadingsGoOn
   const QString folder = dir.filePath("blocker/data");
   drill_rig r(1000, {}, folder);
   ASSERT_TRUE(r.start());
-  r.window.log_data = true;
+  r.window.set_log_data(true);
 
   for (int k = 0; k < 3; ++k) EXPECT_TRUE(temp(r));
   EXPECT_TRUE(r.window.text(text_box::temperature_text).starts_with("70."))
@@ -71,7 +71,7 @@ TEST(DrillFailingFiles, DataFolderUnderARegularFileIsReportedOnceAndReadingsGoOn
   EXPECT_EQ(file_bytes(dir.filePath("blocker")), blocker_bytes);
 
   // The image log fails there too, and the sweep still completes.
-  r.window.log_images = true;
+  r.window.set_log_images(true);
   EXPECT_TRUE(small_sweep(r));
   EXPECT_EQ(r.inst.imagelog.files_written(), 0);
   EXPECT_EQ(r.statuses_containing("An image could not be saved: " + folder.toStdString() +
@@ -86,7 +86,7 @@ TEST(DrillFailingFiles, DataFolderUnderARegularFileIsReportedOnceAndReadingsGoOn
 TEST(DrillFailingFiles, DataLogThatIsAFolderIsLeftAlone) {
   drill_rig r(1000);
   ASSERT_TRUE(r.start());
-  r.window.log_data = true;
+  r.window.set_log_data(true);
   const QString log = r.inst.datalog.path();
   ASSERT_TRUE(QDir().mkpath(log));
   ASSERT_TRUE(write_file(log + "/kept.txt", "kept"));
@@ -100,7 +100,7 @@ TEST(DrillFailingFiles, DataLogThatIsAFolderIsLeftAlone) {
 TEST(DrillFailingFiles, DataLogOnAFullDiskSaysSoAndWritesTheHeaderWhenSpaceReturns) {
   drill_rig r(1000);
   ASSERT_TRUE(r.start());
-  r.window.log_data = true;
+  r.window.set_log_data(true);
   const QString log = r.inst.datalog.path();
   ASSERT_TRUE(QFile::link("/dev/full", log));
 
@@ -143,7 +143,7 @@ class file_size_limit {
 TEST(DrillFailingFiles, DiskFillingMidLineKeepsEveryEarlierLineIntact) {
   drill_rig r(1000);
   ASSERT_TRUE(r.start());
-  r.window.log_data = true;
+  r.window.set_log_data(true);
   for (int k = 0; k < 3; ++k) ASSERT_TRUE(temp(r));
   const QString log = r.inst.datalog.path();
   const QByteArray before = file_bytes(log);
@@ -201,7 +201,7 @@ struct all_writers {
 
   // A sweep at the start values with the data log on, then both exports.
   void run() {
-    r.window.log_data = true;
+    r.window.set_log_data(true);
     swept = r.sweep();
     csv_said = export_scan_csv(*earlier, csv);
     png_said = export_cycle(maps_from_record(*earlier), 1, png);
@@ -346,7 +346,7 @@ TEST(DrillFailingFiles, AnExportAimedAtAFifoIsRefusedAndLeftAsItIs) {
 TEST(DrillFailingFiles, ImageNameTakenByAFolderIsLeftAloneForANumberedName) {
   drill_rig r(1000);
   ASSERT_TRUE(r.start());
-  r.window.log_images = true;
+  r.window.set_log_images(true);
   const QString taken = r.folder.filePath("1262026 50410 AM 1 Thermal.BMP");
   ASSERT_TRUE(QDir().mkpath(taken));
   ASSERT_TRUE(write_file(taken + "/kept.txt", "kept"));

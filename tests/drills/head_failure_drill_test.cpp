@@ -46,7 +46,7 @@ TEST(DrillSilentHead, SweepEndsWithinTheEchoTimeoutNamingTheCommandAndLogsEveryR
   drill_rig r(200, options("silent-after=37"));
   ASSERT_TRUE(r.start());
   r.window.checks[check_box::repeat] = false;
-  r.window.log_data = true;
+  r.window.set_log_data(true);
 
   EXPECT_FALSE(r.sweep());
   EXPECT_FALSE(r.watchdog_fired);
@@ -82,7 +82,7 @@ TEST(DrillUnpluggedHead, UnplugBetweenCommandsEndsTheSweepAtOnceAndReplugResumes
   drill_rig r(2000);
   ASSERT_TRUE(r.start());
   r.window.checks[check_box::repeat] = false;
-  r.window.log_data = true;
+  r.window.set_log_data(true);
   // The 38th command, a T, is answered; the cable goes with it.
   r.head.set_unplug_after(answered + 1);
 
@@ -117,7 +117,7 @@ TEST(DrillUnpluggedHead, UnplugWhileWaitingEndsTheWaitAtOnce) {
   drill_rig r(3000);
   ASSERT_TRUE(r.start());
   r.window.checks[check_box::repeat] = false;
-  r.window.log_data = true;
+  r.window.set_log_data(true);
   // The 38th command gets no answer, and the cable is pulled while it waits.
   r.head.set_silent_after(answered);
   r.head.set_unplug_after(answered + 1);

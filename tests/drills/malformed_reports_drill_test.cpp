@@ -95,7 +95,7 @@ TEST(DrillMalformedReports, OnlyTheRightEchoEndsAWait) {
 TEST(DrillMalformedReports, HighBytesOf128OrMoreGiveAReadingOfZero) {
   drill_rig r(1000);
   ASSERT_TRUE(r.start());
-  r.window.log_data = true;
+  r.window.set_log_data(true);
   silent_reading reading(r);
 
   EXPECT_TRUE(reading.temp([&] { r.head.inject_raw(answer('T', 0xff, 0xff)); }));

@@ -197,7 +197,8 @@ TEST(RemoteClientsDrill, ACrowdOfClientsNeitherStopsTheSweepNorGrowsTheProgram) 
       }
   });
 
-  const std::regex state(R"(^(IDLE|RUNNING|PAUSED|WAITING),\d+,[012],\d+,\d+,\d+\.\d,-?\d+$)");
+  const std::regex state(
+      R"(^(IDLE|RUNNING|PAUSED|WAITING),\d+,[012],\d+,\d+,\d+\.\d,-?\d+,[A-Z]+$)");
   const std::regex position(R"(^\d+,\d+$)");
   std::vector<query_client_result> results(8);
   std::vector<std::thread> crowd;

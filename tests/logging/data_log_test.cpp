@@ -21,7 +21,7 @@ QByteArray file_bytes(const QString& path) {
 TEST(DataLog, LinesAreExactlyAsReadersExpectThem) {
   rig r;
   ASSERT_TRUE(r.start());
-  r.window.log_data = true;
+  r.window.set_log_data(true);
   r->state.avgt = 25.0;
   r->state.posx = 170;
   r->state.posz = 170;
@@ -40,11 +40,11 @@ TEST(DataLog, LinesAreExactlyAsReadersExpectThem) {
 
 TEST(DataLog, OneHeaderPerRunEvenWhenSwitchedOffAndOn) {
   rig r;
-  r.window.log_data = true;
+  r.window.set_log_data(true);
   r->scope.plot_step();
-  r.window.log_data = false;
+  r.window.set_log_data(false);
   r->scope.plot_step();
-  r.window.log_data = true;
+  r.window.set_log_data(true);
   r->scope.plot_step();
   const QByteArray text = file_bytes(r->datalog.path());
   EXPECT_EQ(text.count("Time,Thermal"), 1);
@@ -53,7 +53,7 @@ TEST(DataLog, OneHeaderPerRunEvenWhenSwitchedOffAndOn) {
 
   // A new run appends its own header below the old lines.
   testing::memory_panel window2;
-  window2.log_data = true;
+  window2.set_log_data(true);
   main_window_state state2;
   testing::pinned_clock clock2;
   data_log second(state2, window2, clock2, r.folder.path(),
@@ -92,7 +92,7 @@ TEST(DataLog, StampFollowsTheLocaleAndDropsTheTimeAtMidnight) {
 
 TEST(DataLog, FailedWriteDropsTheLineKeepsTheFileAndRetries) {
   rig r;
-  r.window.log_data = true;
+  r.window.set_log_data(true);
   r->scope.plot_step();
   const QByteArray before = file_bytes(r->datalog.path());
   ASSERT_FALSE(before.isEmpty());
@@ -119,7 +119,7 @@ TEST(DataLog, FailedWriteDropsTheLineKeepsTheFileAndRetries) {
 
 TEST(DataLog, FullDiskLosesNothingAlreadyWrittenAndRecovers) {
   testing::memory_panel window;
-  window.log_data = true;
+  window.set_log_data(true);
   main_window_state state;
   testing::pinned_clock c;
   // A folder whose datalog.csv is /dev/full.

@@ -25,7 +25,7 @@ TEST(ImageLog, CounterAdvancesWhileLoggingIsOffAndFilesStartAtThatNumber) {
   EXPECT_EQ(r->state.cnt, 2);
   EXPECT_TRUE(QDir(r.folder.path()).entryList(QDir::Files).isEmpty());
   EXPECT_EQ(r->state.tem, "1262026 50410 AM");
-  r.window.log_images = true;
+  r.window.set_log_images(true);
   r->maps.rawdraw();
   QStringList files = QDir(r.folder.path()).entryList(QDir::Files, QDir::Name);
   EXPECT_EQ(files, (QStringList{"1262026 50410 AM 3 Histogram.BMP", "1262026 50410 AM 3 Sonic.BMP",
@@ -46,7 +46,7 @@ TEST(ImageLog, CounterStopsAt32767) {
 
 TEST(ImageLog, EachSaveStandsAloneAndAFailureIsReported) {
   rig r;
-  r.window.log_images = true;
+  r.window.set_log_images(true);
   // A picture with nothing in it cannot be encoded; the other two are saved all the same.
   r.window.pictures(picture::thermal_map).image() = QImage();
   r->maps.rawdraw();
@@ -60,7 +60,7 @@ TEST(ImageLog, EachSaveStandsAloneAndAFailureIsReported) {
 
 TEST(ImageLog, ATakenNameGetsANumberAndTheOldFileStays) {
   rig r;
-  r.window.log_images = true;
+  r.window.set_log_images(true);
   const QStringList taken = {"1262026 50410 AM 1 Thermal.BMP", "1262026 50410 AM 1 Sonic.BMP",
                              "1262026 50410 AM 1 Sonic (2).BMP", "1262026 50410 AM 2 Thermal.BMP"};
   for (const QString& name : taken) {

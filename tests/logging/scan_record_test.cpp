@@ -159,7 +159,7 @@ TEST(ScanRecord, ANameInUseGetsANumberAndAFolderThatCannotBeWrittenIsReportedOnc
   recorded_rig blocked;
   ASSERT_TRUE(blocked.r.start());
   testing::use_small_raster(blocked.r);
-  blocked.r.window.log_data = true;
+  blocked.r.window.set_log_data(true);
   QFile block(blocked.scans());
   ASSERT_TRUE(block.open(QIODevice::WriteOnly));
   block.close();

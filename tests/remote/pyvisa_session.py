@@ -74,7 +74,7 @@ expect(inst.query("SYST:ERR?").startswith("-222,"), "POS 256,150 is out of range
 expect(inst.query("POS?") == "120,150", "a refused move changes nothing")
 
 # --- A sweep to its end, polled as a script polls.
-state_line = re.compile(r"^(IDLE|RUNNING|PAUSED|WAITING),\d+,[012],\d+,\d+,\d+\.\d,-?\d+$")
+state_line = re.compile(r"^(IDLE|RUNNING|PAUSED|WAITING),\d+,[012],\d+,\d+,\d+\.\d,-?\d+,(NONE|COMPLETED|CANCELLED|STOPPED|ALARM|HEADLOST|FAILED)$")
 # On the same line, the state is asked once the sweep has started and before it can end.
 states = [inst.query("SWEep:STARt;:SWEep:STATe?").split(",")[0]]
 expect(states[0] == "RUNNING", f"SWE:STAT? right after SWE:STAR: {states[0]}")

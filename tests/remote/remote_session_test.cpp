@@ -74,13 +74,13 @@ TEST(RemoteSession, EveryCommandAnswersAndLeavesItsError) {
       {"SWE:PLAN {\"xmin\": 120}", "", ok},
       {"SWE:PLAN [1;2]", "", "-222,\"Data out of range;not a plan\"\n"},
       {"*OPC?", "1\n", ok},
-      {"SWE:STAR;STAT?", "RUNNING,2,1,3,4,37.5,72\n", ok},
+      {"SWE:STAR;STAT?", "RUNNING,2,1,3,4,37.5,72,NONE\n", ok},
       {"SWE:STAR", "", "-200,\"Execution error;the sweep is still running\"\n"},
       {"MEAS:TEMP?", "", "-200,\"Execution error;the sweep is still running\"\n"},
       {"*RST", "", "-200,\"Execution error;the sweep is still running\"\n"},
-      {"SWE:PAUS;STAT?", "PAUSED,2,1,3,4,37.5,72\n", ok},
+      {"SWE:PAUS;STAT?", "PAUSED,2,1,3,4,37.5,72,NONE\n", ok},
       {"SWE:PAUS", "", "-200,\"Execution error;no sweep is running\"\n"},
-      {"SWE:RES;ABOR;:SWE:STAT?", "IDLE,2,1,3,4,37.5,72\n", ok},
+      {"SWE:RES;ABOR;:SWE:STAT?", "IDLE,2,1,3,4,37.5,72,NONE\n", ok},
       {"*RST;SWE:XMIN?", "100\n", ok},
       {"DATA:COUN?", "3\n", ok},
       {"DATA:READ? 0,2", "#272" + row0 + row1 + "\n", ok},
@@ -117,7 +117,7 @@ TEST(RemoteSession, LinesArrivingDuringAnOperationWaitTheirTurn) {
   };
   EXPECT_EQ(a.ask("MEAS:TEMP?"), "72.25\nBrevane,Brevane head,SIM,1.0.0\n");
   EXPECT_EQ(b_heard,
-            "IDLE,0,0,0,0,0.0,-1\n"
+            "IDLE,0,0,0,0,0.0,-1,NONE\n"
             "-200,\"Execution error;MEASure:TEMPerature is still running\"\n");
 }
 
@@ -129,12 +129,12 @@ TEST(RemoteSession, OpcAnswersOnceTheOperationHasEndedAndHoldsUpOnlyItsClient) {
   EXPECT_EQ(a.ask("*OPC?;SWE:STAT?"), "");
   EXPECT_EQ(a.ask("*IDN?"), "");
   EXPECT_TRUE(a.session.waiting());
-  EXPECT_EQ(b.ask("SWE:STAT?"), "RUNNING,0,0,0,0,0.0,-1\n");
+  EXPECT_EQ(b.ask("SWE:STAT?"), "RUNNING,0,0,0,0,0.0,-1,NONE\n");
 
   fake.end_operation();
   EXPECT_EQ(a.wakes, 1);
   a.session.run();
-  EXPECT_EQ(a.take(), "1;IDLE,0,0,0,0,0.0,-1\nBrevane,Brevane head,SIM,1.0.0\n");
+  EXPECT_EQ(a.take(), "1;IDLE,0,0,0,0,0.0,-1,NONE\nBrevane,Brevane head,SIM,1.0.0\n");
 
   // A client that leaves while its *OPC? waits is told nothing, and the operation's end
   // reaches neither it nor, once gone, its session.

@@ -74,7 +74,7 @@ TEST(ScpiServer, TheNinthClientIsToldWhyAndClosed) {
   EXPECT_TRUE(r.closed(ninth));
   EXPECT_TRUE(told.contains("at most 8")) << told.toStdString();
   EXPECT_EQ(r.server.client_count(), 8);
-  EXPECT_EQ(r.ask(*clients.back(), "SWE:STAT?"), "IDLE,0,0,0,0,0.0,-1\n");
+  EXPECT_EQ(r.ask(*clients.back(), "SWE:STAT?"), "IDLE,0,0,0,0,0.0,-1,NONE\n");
 }
 
 TEST(ScpiServer, ALongLineOrBytesThatAreNotTextCloseTheirConnectionOnly) {
@@ -119,15 +119,15 @@ TEST(ScpiServer, AClientThatLeavesMidOperationLeavesItRunning) {
   r.fake.while_operating = nullptr;
 
   // One whose *OPC? waits for a sweep when it leaves.
-  ASSERT_EQ(r.ask(*watcher, "SWE:STAR;STAT?"), "RUNNING,0,0,0,0,0.0,-1\n");
+  ASSERT_EQ(r.ask(*watcher, "SWE:STAR;STAT?"), "RUNNING,0,0,0,0,0.0,-1,NONE\n");
   auto waiting = r.connect_client();
   waiting->write("*OPC?\n");
   ASSERT_TRUE(run_events_until([&] { return r.fake.waiting.size() == 1; }));
   waiting->abort();
   ASSERT_TRUE(run_events_until([&] { return r.server.client_count() == 1; }));
-  EXPECT_EQ(r.ask(*watcher, "SWE:STAT?"), "RUNNING,0,0,0,0,0.0,-1\n");
+  EXPECT_EQ(r.ask(*watcher, "SWE:STAT?"), "RUNNING,0,0,0,0,0.0,-1,NONE\n");
   r.fake.end_operation();
-  EXPECT_EQ(r.ask(*watcher, "*OPC?;SWE:STAT?"), "1;IDLE,0,0,0,0,0.0,-1\n");
+  EXPECT_EQ(r.ask(*watcher, "*OPC?;SWE:STAT?"), "1;IDLE,0,0,0,0,0.0,-1,NONE\n");
 }
 
 }  // namespace

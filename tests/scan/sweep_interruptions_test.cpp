@@ -54,7 +54,7 @@ using rig = testing::basic_rig<interrupting_head>;
 
 void small_raster(rig& r) {
   testing::use_small_raster(r);
-  r.window.log_data = true;
+  r.window.set_log_data(true);
 }
 
 bool sweep(rig& r) {

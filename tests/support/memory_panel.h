@@ -8,38 +8,32 @@
 
 #include "model/canvas.h"
 #include "model/control_ranges.h"
+#include "model/instrument_state.h"
 #include "model/panel.h"
 
 namespace brevane::testing {
 
 class memory_panel : public panel {
  public:
-  memory_panel()
-      : scope_(325, 269, QColor(0, 192, 0), 15.05 / 15.0, 12.609375 / 15.0),
+  // Over the instrument's settings, or settings of its own.
+  explicit memory_panel(instrument_state* settings = nullptr)
+      : panel(settings),
+        checks{&this->settings()},
+        values{&this->settings()},
+        scope_(325, 269, QColor(0, 192, 0), 15.05 / 15.0, 12.609375 / 15.0),
         thermal_picture_(149, 69, QColor(192, 192, 192)),
-        sonic_picture_(149, 69, QColor(192, 192, 192)) {
-    checks[check_box::repeat] = true;
-    values[scroll_bar::xmin] = xmin_range.start;
-    values[scroll_bar::xmax] = xmax_range.start;
-    values[scroll_bar::zmin] = zmin_range.start;
-    values[scroll_bar::zmax] = zmax_range.start;
-    values[scroll_bar::gain] = gain_range.start;
-  }
+        sonic_picture_(149, 69, QColor(192, 192, 192)) {}
 
-  bool checked(check_box box) const override {
-    auto it = checks.find(box);
-    return it != checks.end() && it->second;
-  }
-  int value(scroll_bar bar) const override { return values.at(bar); }
-  void set_checked(check_box box, bool ticked) override { checks[box] = ticked; }
+  void set_checked(check_box box, bool ticked) override { settings().set_checked(box, ticked); }
   // As a scroll bar does: a change is announced, the same value is not.
   void set_value(scroll_bar bar, int value) override {
-    if (values[bar] == value) return;
-    values[bar] = value;
+    if (this->value(bar) == value) return;
+    settings().set_value(bar, value);
     if (on_value_changed) on_value_changed(bar, value);
   }
   void choose_step(int index) override {
     step_index = index;
+    settings().set_step_index(index);
     if (on_step_chosen) on_step_chosen(index);
   }
   void set_text(text_box box, const std::string& text) override { texts[box] = text; }
@@ -54,8 +48,6 @@ class memory_panel : public panel {
   }
   std::string caption() const override { return caption_; }
   void set_bar_top(int index, float twips) override { bar_tops[index] = twips; }
-  bool log_data_checked() const override { return log_data; }
-  bool log_images_checked() const override { return log_images; }
   canvas& pictures(picture which) override {
     switch (which) {
       case picture::scope:
@@ -71,8 +63,16 @@ class memory_panel : public panel {
   std::string status() const override { return statuses.empty() ? std::string() : statuses.back(); }
   void show_progress(const std::string& p) override { progress = p; }
 
-  std::map<check_box, bool> checks;
-  std::map<scroll_bar, int> values;
+  // The settings written directly, as a test sets up a window without handlers.
+  struct check_storage {
+    instrument_state* s;
+    bool& operator[](check_box box) { return s->box_storage(box); }
+  } checks;
+  struct value_storage {
+    instrument_state* s;
+    int& operator[](scroll_bar bar) { return s->bar_storage(bar); }
+    int at(scroll_bar bar) const { return s->value(bar); }
+  } values;
   std::map<text_box, std::string> texts;
   std::map<int, float> bar_tops;
   std::vector<std::string> captions;
@@ -83,8 +83,8 @@ class memory_panel : public panel {
   std::function<void(scroll_bar, int)> on_value_changed;
   std::function<void(int)> on_step_chosen;
   int step_index = start_step_index;
-  bool log_data = false;
-  bool log_images = false;
+  void set_log_data(bool on) { settings().set_log_data(on); }
+  void set_log_images(bool on) { settings().set_log_images(on); }
 
  private:
   std::string caption_ = "Brevane version 1.00";

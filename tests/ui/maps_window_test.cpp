@@ -14,6 +14,7 @@
 
 #include "support/readings.h"
 #include "ui/main_window.h"
+#include "ui/maps_alarms.h"
 #include "ui/profile_strip.h"
 
 namespace brevane {
@@ -61,6 +62,10 @@ TEST(MapsWindow, PaintsTheSweepWhileOpenAndReadsTheCellUnderThePointer) {
       << w.readout().toStdString();
 
   QTemporaryDir folder;
+  // Live names the cycle it shows.
+  w.set_live_record([&] { return folder.filePath("scan live.jsonl"); });
+  EXPECT_EQ(w.proposed_picture_path(), folder.filePath("scan live cycle 1.png"));
+  w.set_live_record({});
   EXPECT_FALSE(w.save_picture(folder.filePath("none/maps.png")));
   EXPECT_TRUE(w.readout().contains("cannot write")) << w.readout().toStdString();
   ASSERT_TRUE(w.save_picture(folder.filePath("maps.png")));
@@ -128,10 +133,11 @@ TEST(MapsWindow, ADragGivesARegionToSweepAndADoubleClickMovesTheHead) {
       << stats.toStdString();
   EXPECT_TRUE(stats.contains("Sonic, in\n  readings 9\n  min 40.00")) << stats.toStdString();
 
-  // The scroll bars cannot reach X 150 to 170 or Z up to 180 only: the limits are clipped.
+  // The scroll bars cannot hold X 150 to 170 alone: the region is refused, never widened.
   w.findChild<QAction*>("sweep_region")->trigger();
   ASSERT_EQ(swept.size(), 1u);
-  EXPECT_EQ(swept[0], (region_limits{140, 180, 160, 180, true}));
+  EXPECT_EQ(swept[0], (region_limits{140, 180, 160, 180, true,
+                                     "X Min cannot be above 140; X Max cannot be below 180"}));
 
   // A double-click moves the head and leaves the region; a plain click clears it.
   // As a window system sends it: a click, then the double-click and its release.
@@ -192,6 +198,12 @@ TEST(MapsWindow, UnitsAndShapeAreRememberedAndAFixedRangeKeepsItsTemperatures) {
     EXPECT_DOUBLE_EQ(low->value(), 100.0);
     EXPECT_EQ(low->text(), "from 100.0 °C");
     EXPECT_DOUBLE_EQ(w.style().thermal.low, 100.0);
+    // The alarm boxes follow the units; the alarm itself stays in °F and inches.
+    EXPECT_EQ(w.findChild<QDoubleSpinBox*>("alarm_temperature")->text(), "37.8 °C");
+    EXPECT_EQ(w.findChild<QDoubleSpinBox*>("alarm_distance")->text(), "304.8 mm");
+    w.findChild<QCheckBox*>("alarm_distance_on")->setChecked(true);
+    EXPECT_NEAR(*w.alarms().settings().distance_below_in, 12.0, 0.01);
+    w.findChild<QCheckBox*>("alarm_distance_on")->setChecked(false);
   }
   maps_window again(stream);
   EXPECT_EQ(again.style().units,
