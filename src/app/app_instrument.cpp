@@ -9,13 +9,13 @@
 #include "app/instrument.h"
 #include "app/wiring.h"
 #include "logging/scan_record.h"
-#include "ui/main_window.h"
+#include "model/panel.h"
 
 namespace brevane {
 
 using remote::outcome;
 
-app_instrument::app_instrument(main_window& window, instrument& inst, scan_record_writer& record,
+app_instrument::app_instrument(panel& window, instrument& inst, scan_record_writer& record,
                                remote::identity identity, int start_echo_timeout_ms)
     : window_(window),
       inst_(inst),

@@ -18,13 +18,13 @@
 namespace brevane {
 
 struct instrument;
-class main_window;
+class panel;
 class scan_record_writer;
 
 class app_instrument final : public remote::remote_instrument {
  public:
   // start_echo_timeout_ms: the echo timeout of the start values, as --echo-timeout gives it.
-  app_instrument(main_window& window, instrument& inst, scan_record_writer& record,
+  app_instrument(panel& window, instrument& inst, scan_record_writer& record,
                  remote::identity identity, int start_echo_timeout_ms);
   ~app_instrument() override;
   app_instrument(const app_instrument&) = delete;
@@ -68,7 +68,7 @@ class app_instrument final : public remote::remote_instrument {
   bool sweep_in_progress() const;
   void busy_changed(bool busy);
 
-  main_window& window_;
+  panel& window_;
   instrument& inst_;
   scan_record_writer& record_;
   remote::identity identity_;

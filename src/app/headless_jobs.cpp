@@ -15,8 +15,8 @@
 #include "device/report_trace.h"
 #include "display/maps_render.h"
 #include "logging/scan_record.h"
+#include "model/panel.h"
 #include "scan/sweep_progress.h"
-#include "ui/main_window.h"
 
 #if defined(_WIN32)
 #include <io.h>
@@ -185,7 +185,7 @@ int run_sweep_job(const sweep_job& job) {
   return exit_code;
 }
 
-int run_upload_job(const command_line& options, instrument& inst, main_window& window,
+int run_upload_job(const command_line& options, instrument& inst, panel& window,
                    const device::report_trace& trace) {
   if (!head_arrived(options, inst)) return 1;
   std::optional<int> sent;
@@ -193,7 +193,7 @@ int run_upload_job(const command_line& options, instrument& inst, main_window& w
       inst.runner.run("Upload List", [&] { sent = inst.upload.load_list(options.upload_list); });
   if (!ran || !sent) {
     std::cerr << "brevane: the upload did not complete: "
-              << (ran ? window.status_text().toStdString() : inst.runner.last_error()) << "\n";
+              << (ran ? window.status() : inst.runner.last_error()) << "\n";
     return 1;
   }
   std::cout << "Uploaded " << *sent << " entries from " << options.upload_list.toStdString()

@@ -9,7 +9,7 @@ namespace brevane {
 
 struct command_line;
 struct instrument;
-class main_window;
+class panel;
 class maps_data;
 class maps_listener;
 class scan_record_writer;
@@ -20,7 +20,7 @@ class report_trace;
 struct sweep_job {
   const command_line& options;
   instrument& inst;
-  main_window& window;
+  panel& window;
   scan_record_writer& record;
   const device::report_trace& trace;
   // The readings the --export-png picture is painted from, and what gathers them.
@@ -40,7 +40,7 @@ int run_sweep_job(const sweep_job& job);
 
 // --upload-list: waits for the head and sends the list. 0 only when every entry was sent and
 // the trace, when asked for, kept every report.
-int run_upload_job(const command_line& options, instrument& inst, main_window& window,
+int run_upload_job(const command_line& options, instrument& inst, panel& window,
                    const device::report_trace& trace);
 
 }  // namespace brevane

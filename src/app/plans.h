@@ -13,6 +13,7 @@ namespace brevane {
 struct command_line;
 struct instrument;
 class main_window;
+class panel;
 class scan_record_writer;
 
 // The settings the command line asks for: the start values (with --echo-timeout, and
@@ -29,7 +30,7 @@ int dry_run_job(const command_line& options, const sweep_settings& settings);
 // Sets the window's controls from the command line's settings, before anything starts; the
 // record names the plan file.
 void apply_command_line_settings(const command_line& options, const sweep_settings& settings,
-                                 main_window& window, instrument& inst, scan_record_writer& record);
+                                 panel& window, instrument& inst, scan_record_writer& record);
 
 // File > Open Plan and File > Save Plan. Open is refused while a device operation runs;
 // settings a plan leaves out take their start values, with this echo timeout.

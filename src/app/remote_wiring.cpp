@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "ui/main_window.h"
+#include "model/panel.h"
 
 namespace brevane {
 
@@ -21,16 +21,18 @@ QString remote_status_text(const QString& where, int clients) {
       .arg(clients == 1 ? QStringLiteral("client") : QStringLiteral("clients"));
 }
 
-remote_front_end::remote_front_end(main_window& window, brevane::instrument& inst,
+remote_front_end::remote_front_end(panel& window, brevane::instrument& inst,
                                    scan_record_writer& record, remote::identity identity,
-                                   int start_echo_timeout_ms)
+                                   int start_echo_timeout_ms,
+                                   std::function<void(const QString&)> show_where)
     : window_(window),
+      show_where_(std::move(show_where)),
       instrument_(window, inst, record, std::move(identity), start_echo_timeout_ms),
       server_(instrument_) {
-  QObject::connect(&server_, &remote::scpi_server::clients_changed, &window_, [this](int clients) {
-    window_.set_remote_status(remote_status_text(server_.where(), clients));
+  QObject::connect(&server_, &remote::scpi_server::clients_changed, &server_, [this](int clients) {
+    if (show_where_) show_where_(remote_status_text(server_.where(), clients));
   });
-  QObject::connect(&server_, &remote::scpi_server::reachable_from_network, &window_,
+  QObject::connect(&server_, &remote::scpi_server::reachable_from_network, &server_,
                    [this](const QString& where) {
                      const std::string said =
                          "remote control at " + where.toStdString() +
@@ -42,11 +44,13 @@ remote_front_end::remote_front_end(main_window& window, brevane::instrument& ins
                    });
 }
 
-std::unique_ptr<remote_front_end> start_remote(const command_line& options, main_window& window,
+std::unique_ptr<remote_front_end> start_remote(const command_line& options, panel& window,
                                                instrument& inst, scan_record_writer& record,
-                                               const std::string& version, std::string* why) {
-  auto front_end = std::make_unique<remote_front_end>(
-      window, inst, record, remote_identity(options, version), options.echo_timeout_ms);
+                                               const std::string& version, std::string* why,
+                                               std::function<void(const QString&)> show_where) {
+  auto front_end =
+      std::make_unique<remote_front_end>(window, inst, record, remote_identity(options, version),
+                                         options.echo_timeout_ms, std::move(show_where));
   if (const QString refused = front_end->listen(*options.listen); !refused.isEmpty()) {
     if (why) *why = "cannot listen on " + refused.toStdString();
     return nullptr;
@@ -56,7 +60,7 @@ std::unique_ptr<remote_front_end> start_remote(const command_line& options, main
 
 QString remote_front_end::listen(const listen_address& where) {
   QString why = server_.listen(where.address, where.port);
-  if (why.isEmpty()) window_.set_remote_status(remote_status_text(server_.where(), 0));
+  if (why.isEmpty() && show_where_) show_where_(remote_status_text(server_.where(), 0));
   return why;
 }
 

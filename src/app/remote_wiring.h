@@ -3,6 +3,7 @@
 // server in front of it, and what the window and stderr say about it.
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -13,7 +14,7 @@
 namespace brevane {
 
 struct instrument;
-class main_window;
+class panel;
 class scan_record_writer;
 
 // *IDN?'s head and serial: the simulated head says SIM; a USB head its serial number when
@@ -23,8 +24,10 @@ remote::identity remote_identity(const command_line& options, const std::string&
 class remote_front_end {
  public:
   // Made after wire_window(): the instrument hears of each operation's end after the window.
-  remote_front_end(main_window& window, instrument& inst, scan_record_writer& record,
-                   remote::identity identity, int start_echo_timeout_ms);
+  // show_where: where the window shows the listener and its clients; none without a window.
+  remote_front_end(panel& window, instrument& inst, scan_record_writer& record,
+                   remote::identity identity, int start_echo_timeout_ms,
+                   std::function<void(const QString&)> show_where = {});
 
   // Starts the server; empty when it listens, else one line saying why not. The status bar
   // then shows where and how many clients; an address reachable from the network is said
@@ -35,15 +38,17 @@ class remote_front_end {
   remote::scpi_server& server() { return server_; }
 
  private:
-  main_window& window_;
+  panel& window_;
+  std::function<void(const QString&)> show_where_;
   app_instrument instrument_;
   remote::scpi_server server_;
 };
 
 // --listen: the front end listening, or nullptr with the one line of why in why.
-std::unique_ptr<remote_front_end> start_remote(const command_line& options, main_window& window,
+std::unique_ptr<remote_front_end> start_remote(const command_line& options, panel& window,
                                                instrument& inst, scan_record_writer& record,
-                                               const std::string& version, std::string* why);
+                                               const std::string& version, std::string* why,
+                                               std::function<void(const QString&)> show_where = {});
 
 // "Remote: 127.0.0.1:5025, 1 client".
 QString remote_status_text(const QString& where, int clients);

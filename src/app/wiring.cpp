@@ -58,7 +58,7 @@ std::optional<std::string> sweep_refusal(const instrument& inst) {
   return std::nullopt;
 }
 
-bool run_window_sweep(main_window& window, instrument& inst, const scan_record_writer& record,
+bool run_window_sweep(panel& window, instrument& inst, const scan_record_writer& record,
                       bool reserved) {
   if (!reserved && !inst.exchange.busy()) {
     if (const auto why = sweep_refusal(inst)) {
@@ -67,29 +67,24 @@ bool run_window_sweep(main_window& window, instrument& inst, const scan_record_w
     }
   }
   const bool free = reserved || !inst.exchange.busy();
-  window.set_pause_offered(free);
   const auto body = [&] { inst.sweep.sweep(); };
   const std::string keys = "F8 pauses, Escape ends it";
   const bool completed = reserved ? inst.runner.run_reserved(sweep_operation_name, body, keys)
                                   : inst.runner.run(sweep_operation_name, body, keys);
-  window.set_pause_offered(false);
   // How it ended, its readings and its record; a sweep that could not start says so itself.
   if (free) window.show_status(sweep_end_text(inst.sweep.end_sentence(), record_note(record)));
   return completed;
 }
 
-void toggle_pause(main_window& window, instrument& inst) {
+void toggle_pause(panel& window, instrument& inst) {
   const bool pause = !inst.exchange.paused();
   inst.exchange.set_paused(pause);
-  window.set_paused(inst.exchange.paused());
+  inst.settings.set_pause_asked(inst.exchange.paused());
   // The pause itself is said once the exchange in progress has finished.
   if (pause) window.show_status("Pausing after the exchange in progress...");
 }
 
-void wire_alarms(main_window& window, instrument& inst, maps_alarms* controls) {
-  inst.sweep.on_alarm = [&window, &inst](const std::string&) {
-    window.set_paused(inst.exchange.paused());
-  };
+void wire_alarms(instrument& inst, maps_alarms* controls) {
   if (!controls) return;
   controls->restore_and_remember();
   inst.sweep.alarms().set(controls->settings());

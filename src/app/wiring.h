@@ -11,6 +11,7 @@
 namespace brevane {
 
 class main_window;
+class panel;
 class maps_alarms;
 class scan_record_writer;
 struct instrument;
@@ -32,13 +33,12 @@ bool move_head(instrument& inst, int x, int z);
 std::optional<std::string> sweep_refusal(const instrument& inst);
 // The Sweep button, with the status bar's Pause offered while it runs. reserved: the guard was
 // already taken with operation_runner::reserve.
-bool run_window_sweep(main_window& window, instrument& inst, const scan_record_writer& record,
+bool run_window_sweep(panel& window, instrument& inst, const scan_record_writer& record,
                       bool reserved = false);
 // The Pause button: pauses the sweep after the exchange in progress, or resumes it.
-void toggle_pause(main_window& window, instrument& inst);
-// An alarm's pause shows on the Pause button as F8's does. With controls (the operator's
-// window), the Maps window's alarm boxes take the last run's alarms and are the sweep's alarm
+void toggle_pause(panel& window, instrument& inst);
+// With controls (the operator's window), the Maps window's alarm boxes take the last run's alarms and are the sweep's alarm
 // setting, whoever changes it.
-void wire_alarms(main_window& window, instrument& inst, maps_alarms* controls);
+void wire_alarms(instrument& inst, maps_alarms* controls);
 
 }  // namespace brevane

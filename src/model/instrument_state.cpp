@@ -112,6 +112,7 @@ void instrument_state::operation_began(const std::string& name, bool sweep) {
   sweeping_ = sweep;
   waiting_for_.clear();
   paused_ = false;
+  pause_asked_ = false;
   pause_reason_.clear();
   noted_ending_.reset();
   if (sweep) standing_ = {};
@@ -129,6 +130,7 @@ void instrument_state::operation_ended(operation_ending how, const std::string& 
   sweeping_ = false;
   waiting_for_.clear();
   paused_ = false;
+  pause_asked_ = false;
   pause_reason_.clear();
   announce();
 }
@@ -136,6 +138,12 @@ void instrument_state::operation_ended(operation_ending how, const std::string& 
 void instrument_state::set_standing(const sweep_standing& now) {
   if (standing_ == now) return;
   standing_ = now;
+  announce();
+}
+
+void instrument_state::set_pause_asked(bool asked) {
+  if (pause_asked_ == asked) return;
+  pause_asked_ = asked;
   announce();
 }
 

@@ -98,6 +98,10 @@ class instrument_state {
   // Who asked for the pause that is to come ("F8", "the Pause button", "a remote client"),
   // said when it takes effect.
   void ask_pause(const std::string& who) { pause_asked_by_ = who; }
+  // A pause asked for and not yet taken back, in effect or waiting for the exchange in progress:
+  // the Pause buttons then read "Resume".
+  bool pause_asked() const { return pause_asked_; }
+  void set_pause_asked(bool asked);
   const std::string& pause_asked_by() const { return pause_asked_by_; }
 
   // --- How the last operation ended ---
@@ -136,6 +140,7 @@ class instrument_state {
   bool paused_ = false;
   std::string pause_reason_;
   std::string pause_asked_by_;
+  bool pause_asked_ = false;
   operation_ending last_ending_ = operation_ending::none;
   std::optional<operation_ending> noted_ending_;
   std::string last_operation_;

@@ -17,7 +17,11 @@ void sweep_procedure::tell(const reading_event& e) {
   std::optional<std::string> why = alarms_.check(e);
   if (!why || !alarm_.empty()) return;
   alarm_ = std::move(*why);
-  if (!alarm_ends_sweep_) exchange_.set_paused(true);
+  if (!alarm_ends_sweep_) {
+    exchange_.set_paused(true);
+    // Its pause shows on the Pause buttons as F8's does.
+    settings_.set_pause_asked(true);
+  }
   if (on_alarm) on_alarm(alarm_);
 }
 

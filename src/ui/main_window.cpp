@@ -166,15 +166,6 @@ void main_window::set_device_controls_enabled(bool enabled) {
   }
 }
 
-void main_window::set_pause_offered(bool offered) {
-  pause_button_->setText(tr("Pause"));
-  pause_button_->setVisible(offered);
-}
-
-void main_window::set_paused(bool paused) {
-  pause_button_->setText(paused ? tr("Resume") : tr("Pause"));
-}
-
 void main_window::set_remote_status(const QString& text) {
   if (!remote_label_) {
     remote_label_ = new QLabel(this);

@@ -53,10 +53,6 @@ class main_window : public QMainWindow, public panel {
   // operation runs. Everything else stays live so Stop, Repeat and the views still work.
   void set_device_controls_enabled(bool enabled);
 
-  // The status bar's Pause button, there while a sweep runs; it reads "Resume" while paused.
-  void set_pause_offered(bool offered);
-  void set_paused(bool paused);
-
   // The remote interface's place in the status bar ("Remote: 127.0.0.1:5025, 1 client"), kept
   // beside the messages; an empty text takes it away.
   void set_remote_status(const QString& text);

@@ -165,6 +165,12 @@ void main_window::follow_settings() {
     QAction* item = menu_item(QString::fromLatin1(name));
     if (item && item->isChecked() != on) item->setChecked(on);
   }
+  // The status bar's Pause button is there while a sweep runs, and reads "Resume" while paused.
+  if (pause_button_) {
+    pause_button_->setVisible(s.sweeping());
+    const QString pause = s.pause_asked() || s.paused() ? tr("Resume") : tr("Pause");
+    if (pause_button_->text() != pause) pause_button_->setText(pause);
+  }
   const QString position = QString::fromStdString(s.position_text());
   if (position_label_ && position_label_->text() != position) position_label_->setText(position);
 }

@@ -253,7 +253,7 @@ TEST(AppInstrument, TheWindowsAlarmsAndTheRemoteOnesAreOneSettingThatPausesTheSw
   window_rig r;
   ASSERT_TRUE(r.up);
   maps_alarms controls;
-  wire_alarms(r.window, r.inst, &controls);
+  wire_alarms(r.inst, &controls);
   EXPECT_EQ(r.ask("SWE:ALAR:TEMP?;DIST?"), "OFF;OFF");
 
   EXPECT_EQ(r.ask("SWE:ALAR:TEMP 90.04;TEMP?"), "90");

@@ -1,0 +1,82 @@
+#include "ui/plain_panel.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "model/instrument_state.h"
+#include "ui/layout_table.h"
+
+namespace brevane {
+
+QColor layout_colour(unsigned value) {
+  return QColor(static_cast<int>((value >> 16) & 0xFF), static_cast<int>((value >> 8) & 0xFF),
+                static_cast<int>(value & 0xFF));
+}
+
+canvas layout_canvas(const char* name) {
+  const control_row* row = find_control(name);
+  const pixel_size size = drawable_pixels(*row);
+  if (std::string_view(name) == "SCOPE") {
+    return canvas(size.width, size.height, layout_colour(row->fill),
+                  scope_unit_w_twips / twips_per_pixel, scope_unit_h_twips / twips_per_pixel);
+  }
+  return canvas(size.width, size.height, layout_colour(row->fill));
+}
+
+plain_panel::plain_panel(instrument_state& settings)
+    : panel(&settings),
+      scope_(layout_canvas("SCOPE")),
+      thermal_picture_(layout_canvas("Picture1")),
+      sonic_picture_(layout_canvas("Picture2")) {}
+
+void plain_panel::set_checked(check_box box, bool ticked) {
+  settings().set_checked(box, ticked);
+}
+
+void plain_panel::set_value(scroll_bar bar, int value) {
+  // As a scroll bar does: kept within its range, a change announced, the same value not.
+  const control_range& range = bar == scroll_bar::xmin   ? xmin_range
+                               : bar == scroll_bar::xmax ? xmax_range
+                               : bar == scroll_bar::zmin ? zmin_range
+                               : bar == scroll_bar::zmax ? zmax_range
+                                                         : gain_range;
+  value = std::clamp(value, range.low, range.high);
+  if (this->value(bar) == value) return;
+  settings().set_value(bar, value);
+  if (on_value_changed) on_value_changed(bar, value);
+}
+
+void plain_panel::choose_step(int index) {
+  if (index < 0 || index >= static_cast<int>(step_choices.size())) return;
+  settings().set_step_index(index);
+  if (on_step_chosen) on_step_chosen(index);
+}
+
+void plain_panel::set_text(text_box box, const std::string& text) {
+  const auto index = static_cast<std::size_t>(box);
+  if (index < texts_.size()) texts_[index] = text;
+}
+
+std::string plain_panel::text(text_box box) const {
+  const auto index = static_cast<std::size_t>(box);
+  return index < texts_.size() ? texts_[index] : std::string();
+}
+
+canvas& plain_panel::pictures(picture which) {
+  switch (which) {
+    case picture::thermal_map:
+      return thermal_picture_;
+    case picture::sonic_map:
+      return sonic_picture_;
+    case picture::scope:
+      break;
+  }
+  return scope_;
+}
+
+void plain_panel::show_status(const std::string& message) {
+  status_ = message;
+  if (on_status) on_status(message);
+}
+
+}  // namespace brevane
