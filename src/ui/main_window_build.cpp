@@ -21,6 +21,7 @@
 
 #include "model/instrument_state.h"
 #include "ui/canvas_view.h"
+#include "ui/layout_canvas.h"
 #include "ui/layout_table.h"
 #include "ui/main_window.h"
 #include "ui/main_window_names.h"
@@ -39,21 +40,6 @@ constexpr int caption_margin_pixels = 2;
 
 QString qname(std::string_view name) {
   return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
-}
-
-QColor colour_of(rgb value) {
-  return QColor(static_cast<int>((value >> 16) & 0xFF), static_cast<int>((value >> 8) & 0xFF),
-                static_cast<int>(value & 0xFF));
-}
-
-canvas make_canvas(const char* name) {
-  const control_row* row = find_control(name);
-  const pixel_size size = drawable_pixels(*row);
-  if (std::string_view(name) == "SCOPE") {
-    return canvas(size.width, size.height, colour_of(row->fill),
-                  scope_unit_w_twips / twips_per_pixel, scope_unit_h_twips / twips_per_pixel);
-  }
-  return canvas(size.width, size.height, colour_of(row->fill));
 }
 
 // The captions were fitted to an 8-point dialog font at 96 dpi, that is 11 pixels; a larger
@@ -81,9 +67,9 @@ main_window::main_window(instrument_state& settings, const QString& icon_path, Q
 main_window::main_window(instrument_state* shared, const QString& icon_path, QWidget* parent)
     : QMainWindow(parent),
       panel(shared),
-      scope_(make_canvas("SCOPE")),
-      thermal_picture_(make_canvas("Picture1")),
-      sonic_picture_(make_canvas("Picture2")) {
+      scope_(layout_canvas("SCOPE")),
+      thermal_picture_(layout_canvas("Picture1")),
+      sonic_picture_(layout_canvas("Picture2")) {
   setObjectName(QStringLiteral("mainform"));
   setWindowTitle(QStringLiteral("Brevane version 1.00"));
   if (!icon_path.isEmpty()) {
@@ -255,7 +241,7 @@ void main_window::build_controls(QWidget* client) {
       case control_kind::shape: {
         widget = new QWidget(container);
         QPalette palette = widget->palette();
-        palette.setColor(QPalette::Window, colour_of(row.fill));
+        palette.setColor(QPalette::Window, layout_colour(row.fill));
         widget->setPalette(palette);
         widget->setAutoFillBackground(true);
         break;

@@ -4,7 +4,6 @@
 // window's are, so the image log saves the same files; a control set here runs the handler its
 // change runs in the window.
 
-#include <QColor>
 #include <array>
 #include <functional>
 #include <string>
@@ -13,10 +12,6 @@
 #include "model/panel.h"
 
 namespace brevane {
-
-// A picture as the main window lays it out: "SCOPE", "Picture1" or "Picture2".
-canvas layout_canvas(const char* name);
-QColor layout_colour(unsigned value);
 
 class plain_panel final : public panel {
  public:
