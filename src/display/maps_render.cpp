@@ -280,8 +280,7 @@ QPoint picture_point(const maps_data& data, std::optional<int> cycle, QSize size
                      double x, double z, map_shape shape, maps_arrangement arrangement) {
   const maps_geometry g = cell_geometry(data, cycle);
   const plot_scale s{
-      layout_panel(size.expandedTo(QSize(1, 1)), map, g.x, g.z, shape, arrangement).plot, g.x,
-      g.z};
+      layout_panel(size.expandedTo(QSize(1, 1)), map, g.x, g.z, shape, arrangement).plot, g.x, g.z};
   return {s.px(x), s.py(z)};
 }
 
@@ -310,8 +309,7 @@ std::string save_png(const QImage& picture, const QString& path) {
   return {};
 }
 
-picture_plan saved_picture_plan(const maps_data& data, std::optional<int> cycle,
-                                map_shape shape) {
+picture_plan saved_picture_plan(const maps_data& data, std::optional<int> cycle, map_shape shape) {
   const maps_geometry g = cell_geometry(data, cycle);
   return plan_picture(g.x, g.z, shape, QSize(1200, 1200));
 }

@@ -25,8 +25,7 @@ std::string stack_reason() {
 handle string_type() {
   handle t(H5Tcopy(H5T_C_S1), H5Tclose);
   if (!t.valid()) return t;
-  const bool ok =
-      H5Tset_size(t.id(), H5T_VARIABLE) >= 0 && H5Tset_cset(t.id(), H5T_CSET_UTF8) >= 0;
+  const bool ok = H5Tset_size(t.id(), H5T_VARIABLE) >= 0 && H5Tset_cset(t.id(), H5T_CSET_UTF8) >= 0;
   return ok ? std::move(t) : handle();
 }
 

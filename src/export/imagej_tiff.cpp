@@ -12,8 +12,8 @@ constexpr ttag_t byte_counts_tag = 50838;
 constexpr ttag_t metadata_tag = 50839;
 
 // The four-letter codes ImageJ reads as 32-bit numbers in the file's byte order.
-constexpr std::uint32_t magic = 0x494a494a;  // "IJIJ"
-constexpr std::uint32_t info_type = 0x696e666f;  // "info"
+constexpr std::uint32_t magic = 0x494a494a;        // "IJIJ"
+constexpr std::uint32_t info_type = 0x696e666f;    // "info"
 constexpr std::uint32_t labels_type = 0x6c61626c;  // "labl"
 constexpr std::uint32_t ranges_type = 0x72616e67;  // "rang"
 
@@ -52,8 +52,9 @@ QString number(double v) {
 }  // namespace
 
 std::string description(const calibration& c) {
-  QString d = QStringLiteral("ImageJ=1.11a\nimages=%1\nchannels=%1\nslices=1\nframes=1\n"
-                             "hyperstack=true\nmode=grayscale\nloop=false\n")
+  QString d = QStringLiteral(
+                  "ImageJ=1.11a\nimages=%1\nchannels=%1\nslices=1\nframes=1\n"
+                  "hyperstack=true\nmode=grayscale\nloop=false\n")
                   .arg(c.channels);
   d += QStringLiteral("unit=%1\n").arg(QString::fromStdString(c.unit));
   // Origins in pixels: X = (column - xorigin) * width; Z = (yorigin - row) * height.
@@ -103,8 +104,7 @@ bool set_tags(TIFF* tif, const metadata& m) {
   const encoded e = encode(m);
   return TIFFSetField(tif, byte_counts_tag, static_cast<std::uint32_t>(e.counts.size()),
                       e.counts.data()) &&
-         TIFFSetField(tif, metadata_tag, static_cast<std::uint32_t>(e.data.size()),
-                      e.data.data());
+         TIFFSetField(tif, metadata_tag, static_cast<std::uint32_t>(e.data.size()), e.data.data());
 }
 
 }  // namespace brevane::imagej

@@ -132,30 +132,28 @@ std::string write_page(TIFF* tif, const map_grids& g, const std::vector<double>&
     for (std::uint32_t c = 0; c < width; ++c)
       pixels[std::size_t{r} * width + c] =
           static_cast<float>(plane[std::size_t{height - 1 - r} * width + c]);
-  bool fields =
-      TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE) &&
-      TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width) &&
-      TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height) &&
-      TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 32) &&
-      TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1) &&
-      TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP) &&
-      TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK) &&
-      TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
-      TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) &&
-      TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE) &&
-      TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, height) &&
-      TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_NONE) &&
-      TIFFSetField(tif, TIFFTAG_XRESOLUTION, 1.0 / pitch(g.x())) &&
-      TIFFSetField(tif, TIFFTAG_YRESOLUTION, 1.0 / pitch(g.z())) &&
-      TIFFSetField(tif, TIFFTAG_PAGENUMBER, page, 2) &&
-      TIFFSetField(tif, TIFFTAG_PAGENAME, m.name) &&
-      TIFFSetField(tif, TIFFTAG_SOFTWARE, software.c_str());
+  bool fields = TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE) &&
+                TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width) &&
+                TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height) &&
+                TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 32) &&
+                TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1) &&
+                TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP) &&
+                TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK) &&
+                TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
+                TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) &&
+                TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE) &&
+                TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, height) &&
+                TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_NONE) &&
+                TIFFSetField(tif, TIFFTAG_XRESOLUTION, 1.0 / pitch(g.x())) &&
+                TIFFSetField(tif, TIFFTAG_YRESOLUTION, 1.0 / pitch(g.z())) &&
+                TIFFSetField(tif, TIFFTAG_PAGENUMBER, page, 2) &&
+                TIFFSetField(tif, TIFFTAG_PAGENAME, m.name) &&
+                TIFFSetField(tif, TIFFTAG_SOFTWARE, software.c_str());
   if (const auto b = bounds(plane))
     fields = fields && TIFFSetField(tif, TIFFTAG_SMINSAMPLEVALUE, b->first) &&
              TIFFSetField(tif, TIFFTAG_SMAXSAMPLEVALUE, b->second);
   if (first)
-    fields = fields &&
-             TIFFSetField(tif, TIFFTAG_IMAGEDESCRIPTION, first->description.c_str()) &&
+    fields = fields && TIFFSetField(tif, TIFFTAG_IMAGEDESCRIPTION, first->description.c_str()) &&
              imagej::set_tags(tif, first->metadata);
   if (!fields) return tiff_failure(0);
   errno = 0;
@@ -187,8 +185,8 @@ std::string export_tiff(const scan_record& record, const QString& record_path,
       {2, "position", pitch(g.x()), pitch(g.z()), double(g.x().front()), double(g.z().back())});
   first.metadata.info = info(g, chosen, record_name, record.header.settings);
   for (std::size_t i = 0; i < std::size(map_pages); ++i) {
-    first.metadata.labels.push_back(std::string(map_pages[i].name) + " (" +
-                                    map_pages[i].units + ")");
+    first.metadata.labels.push_back(std::string(map_pages[i].name) + " (" + map_pages[i].units +
+                                    ")");
     const auto b = bounds(planes[i]).value_or(std::pair{0.0, 1.0});
     first.metadata.ranges.insert(first.metadata.ranges.end(), {b.first, b.second});
   }

@@ -67,7 +67,8 @@ TEST(MapsLayout, ASavedPictureOfAnyRegionIsFilledByItsMaps) {
     const picture_plan plan = saved_picture_plan(data, 1);
     EXPECT_EQ(plan.arrangement, r.arrangement);
     maps_style style;
-    style.title = QStringLiteral("scan 2026-12-07 09-51-55 \u2014 cycle 1, started 2026-12-07 09:53:12");
+    style.title =
+        QStringLiteral("scan 2026-12-07 09-51-55 \u2014 cycle 1, started 2026-12-07 09:53:12");
     const QImage picture = render_picture(data, 1, style);
     EXPECT_TRUE(picture.width() > 1100 || picture.height() > 1100) << "as large as it may be";
     EXPECT_EQ(plan.size.expandedTo(picture.size()), plan.size);

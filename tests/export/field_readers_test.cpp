@@ -123,7 +123,7 @@ TEST_F(FieldReaders, SettingsWhoseKeysAreNoHdf5NamesAreKeptEscaped) {
   const struct {
     const char* key;
     const char* name;
-  } names[] = {{"gain", "gain"}, {"a/b", "a%2Fb"},   {".", "%2E"},     {"..", "%2E%2E"},
+  } names[] = {{"gain", "gain"}, {"a/b", "a%2Fb"},     {".", "%2E"},  {"..", "%2E%2E"},
                {"", "%"},        {"a%2Fb", "a%252Fb"}, {"a.b", "a.b"}};
   for (const auto& n : names) EXPECT_EQ(link_name(n.key), n.name) << n.key;
 

@@ -66,8 +66,8 @@ TEST(MapsExport, TheShownOrLiveRecordGoesOutInEachFormat) {
     if (f.format == export_format::tiff) {
       // The info ImageJ shows is UTF-16, little-endian as the file.
       const QString cycle = QStringLiteral("\"cycle\":1,");
-      EXPECT_TRUE(bytes.contains(QByteArray(reinterpret_cast<const char*>(cycle.utf16()),
-                                            cycle.size() * 2)))
+      EXPECT_TRUE(bytes.contains(
+          QByteArray(reinterpret_cast<const char*>(cycle.utf16()), cycle.size() * 2)))
           << "the cycle shown, not the last";
     }
   }
