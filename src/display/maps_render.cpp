@@ -193,7 +193,8 @@ QImage render_maps(const maps_data& data, std::optional<int> cycle, QSize size,
   // A difference is told in blue below zero and red above, on a scale centred on zero.
   const auto& colours = palette(style.differences ? palette_kind::diverging : style.colours);
   for (map_kind kind : {map_kind::thermal, map_kind::sonic}) {
-    const panel_layout l = layout_panel(image.size(), kind, g.x, g.z, style.shape);
+    const panel_layout l =
+        layout_panel(image.size(), kind, g.x, g.z, style.shape, style.arrangement);
     const plot_scale s{l.plot, g.x, g.z};
     const bool thermal = kind == map_kind::thermal;
     const auto shown = shown_range(g, kind, style.units, style.differences);
@@ -224,7 +225,11 @@ QImage render_maps(const maps_data& data, std::optional<int> cycle, QSize size,
     p.setRenderHint(QPainter::TextAntialiasing);
     p.setPen(ink);
     const QRect line = title_line(image.size());
-    p.setFont(font_of(std::max(9, line.height() / 2 + 1), true));
+    // A narrow picture writes its title smaller before it cuts it.
+    int px = std::max(9, line.height() / 2 + 1);
+    p.setFont(font_of(px, true));
+    while (px > 8 && QFontMetrics(p.font()).horizontalAdvance(style.title) > line.width() - 8)
+      p.setFont(font_of(--px, true));
     // A title too long for the picture loses its end, never its start.
     const QString shown =
         QFontMetrics(p.font()).elidedText(style.title, Qt::ElideRight, line.width() - 8);
@@ -272,10 +277,10 @@ std::optional<cell_hit> cell_at(const maps_data& data, std::optional<int> cycle,
 }
 
 QPoint picture_point(const maps_data& data, std::optional<int> cycle, QSize size, map_kind map,
-                     double x, double z, map_shape shape) {
+                     double x, double z, map_shape shape, maps_arrangement arrangement) {
   const maps_geometry g = cell_geometry(data, cycle);
-  const plot_scale s{layout_panel(size.expandedTo(QSize(1, 1)), map, g.x, g.z, shape).plot, g.x,
-                     g.z};
+  const plot_scale s{
+      layout_panel(size.expandedTo(QSize(1, 1)), map, g.x, g.z, shape, arrangement).plot, g.x, g.z};
   return {s.px(x), s.py(z)};
 }
 
@@ -304,9 +309,37 @@ std::string save_png(const QImage& picture, const QString& path) {
   return {};
 }
 
+picture_plan saved_picture_plan(const maps_data& data, std::optional<int> cycle, map_shape shape) {
+  const maps_geometry g = cell_geometry(data, cycle);
+  return plan_picture(g.x, g.z, shape, QSize(1200, 1200));
+}
+
+QImage render_picture(const maps_data& data, std::optional<int> cycle, const maps_style& style) {
+  const picture_plan plan = saved_picture_plan(data, cycle, style.shape);
+  maps_style planned = style;
+  planned.arrangement = plan.arrangement;
+  const QImage image = render_maps(data, cycle, plan.size, planned);
+  // The margins are made for the widest numbers; what short ones leave blank at the right and
+  // at the bottom is cut, all but a small edge. Positions from the top left stay as planned.
+  constexpr int edge = 8;
+  const QRgb white = qRgb(255, 255, 255);
+  int right = 0, bottom = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    for (int x = image.width() - 1; x >= 0; --x)
+      if (line[x] != white) {
+        right = std::max(right, x);
+        bottom = y;
+        break;
+      }
+  }
+  return image.copy(0, 0, std::min(image.width(), right + 1 + edge),
+                    std::min(image.height(), bottom + 1 + edge));
+}
+
 std::string export_cycle(const maps_data& data, int cycle, const QString& path,
                          const maps_style& style) {
-  return save_png(render_maps(data, cycle, QSize(1200, 600), style), path);
+  return save_png(render_picture(data, cycle, style), path);
 }
 
 }  // namespace brevane

@@ -25,6 +25,7 @@ struct maps_style {
   range_choice sonic;
   display_units units;
   map_shape shape = map_shape::equal_scales;
+  maps_arrangement arrangement = maps_arrangement::side_by_side;
   QString title;  // the picture's title line; none when empty
   // The cells hold one cycle minus another: a palette and range centred on zero.
   bool differences = false;
@@ -52,6 +53,14 @@ std::optional<value_range> shown_range(const maps_geometry& geometry, map_kind k
 QImage render_maps(const maps_data& data, std::optional<int> cycle, QSize size,
                    const maps_style& style);
 
+// A saved picture (--export-png, Save Picture, File > Export): at most 1200 x 1200, sized and
+// arranged so that the maps fill it (plan_picture; style's arrangement is the plan's), less
+// the margin its numbers left blank at the right and the bottom. A position lies where it
+// lies in a picture of the plan's size.
+picture_plan saved_picture_plan(const maps_data& data, std::optional<int> cycle,
+                                map_shape shape = map_shape::equal_scales);
+QImage render_picture(const maps_data& data, std::optional<int> cycle, const maps_style& style);
+
 // The title line: "scan 2026-12-07 09-51-55 — cycle 2, started 2026-12-07 09:53:12", or of the
 // latest readings "— latest of 3 cycles, started" the first cycle's start. scan: the record's
 // name; empty for a sweep without one.
@@ -67,14 +76,15 @@ std::optional<cell_hit> cell_at(const maps_data& data, std::optional<int> cycle,
 
 // The pixel of the picture at `size` that shows head position (x, z) in the given map.
 QPoint picture_point(const maps_data& data, std::optional<int> cycle, QSize size, map_kind map,
-                     double x, double z, map_shape shape = map_shape::equal_scales);
+                     double x, double z, map_shape shape = map_shape::equal_scales,
+                     maps_arrangement arrangement = maps_arrangement::side_by_side);
 
 // One line about a cell: position, temperature, distance and the time of its reading.
 QString readout_text(const map_cell& cell, const display_units& units = {});
 
 // Writes the picture as PNG. Returns an error text, empty on success.
 std::string save_png(const QImage& picture, const QString& path);
-// --export-png: the picture of a cycle at 1200 x 600, as PNG, in °F and inches.
+// --export-png: the saved picture of a cycle, as PNG, in °F and inches.
 std::string export_cycle(const maps_data& data, int cycle, const QString& path,
                          const maps_style& style = {});
 

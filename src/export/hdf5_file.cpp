@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace brevane::hdf5 {
 
@@ -22,23 +21,11 @@ std::string stack_reason() {
   return first;
 }
 
-// A string type: UTF-8, either of variable length or of `size` bytes padded with NULs.
-handle string_type(std::size_t size) {
+// The one string type: UTF-8 of variable length.
+handle string_type() {
   handle t(H5Tcopy(H5T_C_S1), H5Tclose);
   if (!t.valid()) return t;
-  const bool ok = H5Tset_size(t.id(), size == 0 ? H5T_VARIABLE : size) >= 0 &&
-                  H5Tset_cset(t.id(), H5T_CSET_UTF8) >= 0 &&
-                  (size == 0 || H5Tset_strpad(t.id(), H5T_STR_NULLPAD) >= 0);
-  return ok ? std::move(t) : handle();
-}
-
-// h5py's truth type, so that Python reads numpy.bool_ and other readers a named enum.
-handle truth_type() {
-  handle t(H5Tenum_create(H5T_NATIVE_INT8), H5Tclose);
-  if (!t.valid()) return t;
-  const std::int8_t no = 0, yes = 1;
-  const bool ok =
-      H5Tenum_insert(t.id(), "FALSE", &no) >= 0 && H5Tenum_insert(t.id(), "TRUE", &yes) >= 0;
+  const bool ok = H5Tset_size(t.id(), H5T_VARIABLE) >= 0 && H5Tset_cset(t.id(), H5T_CSET_UTF8) >= 0;
   return ok ? std::move(t) : handle();
 }
 
@@ -109,7 +96,7 @@ void file::attribute(hid_t object, const char* name, const std::vector<std::stri
   handle space =
       make(texts.size() == 1 ? H5Screate(H5S_SCALAR) : H5Screate_simple(1, &count, nullptr),
            H5Sclose, "an attribute's space");
-  handle type = string_type(0);
+  handle type = string_type();
   if (!check(type.valid() ? 0 : -1, "a text type")) return;
   handle a = make(H5Acreate2(object, name, type.id(), space.id(), H5P_DEFAULT, H5P_DEFAULT),
                   H5Aclose, "creating an attribute");
@@ -147,20 +134,11 @@ handle file::dataset(hid_t parent, const char* name, hid_t file_type, hid_t memo
 }
 
 handle file::text(hid_t parent, const char* name, std::string_view value) {
-  handle type = string_type(0);
+  handle type = string_type();
   if (!check(type.valid() ? 0 : -1, "a text type")) return {};
   const std::string copy(value);
   const char* pointer = copy.c_str();
   return dataset(parent, name, type.id(), type.id(), {}, &pointer);
-}
-
-handle file::texts(hid_t parent, const char* name, const std::vector<std::string>& values) {
-  handle type = string_type(0);
-  if (!check(type.valid() ? 0 : -1, "a text type")) return {};
-  std::vector<const char*> pointers;
-  pointers.reserve(values.size());
-  for (const std::string& v : values) pointers.push_back(v.c_str());
-  return dataset(parent, name, type.id(), type.id(), {values.size()}, pointers.data());
 }
 
 handle file::column(hid_t parent, const char* name, const std::vector<std::int32_t>& values) {
@@ -175,23 +153,9 @@ handle file::column(hid_t parent, const char* name, const std::vector<double>& v
   return dataset(parent, name, H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, {values.size()}, values.data());
 }
 
-handle file::fixed_texts(hid_t parent, const char* name,
-                         const std::vector<std::string_view>& values) {
-  std::size_t width = 1;
-  for (std::string_view v : values) width = std::max(width, v.size());
-  handle type = string_type(width);
-  if (!check(type.valid() ? 0 : -1, "a text type")) return {};
-  std::vector<char> bytes(values.size() * width, '\0');
-  for (std::size_t i = 0; i < values.size(); ++i)
-    std::memcpy(bytes.data() + i * width, values[i].data(), values[i].size());
-  return dataset(parent, name, type.id(), type.id(), {values.size()}, bytes.data());
-}
-
 handle file::truth(hid_t parent, const char* name, bool value) {
-  handle type = truth_type();
-  if (!check(type.valid() ? 0 : -1, "a truth type")) return {};
-  const std::int8_t v = value ? 1 : 0;
-  return dataset(parent, name, type.id(), type.id(), {}, &v);
+  const std::uint8_t v = value ? 1 : 0;
+  return dataset(parent, name, H5T_STD_U8LE, H5T_NATIVE_UINT8, {}, &v);
 }
 
 handle file::number(hid_t parent, const char* name, double value) {

@@ -56,15 +56,15 @@ class file {
   void attribute(hid_t object, const char* name, const std::vector<std::string>& texts);
   void attribute(hid_t object, const char* name, std::int64_t value);
 
-  // A scalar text; and columns of numbers, truth values and texts (texts of fixed length,
-  // padded with NULs, so that a hundred thousand of them cost one write). Each returns the
-  // dataset, for its attributes.
+  // A scalar text, UTF-8 of variable length; and columns of numbers and truth values. Each
+  // returns the dataset, for its attributes. There are no columns of texts: the NeXus API
+  // that Debian's nexus-tools use reads an array of strings into room for one and corrupts
+  // its memory, so a column of words is written as codes (see nexus_export).
   handle text(hid_t parent, const char* name, std::string_view value);
-  handle texts(hid_t parent, const char* name, const std::vector<std::string>& values);
   handle column(hid_t parent, const char* name, const std::vector<std::int32_t>& values);
   handle column(hid_t parent, const char* name, const std::vector<std::int64_t>& values);
   handle column(hid_t parent, const char* name, const std::vector<double>& values);
-  handle fixed_texts(hid_t parent, const char* name, const std::vector<std::string_view>& values);
+  // NeXus's NX_BOOLEAN: an unsigned byte, 0 or 1.
   handle truth(hid_t parent, const char* name, bool value);
   handle number(hid_t parent, const char* name, double value);
   handle number(hid_t parent, const char* name, std::int64_t value);

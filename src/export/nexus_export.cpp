@@ -5,7 +5,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 
 #include "common/file_output.h"
@@ -43,6 +45,31 @@ std::vector<std::int32_t> as_int32(const std::vector<int>& v) {
   return {v.begin(), v.end()};
 }
 
+// NXdata's x and z are NX_FLOAT; a head position is a whole count, exact in a double.
+std::vector<double> as_float(const std::vector<int>& v) {
+  return {v.begin(), v.end()};
+}
+
+// A column of words as codes, 0 for the first of names; the names, joined by commas, are its
+// attribute "names", so that names.split(",")[code] is the word.
+template <typename T>
+void words(hdf5::file& f, hid_t parent, const char* name, const std::vector<T>& values,
+           std::initializer_list<T> order, const char* (*word)(T)) {
+  // 32-bit: the NeXus tools print bytes as characters.
+  std::vector<std::int32_t> codes;
+  codes.reserve(values.size());
+  for (const T v : values) {
+    const auto at = std::find(order.begin(), order.end(), v) - order.begin();
+    codes.push_back(static_cast<std::int32_t>(at));
+  }
+  std::string names;
+  for (const T* v = order.begin(); v != order.end(); ++v) {
+    if (v != order.begin()) names += ',';
+    if (const char* w = word(*v)) names += w;
+  }
+  f.attribute(f.column(parent, name, codes).id(), "names", names);
+}
+
 // NXdata over (cycle, z, x): the signal and its three axes, in the NXdata standard's words.
 void write_map(hdf5::file& f, hid_t entry, const map_grids& g, map_kind kind) {
   const bool thermal = kind == map_kind::thermal;
@@ -61,31 +88,35 @@ void write_map(hdf5::file& f, hid_t entry, const map_grids& g, map_kind kind) {
       f.write_plane(cube.id(), i, g.plane(g.cycles()[i], kind));
   }
   units(f, f.column(data.id(), "cycle", as_int32(g.cycles())), nullptr, "cycle");
-  units(f, f.column(data.id(), "z", as_int32(g.z())), position_units, "Z (head position)");
-  units(f, f.column(data.id(), "x", as_int32(g.x())), position_units, "X (head position)");
+  units(f, f.column(data.id(), "z", as_float(g.z())), position_units, "Z (head position)");
+  units(f, f.column(data.id(), "x", as_float(g.x())), position_units, "X (head position)");
 }
 
-// One dataset per setting, typed as the record has it.
+// One dataset per setting, typed as the record has it. A key that is no HDF5 name ("a/b",
+// ".", "") is kept under an escaped name, its own spelling in the description.
 void write_settings(hdf5::file& f, hid_t entry, const QJsonObject& settings) {
   handle group = f.group(entry, "parameters", "NXparameters");
   for (auto it = settings.begin(); it != settings.end(); ++it) {
-    const QByteArray key = it.key().toUtf8();
+    const std::string key = it.key().toStdString();
+    const std::string name = link_name(key);
+    const char* n = name.c_str();
     const QJsonValue v = it.value();
+    handle d;
     if (v.isBool()) {
-      f.truth(group.id(), key.constData(), v.toBool());
+      d = f.truth(group.id(), n, v.toBool());
     } else if (v.isDouble()) {
-      const double d = v.toDouble();
-      if (d == std::floor(d) && std::abs(d) < 9e15)
-        f.number(group.id(), key.constData(), static_cast<std::int64_t>(d));
-      else
-        f.number(group.id(), key.constData(), d);
+      const double x = v.toDouble();
+      d = x == std::floor(x) && std::abs(x) < 9e15
+              ? f.number(group.id(), n, static_cast<std::int64_t>(x))
+              : f.number(group.id(), n, x);
     } else if (v.isString()) {
-      f.text(group.id(), key.constData(), v.toString().toStdString());
+      d = f.text(group.id(), n, v.toString().toStdString());
     } else if (!v.isNull()) {
       const QJsonDocument doc =
           v.isArray() ? QJsonDocument(v.toArray()) : QJsonDocument(v.toObject());
-      f.text(group.id(), key.constData(), doc.toJson(QJsonDocument::Compact).toStdString());
+      d = f.text(group.id(), n, doc.toJson(QJsonDocument::Compact).toStdString());
     }
+    if (d.valid() && name != key) f.attribute(d.id(), "description", key);
   }
 }
 
@@ -94,15 +125,15 @@ void write_readings(hdf5::file& f, hid_t entry, const std::vector<recorded_readi
   handle table = f.group(entry, "readings", "NXcollection");
   const std::size_t n = readings.size();
   std::vector<std::int32_t> cycle(n), row(n), point(n), x(n), z(n);
-  std::vector<std::string_view> pass(n), kind(n);
+  std::vector<pass_direction> pass(n);
+  std::vector<reading_kind> kind(n);
   std::vector<double> temperature(n), distance(n);
   std::vector<std::int64_t> ms(n);
   for (std::size_t i = 0; i < n; ++i) {
     const reading_event& e = readings[i].event;
     cycle[i] = e.cycle;
-    const char* p = pass_name(e.pass);
-    pass[i] = p ? p : "";
-    kind[i] = kind_name(e.kind);
+    pass[i] = e.pass;
+    kind[i] = e.kind;
     row[i] = e.row;
     point[i] = e.point;
     x[i] = e.x;
@@ -112,8 +143,10 @@ void write_readings(hdf5::file& f, hid_t entry, const std::vector<recorded_readi
     ms[i] = readings[i].ms;
   }
   f.column(table.id(), "cycle", cycle);
-  f.fixed_texts(table.id(), "pass", pass);
-  f.fixed_texts(table.id(), "kind", kind);
+  words(f, table.id(), "pass", pass,
+        {pass_direction::none, pass_direction::upward, pass_direction::downward}, pass_name);
+  words(f, table.id(), "kind", kind,
+        {reading_kind::baseline, reading_kind::row_start, reading_kind::point}, kind_name);
   f.column(table.id(), "row", row);
   f.column(table.id(), "point", point);
   units(f, f.column(table.id(), "x", x), position_units, "X (head position)");
@@ -147,18 +180,21 @@ void write_events(hdf5::file& f, hid_t entry, const scan_record& record) {
     f.column(table.id(), "point_step", point_step);
   }
   handle table = f.group(entry, "interruptions", "NXcollection");
-  std::vector<std::string> what;
+  std::vector<interruption> what;
   std::vector<std::int64_t> before, ms;
   std::vector<std::int32_t> cycle, x, z;
   for (const recorded_interruption& i : record.interruptions) {
-    what.push_back(interruption_name(i.what));
+    what.push_back(i.what);
     before.push_back(static_cast<std::int64_t>(i.before_reading));
     cycle.push_back(i.where.cycle);
     x.push_back(i.where.x);
     z.push_back(i.where.z);
     ms.push_back(record.header.start.msecsTo(i.where.time));
   }
-  f.texts(table.id(), "what", what);
+  words(f, table.id(), "what", what,
+        {interruption::paused, interruption::resumed, interruption::head_lost,
+         interruption::head_back},
+        interruption_name);
   f.column(table.id(), "before_reading", before);
   f.column(table.id(), "cycle", cycle);
   f.column(table.id(), "x", x);
@@ -181,22 +217,33 @@ void write_entry(hdf5::file& f, const scan_record& record, const map_grids& grid
     handle program = f.text(entry.id(), "program_name", "Brevane");
     f.attribute(program.id(), "version", h.program_version);
   }
-  f.text(entry.id(), "sweep_end", scan_record_ending(record));
-  if (record.end && !record.end->message.empty())
-    f.text(entry.id(), "sweep_end_message", record.end->message);
-  if (record.avgt)
-    units(f, f.number(entry.id(), "baseline_average", *record.avgt), "degF",
-          "baseline temperature (\u00b0F)");
-  if (!record.problems.empty()) f.texts(entry.id(), "record_problems", record.problems);
+  {
+    // What NXentry has no field for lies in a collection of this program's own.
+    handle own = f.group(entry.id(), "brevane", "NXcollection");
+    f.text(own.id(), "sweep_end", scan_record_ending(record));
+    if (record.end && !record.end->message.empty())
+      f.text(own.id(), "sweep_end_message", record.end->message);
+    if (record.avgt)
+      units(f, f.number(own.id(), "baseline_average", *record.avgt), "degF",
+            "baseline temperature (\u00b0F)");
+    if (!record.problems.empty()) {
+      // One line a problem: a text, as every text here.
+      std::string lines;
+      for (const std::string& p : record.problems) lines += (lines.empty() ? "" : "\n") + p;
+      f.text(own.id(), "record_problems", lines);
+    }
+  }
   {
     handle head = f.group(entry.id(), "instrument", "NXinstrument");
     f.text(head.id(), "name", h.head_kind == "usb" ? "USB scanning head" : "simulated head");
+    // NXinstrument defines only its name; the head's own words go in a collection.
+    handle own = f.group(head.id(), "brevane", "NXcollection");
     const std::pair<const char*, const std::string*> fields[] = {{"kind", &h.head_kind},
                                                                  {"options", &h.head_options},
                                                                  {"serial", &h.head_serial},
                                                                  {"path", &h.head_path}};
     for (const auto& [name, value] : fields)
-      if (!value->empty()) f.text(head.id(), name, *value);
+      if (!value->empty()) f.text(own.id(), name, *value);
   }
   write_map(f, entry.id(), grids, map_kind::thermal);
   write_map(f, entry.id(), grids, map_kind::sonic);
@@ -206,6 +253,26 @@ void write_entry(hdf5::file& f, const scan_record& record, const map_grids& grid
 }
 
 }  // namespace
+
+std::string link_name(std::string_view key) {
+  const bool dots_only = key.find_first_not_of('.') == std::string_view::npos;
+  if (key.empty()) return "%";
+  std::string name;
+  name.reserve(key.size());
+  for (const char c : key) {
+    if (c == '/')
+      name += "%2F";
+    else if (c == '%')
+      name += "%25";
+    else if (c == '\0')
+      name += "%00";
+    else if (c == '.' && dots_only)
+      name += "%2E";
+    else
+      name += c;
+  }
+  return name;
+}
 
 std::string export_nexus(const scan_record& record, const QString& record_path,
                          const QString& target, const std::string& program_version) {

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <string>
+#include <string_view>
 
 #include "logging/scan_record_reader.h"
 
@@ -14,5 +15,10 @@ namespace brevane {
 // program_version is this program's, for the file's creator. An error text, empty when written.
 std::string export_nexus(const scan_record& record, const QString& record_path,
                          const QString& target, const std::string& program_version);
+
+// The name a setting's key is written under: HDF5 parts paths at '/' and takes "." for the
+// group itself, so '/', '%' and NUL are written as %2F, %25 and %00, a name of dots only has
+// its dots written as %2E, and the empty key is "%". Distinct keys keep distinct names.
+std::string link_name(std::string_view key);
 
 }  // namespace brevane

@@ -2,8 +2,10 @@
 // One cycle of a scan record as a 32-bit float TIFF for ImageJ/Fiji and every image library:
 // two pages, the thermal map (°F) then the sonic map (inches), drawn as the Maps window draws
 // them (row 0 the highest Z, column 0 the lowest X), NaN where no reading was taken. Each
-// page's description is JSON with the map's name, its units, the X of every column, the Z of
-// every row and the settings.
+// page has its scale in the resolution tags (pixels per head position) and its values'
+// bounds; the first page's description makes the pages a calibrated two-channel ImageJ
+// hyperstack, and its info (IJMetadata) is JSON with the maps' names and units, the X of
+// every column, the Z of every row and the settings.
 
 #include <QString>
 #include <optional>

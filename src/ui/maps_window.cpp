@@ -165,7 +165,8 @@ QString maps_window::readout() const {
 }
 
 bool maps_window::save_picture(const QString& path) {
-  const std::string why = save_png(picture_, path);
+  // What the window shows, laid out to fill a picture of its own size.
+  const std::string why = save_png(render_picture(displayed(), displayed_cycle(), style()), path);
   readout_->setText(why.empty() ? QStringLiteral("Saved the picture to %1").arg(path)
                                 : QString::fromStdString(why));
   return why.empty();
@@ -195,7 +196,7 @@ QString maps_window::export_record() const {
 bool maps_window::export_to(export_format format, const QString& path) {
   std::string why;
   if (format == export_format::png) {
-    why = save_png(render_maps(shown(), chosen_cycle(), QSize(1200, 600), style()), path);
+    why = save_png(render_picture(shown(), chosen_cycle(), style()), path);
   } else if (const QString record = export_record(); record.isEmpty()) {
     why = "There is no scan record to export yet; every sweep writes one.";
   } else {

@@ -50,8 +50,9 @@ class maps_window : public QWidget {
   void set_live_record(std::function<QString()> path) { live_record_ = std::move(path); }
   // The record File > Export… writes out: the one shown, or the live sweep's.
   QString export_record() const;
-  // Writes the shown record (or the live one) in format to path; the PNG is the picture of the
-  // cycle chosen, at 1200 x 600. Says in the readout line what happened. True when written.
+  // Writes the shown record (or the live one) in format to path; the PNG is the saved picture
+  // (render_picture) of the cycle chosen. Says in the readout line what happened. True when
+  // written.
   bool export_to(export_format format, const QString& path);
 
   // The picture as the window shows it, title, colour bars and axes included.
@@ -71,7 +72,8 @@ class maps_window : public QWidget {
   // The readout for the picture's pixel at: the cell's reading, or a hint off the cells.
   void hover(QPoint at);
   QString readout() const;
-  // Writes the picture as PNG; says in the readout line what happened. True when written.
+  // Writes what the picture shows as PNG, laid out to fill its own size (render_picture); says
+  // in the readout line what happened. True when written.
   bool save_picture(const QString& path);
   // Paints now whatever changed since the last paint; the repaint timer calls it.
   void refresh();

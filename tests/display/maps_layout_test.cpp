@@ -47,6 +47,58 @@ TEST(MapsLayout, A115By40RegionIsDrawnWiderThanTall) {
   }
 }
 
+// A saved picture of a region of any shape: the maps at equal scales fill it, no blank band
+// across or down it wider than a colour bar.
+TEST(MapsLayout, ASavedPictureOfAnyRegionIsFilledByItsMaps) {
+  const struct {
+    int xmin, xmax, zmin, zmax, step;
+    maps_arrangement arrangement;
+  } regions[] = {{140, 255, 160, 200, 5, maps_arrangement::stacked},
+                 {100, 110, 20, 220, 5, maps_arrangement::side_by_side},
+                 {100, 255, 140, 200, 10, maps_arrangement::stacked},
+                 {0, 255, 100, 102, 1, maps_arrangement::stacked}};
+  constexpr int bar_width = 18;  // at the font of a picture with a side of 1200
+  for (const auto& r : regions) {
+    SCOPED_TRACE(std::to_string(r.xmax - r.xmin) + " x " + std::to_string(r.zmax - r.zmin));
+    maps_data data;
+    data.set_raster({r.xmin, r.xmax, r.zmin, r.zmax, r.step, r.step});
+    for (int z = r.zmin; z <= r.zmax; z += r.step)
+      for (int x = r.xmin; x <= r.xmax; x += r.step) data.add(point_reading(1, x, z, 70.0, 100.0));
+    const picture_plan plan = saved_picture_plan(data, 1);
+    EXPECT_EQ(plan.arrangement, r.arrangement);
+    maps_style style;
+    style.title =
+        QStringLiteral("scan 2026-12-07 09-51-55 \u2014 cycle 1, started 2026-12-07 09:53:12");
+    const QImage picture = render_picture(data, 1, style);
+    EXPECT_TRUE(picture.width() > 1100 || picture.height() > 1100) << "as large as it may be";
+    EXPECT_EQ(plan.size.expandedTo(picture.size()), plan.size);
+    int widest_rows = 0, widest_columns = 0;
+    for (const bool rows : {true, false}) {
+      int run = 0;
+      for (int i = 0; i < (rows ? picture.height() : picture.width()); ++i) {
+        bool blank = true;
+        for (int j = 0; blank && j < (rows ? picture.width() : picture.height()); ++j)
+          blank = picture.pixel(rows ? j : i, rows ? i : j) == qRgb(255, 255, 255);
+        run = blank ? run + 1 : 0;
+        (rows ? widest_rows : widest_columns) = std::max(run, rows ? widest_rows : widest_columns);
+      }
+    }
+    EXPECT_LE(widest_rows, bar_width);
+    EXPECT_LE(widest_columns, bar_width);
+    const QPoint low = picture_point(data, 1, plan.size, map_kind::sonic, r.xmin, r.zmin,
+                                     map_shape::equal_scales, plan.arrangement);
+    const QPoint high = picture_point(data, 1, plan.size, map_kind::sonic, r.xmax, r.zmax,
+                                      map_shape::equal_scales, plan.arrangement);
+    // Equal to a pixel's rounding either way.
+    EXPECT_NEAR(double(high.x() - low.x()) / (r.xmax - r.xmin),
+                double(low.y() - high.y()) / (r.zmax - r.zmin),
+                1.0 / std::min(r.xmax - r.xmin, r.zmax - r.zmin) + 0.05)
+        << "equal scales";
+    EXPECT_TRUE(QRect(QPoint(), picture.size()).contains(high) &&
+                QRect(QPoint(), picture.size()).contains(low));
+  }
+}
+
 TEST(MapsLayout, TheTitleNamesTheScanTheCycleAndItsStart) {
   maps_data data;
   EXPECT_EQ(picture_title("scan 2026-12-06 05-04-10", data, std::nullopt),

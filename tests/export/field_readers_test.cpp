@@ -1,7 +1,7 @@
-// The exports read back by readers nobody here wrote: h5py and silx for NeXus, tifffile for
-// TIFF, run as /usr/bin/python3 scripts (tests/export/*.py) that work out from the record's
-// JSON lines what each cell must hold. Then what an operator sees when an export cannot be
-// made.
+// The exports read back by readers nobody here wrote: h5py, silx and Debian's nexus-tools for
+// NeXus, tifffile and ImageMagick for TIFF, pandas running the README's recipe on the CSV, run
+// as /usr/bin/python3 scripts (tests/export/*.py) that work out from the record's JSON lines
+// what each cell must hold. Then what an operator sees when an export cannot be made.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -111,6 +111,32 @@ TEST_F(FieldReaders, ASweepsNexusAndTiffHoldEveryCellOfItsRecord) {
   ASSERT_FALSE(record.isEmpty());
   EXPECT_READERS_AGREE(check("check_nexus.py", {record, path("sweep.nxs"), "2,7,32"}));
   EXPECT_READERS_AGREE(check("check_tiff.py", {record, path("sweep.tif"), "2", "7,32"}));
+  const outcome csv = brevane({"--open", record, "--export-csv", path("sweep.csv")});
+  ASSERT_EQ(csv.code, 0) << csv.err.toStdString();
+  EXPECT_READERS_AGREE(check("check_csv_recipe.py", {BREVANE_SOURCE_DIR "/README.md", record,
+                                                     path("sweep.csv"), path("sweep.nxs")}));
+}
+
+// Readers skip settings they do not know, whatever their keys; HDF5 takes '/' and "." as paths,
+// so such a key is kept under an escaped name with its own spelling beside it.
+TEST_F(FieldReaders, SettingsWhoseKeysAreNoHdf5NamesAreKeptEscaped) {
+  const struct {
+    const char* key;
+    const char* name;
+  } names[] = {{"gain", "gain"}, {"a/b", "a%2Fb"},     {".", "%2E"},  {"..", "%2E%2E"},
+               {"", "%"},        {"a%2Fb", "a%252Fb"}, {"a.b", "a.b"}};
+  for (const auto& n : names) EXPECT_EQ(link_name(n.key), n.name) << n.key;
+
+  ASSERT_FALSE(record.isEmpty());
+  QFile in(record);
+  ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+  QByteArray text = in.readAll();
+  text.replace("\"settings\":{", R"("settings":{"a/b":1,".":true,"":"empty","a%2Fb":2,)");
+  const QString odd = path("odd keys.jsonl");
+  ASSERT_EQ(files::write_whole(odd, text), "");
+  const outcome o = brevane({"--open", odd, "--export-nexus", path("odd.nxs")});
+  ASSERT_EQ(o.code, 0) << o.err.toStdString();
+  EXPECT_READERS_AGREE(check("check_nexus.py", {odd, path("odd.nxs"), "2,7,32"}));
 }
 
 TEST_F(FieldReaders, ARecordCutShortExportsItsGoodLinesWithNaNWhereNothingWasTaken) {

@@ -64,7 +64,11 @@ TEST(MapsExport, TheShownOrLiveRecordGoesOutInEachFormat) {
     const QByteArray bytes = written.readAll();
     EXPECT_TRUE(bytes.startsWith(f.starts));
     if (f.format == export_format::tiff) {
-      EXPECT_TRUE(bytes.contains("\"cycle\":1,")) << "the cycle shown, not the last";
+      // The info ImageJ shows is UTF-16, little-endian as the file.
+      const QString cycle = QStringLiteral("\"cycle\":1,");
+      EXPECT_TRUE(bytes.contains(
+          QByteArray(reinterpret_cast<const char*>(cycle.utf16()), cycle.size() * 2)))
+          << "the cycle shown, not the last";
     }
   }
 }

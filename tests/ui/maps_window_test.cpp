@@ -69,7 +69,13 @@ TEST(MapsWindow, PaintsTheSweepWhileOpenAndReadsTheCellUnderThePointer) {
   EXPECT_FALSE(w.save_picture(folder.filePath("none/maps.png")));
   EXPECT_TRUE(w.readout().contains("cannot write")) << w.readout().toStdString();
   ASSERT_TRUE(w.save_picture(folder.filePath("maps.png")));
-  EXPECT_EQ(QImage(folder.filePath("maps.png")).convertToFormat(QImage::Format_RGB32), w.picture());
+  // The maps shown, laid out to fill a picture of their own shape.
+  const QImage saved(folder.filePath("maps.png"));
+  const picture_plan plan = saved_picture_plan(w.shown(), std::nullopt);
+  ASSERT_TRUE(plan.size.expandedTo(saved.size()) == plan.size && saved.height() > 600);
+  EXPECT_EQ(saved.pixel(picture_point(w.shown(), std::nullopt, plan.size, map_kind::thermal, 171,
+                                      170, map_shape::equal_scales, plan.arrangement)),
+            palette(palette_kind::colour)[255]);
 
   w.close();
 
