@@ -25,7 +25,7 @@ struct logging_parts {
   testing::memory_panel window;
   testing::pinned_clock time_source;
   data_log log{s, window, time_source, folder.path(), QLocale(QLocale::English)};
-  scope_trace scope{s, window, log};
+  scope_trace scope{s, window};
 };
 
 void BM_data_log_line(benchmark::State& state) {
@@ -53,7 +53,7 @@ void BM_plot_step(benchmark::State& state) {
     p.s.last_temperature = static_cast<std::int16_t>(60 + n % 25);
     p.s.last_distance = static_cast<std::int16_t>(100 + n % 40);
     times.start();
-    p.scope.plot_step();
+    p.log.log_step(p.scope.plot_step(), p.s.last_distance);
     times.stop();
     ++n;
   }

@@ -49,6 +49,7 @@ void command_exchange::head_lost() {
   if (!busy()) return;
   cancel_requested_ = true;
   cancel_reason_ = "head lost";
+  cancelled_by_loss_ = true;
   wake();
 }
 
@@ -57,6 +58,7 @@ bool command_exchange::begin_operation(const std::string& name) {
   operation_ = name.empty() ? "operation" : name;
   cancel_requested_ = false;
   cancel_reason_.clear();
+  cancelled_by_loss_ = false;
   if (on_busy_changed) on_busy_changed(true);
   return true;
 }
@@ -69,6 +71,7 @@ void command_exchange::end_operation() {
   restore_due_ = restoring_ = false;
   cancel_requested_ = false;
   cancel_reason_.clear();
+  cancelled_by_loss_ = false;
   if (on_busy_changed) on_busy_changed(false);
 }
 
@@ -76,6 +79,7 @@ void command_exchange::cancel(const std::string& reason) {
   if (!busy()) return;
   cancel_requested_ = true;
   cancel_reason_ = reason;
+  cancelled_by_loss_ = false;
   wake();
 }
 
@@ -105,7 +109,7 @@ void command_exchange::sleep_in_loop(qint64 ms, const std::string& command) {
 }
 
 void command_exchange::throw_cancelled(const std::string& command) const {
-  if (cancel_reason_ == "head lost") {
+  if (cancelled_by_loss_) {
     throw device::head_lost(
         command, "Vexilor II not present",
         "The head went away while waiting for " + command + "; " + operation_ + " stopped.");

@@ -147,6 +147,8 @@ class command_exchange {
   std::string operation_;
   bool cancel_requested_ = false;
   std::string cancel_reason_;
+  // The cancel pending is the head's going away, not anyone's request.
+  bool cancelled_by_loss_ = false;
   std::string stop_reason_;
   QDeadlineTimer stop_grace_{QDeadlineTimer::Forever};
   std::vector<QEventLoop*> waits_;

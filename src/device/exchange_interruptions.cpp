@@ -38,14 +38,16 @@ void command_exchange::wait_for_return(const std::string& command) {
   // The loss is what is being handled here; it no longer ends the operation.
   cancel_requested_ = false;
   cancel_reason_.clear();
+  cancelled_by_loss_ = false;
   head_returned_ = false;
   if (hooks_.loss) hooks_.loss(true);
   const QDeadlineTimer deadline = return_wait_ ? QDeadlineTimer(return_wait_->count())
                                                : QDeadlineTimer(QDeadlineTimer::Forever);
   while (!head_returned_) {
-    if (cancel_requested_ && cancel_reason_ == "head lost") {
+    if (cancel_requested_ && cancelled_by_loss_) {
       cancel_requested_ = false;
       cancel_reason_.clear();
+      cancelled_by_loss_ = false;
     }
     check_cancel(command);
     check_stop(command);

@@ -1,7 +1,6 @@
 #include "display/scope_trace.h"
 
 #include "common/numbers.h"
-#include "logging/data_log.h"
 #include "model/canvas.h"
 #include "model/main_window_state.h"
 #include "model/panel.h"
@@ -13,8 +12,8 @@ double trace_value(int t, double avgt, int gain) {
   return baseline_value(t, avgt, gain);
 }
 
-scope_trace::scope_trace(main_window_state& state, panel& window, data_log& log)
-    : state_(state), window_(window), log_(log) {}
+scope_trace::scope_trace(main_window_state& state, panel& window)
+    : state_(state), window_(window) {}
 
 void scope_trace::lines() {
   canvas& scope = window_.pictures(picture::scope);
@@ -22,7 +21,7 @@ void scope_trace::lines() {
   for (int y = 0; y <= 300; y += 10) scope.draw_line(0, y, 500, y, scope_grid);
 }
 
-void scope_trace::plot_step() {
+double scope_trace::plot_step() {
   canvas& scope = window_.pictures(picture::scope);
   if (column_ == 0) {
     scope.clear();
@@ -38,8 +37,7 @@ void scope_trace::plot_step() {
   previous_trace_value_ = s;
   previous_distance_ = d;
   if (++column_ > 350) column_ = 0;
-
-  log_.log_step(s, d);
+  return s;
 }
 
 }  // namespace brevane

@@ -1,16 +1,14 @@
 #pragma once
 // The strip-chart scope: one red thermal and one blue distance segment per plot step,
-// starting over at the left edge after column 350. Each step also runs the data log step.
+// starting over at the left edge after column 350.
 
 #include <QColor>
 
 namespace brevane {
 
-class data_log;
 class panel;
 struct main_window_state;
 
-inline const QColor scope_background(0, 192, 0);
 inline const QColor scope_grid(0, 200, 0);
 inline const QColor scope_thermal(255, 0, 0);
 inline const QColor scope_distance(0, 0, 255);
@@ -20,9 +18,10 @@ double trace_value(int t, double avgt, int gain);
 
 class scope_trace {
  public:
-  scope_trace(main_window_state& state, panel& window, data_log& log);
+  scope_trace(main_window_state& state, panel& window);
 
-  void plot_step();
+  // Draws the last reading; returns the trace value it drew, which the data log records.
+  double plot_step();
   void lines();
 
   int column() const { return column_; }
@@ -32,7 +31,6 @@ class scope_trace {
  private:
   main_window_state& state_;
   panel& window_;
-  data_log& log_;
   int column_ = 0;
   double previous_trace_value_ = 0.0;
   int previous_distance_ = 0;

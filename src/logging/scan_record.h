@@ -44,7 +44,6 @@ class scan_record_writer final : public reading_observer {
                      std::function<void(const std::string&)> report);
   ~scan_record_writer() override;
 
-  void set_head(head_description head) { head_ = std::move(head); }
   void set_echo_timeout(int ms) { echo_timeout_ms_ = ms; }
   // The plan file the settings came from, named in the first line; empty for none.
   void set_plan_file(QString path) { plan_file_ = std::move(path); }

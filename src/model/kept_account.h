@@ -23,8 +23,6 @@ class kept_account {
   }
   bool all_kept() const { return first_.empty(); }
   long count() const { return lost_; }
-  // The first loss, as it was said.
-  const std::string& first_message() const { return first_; }
 
  private:
   long lost_ = 0;

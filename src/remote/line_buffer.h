@@ -20,8 +20,6 @@ class line_buffer {
   // take. After anything but ok the buffer takes nothing more.
   status feed(std::string_view bytes, const std::function<void(std::string&&)>& take);
 
-  std::size_t partial_bytes() const { return partial_.size(); }
-
  private:
   bool character_byte(unsigned char b);
 

@@ -187,42 +187,9 @@ sweep_procedure::outcome sweep_procedure::run_cycles(std::optional<int> cycles) 
 
   for (cycle_ = 1;; ++cycle_) {
     direction_ = 0;
-
-    pass_ = pass_direction::upward;
-    {
-      const int zmin = settings_.value(scroll_bar::zmin);
-      const int zmax = settings_.value(scroll_bar::zmax);
-      const int step = std::max<int>(1, state_.step_d);
-      pass_begins(zmin, zmax, step);
-      rows_ = raster_count(zmin, zmax, step);
-      row_ = 0;
-      for (int z = zmin; z <= zmax; z += step) {
-        ++row_;
-        if (!row_start(z, true)) return outcome::stopped;
-        if (!x_run(true)) return outcome::stopped;
-      }
-    }
-    maps_.rawdraw();
-    pass_ended();
+    if (!run_pass(true)) return outcome::stopped;
     direction_ = 1;
-
-    pass_ = pass_direction::downward;
-    {
-      const int zmin = settings_.value(scroll_bar::zmin);
-      const int zmax = settings_.value(scroll_bar::zmax);
-      const int step = std::max<int>(1, state_.step_d);
-      pass_begins(zmin, zmax, step);
-      rows_ = raster_count(zmin, zmax, step);
-      row_ = 0;
-      for (int z = zmax; z >= zmin; z -= step) {
-        ++row_;
-        if (!row_start(z, false)) return outcome::stopped;
-        if (!x_run(false)) return outcome::stopped;
-        if (stop_requested()) return outcome::stopped;
-      }
-    }
-    maps_.rawdraw();
-    pass_ended();
+    if (!run_pass(false)) return outcome::stopped;
     exchange_.leds(led_cycle_done);
     step_done({.l = 1});
     ++cycles_done_;
@@ -230,6 +197,28 @@ sweep_procedure::outcome sweep_procedure::run_cycles(std::optional<int> cycles) 
     if (cycles ? cycles_done_ >= *cycles : !settings_.checked(check_box::repeat)) break;
   }
   return outcome::completed;
+}
+
+bool sweep_procedure::run_pass(bool upward) {
+  pass_ = upward ? pass_direction::upward : pass_direction::downward;
+  // The limits and the step are read at the start of each pass, as the original reads them.
+  const int zmin = settings_.value(scroll_bar::zmin);
+  const int zmax = settings_.value(scroll_bar::zmax);
+  const int step = std::max<int>(1, state_.step_d);
+  pass_begins(zmin, zmax, step);
+  rows_ = raster_count(zmin, zmax, step);
+  row_ = 0;
+  // Upward from zmin, downward from zmax: the rows differ when the step does not divide.
+  for (int z = upward ? zmin : zmax; upward ? z <= zmax : z >= zmin; z += upward ? step : -step) {
+    ++row_;
+    if (!row_start(z, upward)) return false;
+    if (!x_run(upward)) return false;
+    // Only the downward pass looks at the Stop box again after a row, as the original does.
+    if (!upward && stop_requested()) return false;
+  }
+  maps_.rawdraw();
+  pass_ended();
+  return true;
 }
 
 reading_event sweep_procedure::event(reading_kind kind) const {

@@ -65,6 +65,8 @@ class sweep_procedure {
 
  private:
   outcome run_cycles(std::optional<int> cycles);
+  // One pass over the rows, upward or downward, and its pictures; false when it was stopped.
+  bool run_pass(bool upward);
   bool row_start(int z, bool upward);
   bool x_run(bool upward);
   bool x_point(int x, bool upward, bool increasing);

@@ -2,7 +2,6 @@
 
 #include "common/numbers.h"
 #include "device/command_exchange.h"
-#include "display/scope_trace.h"
 #include "model/main_window_state.h"
 #include "model/panel.h"
 #include "sensors/thermal_reading.h"
@@ -12,8 +11,8 @@ namespace brevane {
 using namespace device;
 
 sonic_reading::sonic_reading(command_exchange& exchange, main_window_state& state, panel& window,
-                             scope_trace& scope, thermal_reading& thermal)
-    : exchange_(exchange), state_(state), window_(window), scope_(scope), thermal_(thermal) {}
+                             thermal_reading& thermal)
+    : exchange_(exchange), state_(state), window_(window), thermal_(thermal) {}
 
 double sonic_reading::sonic() {
   auto& in = exchange_.input();
@@ -47,7 +46,7 @@ double sonic_reading::sonic() {
   const auto j = try_to_integer(state_.posz - 140);
   if (whole && i && j && map_grid::in_range(*i, *j)) state_.sonic_map.at(*i, *j) = *whole;
 
-  if (window_.checked(check_box::temp_off)) scope_.plot_step();
+  if (window_.checked(check_box::temp_off)) thermal_.plot_and_log();
   return distance;
 }
 
@@ -56,7 +55,7 @@ void sonic_reading::static_read() {
     exchange_.dtimer(100);
     thermal_.therm();
     sonic();
-    scope_.plot_step();
+    thermal_.plot_and_log();
   }
 }
 

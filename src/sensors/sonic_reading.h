@@ -8,7 +8,6 @@ namespace device {
 class command_exchange;
 }
 class panel;
-class scope_trace;
 class thermal_reading;
 struct main_window_state;
 
@@ -19,7 +18,7 @@ inline constexpr float bar_scale[3] = {10.7F, 5.0F, 15.0F};
 class sonic_reading {
  public:
   sonic_reading(device::command_exchange& exchange, main_window_state& state, panel& window,
-                scope_trace& scope, thermal_reading& thermal);
+                thermal_reading& thermal);
   // Returns the distance in inches.
   double sonic();
   // Runs until "Repeat" is unticked at the top of a cycle (or the operation is cancelled).
@@ -29,7 +28,6 @@ class sonic_reading {
   device::command_exchange& exchange_;
   main_window_state& state_;
   panel& window_;
-  scope_trace& scope_;
   thermal_reading& thermal_;
 };
 

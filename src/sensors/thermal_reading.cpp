@@ -3,6 +3,7 @@
 #include "common/numbers.h"
 #include "device/command_exchange.h"
 #include "display/scope_trace.h"
+#include "logging/data_log.h"
 #include "model/main_window_state.h"
 #include "model/panel.h"
 
@@ -11,8 +12,13 @@ namespace brevane {
 using namespace device;
 
 thermal_reading::thermal_reading(command_exchange& exchange, main_window_state& state,
-                                 panel& window, scope_trace& scope)
-    : exchange_(exchange), state_(state), window_(window), scope_(scope) {}
+                                 panel& window, scope_trace& scope, data_log& log)
+    : exchange_(exchange), state_(state), window_(window), scope_(scope), log_(log) {}
+
+void thermal_reading::plot_and_log() {
+  const double drawn = scope_.plot_step();
+  log_.log_step(drawn, state_.last_distance);
+}
 
 double thermal_reading::therm() {
   auto& in = exchange_.input();
@@ -39,7 +45,7 @@ double thermal_reading::therm() {
   window_.set_text(text_box::temperature_text, shown);
   if (auto t = try_to_integer(temperature)) state_.last_temperature = *t;
 
-  scope_.plot_step();
+  plot_and_log();
 
   if (temperature < state_.mint) {
     state_.mint = temperature;

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
@@ -15,8 +16,10 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QTextBrowser>
 #include <QToolButton>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include "ui/about.h"
 #include "ui/layout_table.h"
@@ -210,7 +213,31 @@ void main_window::view_data() {
 }
 
 void main_window::open_help() {
-  open_location(help_page_, tr("the help page"));
+  // A page that is not there is said as for the data folder.
+  if (help_page_.isEmpty() || !QFileInfo::exists(help_page_))
+    return open_location(help_page_, tr("the help page"));
+  if (QDesktopServices::openUrl(QUrl::fromLocalFile(help_page_))) return;
+  // No browser here: the page opens in a window of the program's own.
+  show_help_window();
+}
+
+void main_window::show_help_window() {
+  if (!help_window_) {
+    help_window_ = new QDialog(this);
+    help_window_->setObjectName(QStringLiteral("help_window"));
+    help_window_->setWindowTitle(tr("Brevane Help"));
+    auto* page = new QTextBrowser(help_window_);
+    page->setObjectName(QStringLiteral("help_page"));
+    page->setOpenExternalLinks(true);
+    page->setSource(QUrl::fromLocalFile(help_page_));
+    auto* layout = new QVBoxLayout(help_window_);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(page);
+    help_window_->resize(720, 640);
+  }
+  help_window_->show();
+  help_window_->raise();
+  show_status_text(tr("The help page is open in a window of its own: no browser was found."));
 }
 
 void main_window::open_location(const QString& path, const QString& what) {

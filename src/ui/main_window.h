@@ -13,6 +13,7 @@
 #include "model/panel.h"
 
 class QAction;
+class QDialog;
 class QLabel;
 class QPushButton;
 class QScrollBar;
@@ -121,6 +122,7 @@ class main_window : public QMainWindow, public panel {
   void connect_controls();
   void open_location(const QString& path, const QString& what);
   void show_status_text(const QString& message);
+  void show_help_window();
   // The controls and the position field follow the settings wherever they were changed.
   void follow_settings();
 
@@ -144,6 +146,7 @@ class main_window : public QMainWindow, public panel {
   QLabel* remote_label_ = nullptr;  // made when the remote interface first reports
   QString data_folder_;
   QString help_page_;
+  QDialog* help_window_ = nullptr;  // made when no browser opens the help page
 };
 
 }  // namespace brevane

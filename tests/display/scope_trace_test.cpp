@@ -32,7 +32,7 @@ TEST(ScopeTrace, ZeroReadingWithoutBaselineIsStillDrawnAndLogged) {
   r.window.set_log_data(true);
   r->state.last_temperature = 0;
   r->state.avgt = 0.0;
-  r->scope.plot_step();
+  r->thermal.plot_and_log();
   EXPECT_EQ(r->scope.column(), 1);
   EXPECT_EQ(r->scope.previous_trace_value(), 0.0);
   QFile csv(r->datalog.path());
@@ -45,7 +45,7 @@ TEST(ScopeTrace, FirstStepClearsDrawsTheGridAndTheSegmentsFromTheirZeroLines) {
   r->state.avgt = 25.0;
   r->state.last_temperature = 30;  // s = 250, drawn at y = 50
   r->state.last_distance = 100;    // y = 240
-  r->scope.plot_step();
+  r->thermal.plot_and_log();
   auto& w = r.window;
   EXPECT_EQ(scope_pixel(w, 5, 5), QColor(0, 192, 0));    // background
   EXPECT_EQ(scope_pixel(w, 20, 5), QColor(0, 200, 0));   // grid line x = 20
@@ -62,11 +62,11 @@ TEST(ScopeTrace, ColumnWrapsAfter351SegmentsAndTheScreenStartsOver) {
   rig r;
   r->state.avgt = 25.0;
   r->state.last_temperature = 25;
-  for (int k = 0; k < 351; ++k) r->scope.plot_step();
+  for (int k = 0; k < 351; ++k) r->thermal.plot_and_log();
   EXPECT_EQ(r->scope.column(), 0);
   // Mark the picture; the 352nd step must clear it.
   r.window.pictures(picture::scope).image().setPixelColor(100, 100, Qt::white);
-  r->scope.plot_step();
+  r->thermal.plot_and_log();
   EXPECT_EQ(r->scope.column(), 1);
   EXPECT_NE(r.window.pictures(picture::scope).image().pixelColor(100, 100), QColor(Qt::white));
 }
@@ -76,7 +76,7 @@ TEST(ScopeTrace, PersistentValuesCarryOverToTheNextStep) {
   r->state.avgt = 25.0;
   r->state.last_temperature = 24;
   r->state.last_distance = 80;
-  r->scope.plot_step();
+  r->thermal.plot_and_log();
   EXPECT_EQ(r->scope.previous_trace_value(), 15.0);
   EXPECT_EQ(r->scope.previous_distance(), 80);
 }

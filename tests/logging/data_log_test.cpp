@@ -41,11 +41,11 @@ TEST(DataLog, LinesAreExactlyAsReadersExpectThem) {
 TEST(DataLog, OneHeaderPerRunEvenWhenSwitchedOffAndOn) {
   rig r;
   r.window.set_log_data(true);
-  r->scope.plot_step();
+  r->thermal.plot_and_log();
   r.window.set_log_data(false);
-  r->scope.plot_step();
+  r->thermal.plot_and_log();
   r.window.set_log_data(true);
-  r->scope.plot_step();
+  r->thermal.plot_and_log();
   const QByteArray text = file_bytes(r->datalog.path());
   EXPECT_EQ(text.count("Time,Thermal"), 1);
   EXPECT_EQ(text.count("\r\n"), 3);
@@ -67,7 +67,7 @@ TEST(DataLog, OneHeaderPerRunEvenWhenSwitchedOffAndOn) {
 TEST(DataLog, LoggingOffWritesNoFileButStillStampsTem) {
   rig r;
   r->state.tem = "old";
-  r->scope.plot_step();
+  r->thermal.plot_and_log();
   EXPECT_EQ(r->state.tem, "1262026 50410 AM");
   EXPECT_FALSE(QFile::exists(r->datalog.path()));
 }
@@ -93,7 +93,7 @@ TEST(DataLog, StampFollowsTheLocaleAndDropsTheTimeAtMidnight) {
 TEST(DataLog, FailedWriteDropsTheLineKeepsTheFileAndRetries) {
   rig r;
   r.window.set_log_data(true);
-  r->scope.plot_step();
+  r->thermal.plot_and_log();
   const QByteArray before = file_bytes(r->datalog.path());
   ASSERT_FALSE(before.isEmpty());
 
@@ -101,8 +101,8 @@ TEST(DataLog, FailedWriteDropsTheLineKeepsTheFileAndRetries) {
   const QString path = r->datalog.path();
   ASSERT_TRUE(QFile::rename(path, path + ".aside"));
   ASSERT_TRUE(QDir().mkdir(path));
-  r->scope.plot_step();
-  r->scope.plot_step();
+  r->thermal.plot_and_log();
+  r->thermal.plot_and_log();
   EXPECT_EQ(r.window.statuses.size(), 1u);
   ASSERT_FALSE(r.window.statuses.empty());
   EXPECT_NE(r.window.statuses[0].find("data log line could not be written"), std::string::npos);
@@ -111,7 +111,7 @@ TEST(DataLog, FailedWriteDropsTheLineKeepsTheFileAndRetries) {
   // The file is back: the next reading is logged below the old lines.
   ASSERT_TRUE(QDir().rmdir(path));
   ASSERT_TRUE(QFile::rename(path + ".aside", path));
-  r->scope.plot_step();
+  r->thermal.plot_and_log();
   const QByteArray after = file_bytes(path);
   EXPECT_TRUE(after.startsWith(before));
   EXPECT_EQ(after.count("\r\n"), before.count("\r\n") + 1);

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -15,7 +16,9 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTextDocument>
 #include <cmath>
 #include <cstring>
@@ -389,6 +392,20 @@ TEST(MainWindowOpen, MissingTargetsAreReportedNotOpened) {
   choose(w, "hlp");
   EXPECT_TRUE(w.status_text().contains("help page")) << w.status_text().toStdString();
   EXPECT_TRUE(w.status_text().contains(gone)) << w.status_text().toStdString();
+
+  // With no browser to open it, the page opens in a window of the program's own.
+  if (!QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty())
+    GTEST_SKIP() << "a browser is there to open the page";
+  QFile page(dir.filePath("help.html"));
+  ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+  page.write("<h1>Brevane Help</h1>");
+  page.close();
+  w.set_help_page(page.fileName());
+  choose(w, "hlp");
+  auto* shown = w.findChild<QTextBrowser*>(QStringLiteral("help_page"));
+  ASSERT_NE(shown, nullptr);
+  EXPECT_TRUE(shown->isVisible());
+  EXPECT_TRUE(shown->toPlainText().contains("Brevane Help"));
 }
 
 TEST(MainWindowOpen, AboutNamesTheVersionsAndTheLicence) {
