@@ -160,6 +160,10 @@ void command_exchange::wait_until(const std::function<bool()>& done, const std::
                                   " stopped by " + stop_reason_ + " while waiting for " + command +
                                   ".");
     }
+    // A replayed head whose recording has ended would only let the deadline pass.
+    if (const std::string why = link_.answers_ended(); !why.empty())
+      throw report_refused(command, "Recording ended",
+                           "No answer to " + command + " can come: " + why + ".");
     if (deadline.hasExpired()) {
       throw echo_timeout(command, "No answer to " + command,
                          "The head gave no answer to " + command + " within " +
