@@ -25,6 +25,7 @@
 #include "app/record_jobs.h"
 #include "app/remote_wiring.h"
 #include "app/signal_watch.h"
+#include "app/standard_output.h"
 #include "app/window_system.h"
 #include "app/wiring.h"
 #include "common/clock.h"
@@ -83,9 +84,7 @@ std::string lower_first(std::string text) {
   return text;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run_program(int argc, char** argv) {
   // A file size limit (ulimit -f) fails a write like a full disk does, with its reason said,
   // rather than ending the program in the middle of a line.
   if (!files::ignore_size_limit_signal())
@@ -388,4 +387,10 @@ int main(int argc, char** argv) {
   inst.readings.remove(record);
   if (signal_status != 0) return signal_status;
   return code != 0 ? code : exit_code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return with_standard_output_checked(run_program(argc, argv));
 }
