@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <array>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -27,19 +26,20 @@ namespace {
 #if !defined(_WIN32)
 
 // The names the signal handler removes: fixed storage, so the handler neither allocates nor
-// takes a lock.
+// takes a lock, and calls nothing but unlink, signal and raise.
 struct held_name {
-  std::atomic<bool> used{false};
-  std::array<char, PATH_MAX> path{};
+  volatile std::sig_atomic_t used = 0;
+  char path[PATH_MAX] = {};
 };
-std::array<held_name, 16> held_names;
+constexpr int held_count = 16;
+held_name held_names[held_count];
 std::atomic<bool> taking{false};  // guards the choice of a free slot between threads
 
 extern "C" void remove_temporaries_and_end(int number) {
-  for (held_name& s : held_names)
-    if (s.used.load(std::memory_order_acquire)) ::unlink(s.path.data());
-  std::signal(number, SIG_DFL);
-  std::raise(number);
+  for (int i = 0; i < held_count; ++i)
+    if (held_names[i].used != 0) ::unlink(held_names[i].path);
+  ::signal(number, SIG_DFL);
+  ::raise(number);
 }
 
 // Ours only where the signal would end the program anyway: a handler the program set (the
@@ -60,12 +60,12 @@ int take_slot(const QByteArray& path) {
   while (taking.exchange(true, std::memory_order_acquire)) {
   }
   int found = -1;
-  for (std::size_t i = 0; i < held_names.size() && found < 0; ++i) {
-    if (held_names[i].used.load(std::memory_order_relaxed)) continue;
-    std::memcpy(held_names[i].path.data(), path.constData(),
-                static_cast<std::size_t>(path.size()) + 1);
-    held_names[i].used.store(true, std::memory_order_release);
-    found = static_cast<int>(i);
+  for (int i = 0; i < held_count && found < 0; ++i) {
+    if (held_names[i].used != 0) continue;
+    std::memcpy(held_names[i].path, path.constData(), static_cast<std::size_t>(path.size()) + 1);
+    std::atomic_signal_fence(std::memory_order_seq_cst);  // the name before the mark
+    held_names[i].used = 1;
+    found = i;
   }
   taking.store(false, std::memory_order_release);
   return found;
@@ -105,8 +105,7 @@ void temporary_file::kept() {
 
 void temporary_file::forget() {
 #if !defined(_WIN32)
-  if (slot_ >= 0)
-    held_names[static_cast<std::size_t>(slot_)].used.store(false, std::memory_order_release);
+  if (slot_ >= 0) held_names[slot_].used = 0;
   if (fd_ >= 0) ::close(fd_);
 #endif
   slot_ = -1;
