@@ -38,8 +38,8 @@ std::atomic<bool> taking{false};  // guards the choice of a free slot between th
 extern "C" void remove_temporaries_and_end(int number) {
   for (int i = 0; i < held_count; ++i)
     if (held_names[i].used != 0) ::unlink(held_names[i].path);
-  ::signal(number, SIG_DFL);
-  ::raise(number);
+  (void)::signal(number, SIG_DFL);
+  (void)::raise(number);
 }
 
 // Ours only where the signal would end the program anyway: a handler the program set (the

@@ -119,7 +119,8 @@ void without_lock_file_warning(QtMsgType type, const QMessageLogContext& context
   if (handler_before) {
     handler_before(type, context, message);
   } else {
-    std::fputs(qPrintable(qFormatLogMessage(type, context, message) + QLatin1Char('\n')), stderr);
+    (void)std::fputs(qPrintable(qFormatLogMessage(type, context, message) + QLatin1Char('\n')),
+                     stderr);
   }
 }
 
