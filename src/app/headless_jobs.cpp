@@ -145,8 +145,12 @@ int run_sweep_job(const sweep_job& job) {
     std::cerr << "brevane: the sweep was ended by the Stop box\n";
     exit_code = 1;
   }
-  const QByteArray log_path = inst.datalog.lines_written() > 0 ? inst.datalog.path().toLocal8Bit()
-                                                               : QByteArray("(data log off)");
+  // What was written and then went with its folder is lost, not written.
+  inst.datalog.count_removed();
+  inst.imagelog.count_removed();
+  const QByteArray log_path = inst.datalog.lines_written() > 0 || !inst.datalog.kept().all_kept()
+                                  ? inst.datalog.path().toLocal8Bit()
+                                  : QByteArray("(data log off)");
   const QByteArray folder_path = job.data_folder.toLocal8Bit();
   const auto format_summary = [&](char* buffer, std::size_t size) {
     return std::snprintf(buffer, size,

@@ -22,6 +22,7 @@
 #include "app/record_jobs.h"
 #include "app/remote_wiring.h"
 #include "app/signal_watch.h"
+#include "app/standard_output.h"
 #include "app/window_front_end.h"
 #include "app/window_system.h"
 #include "common/clock.h"
@@ -127,9 +128,8 @@ std::string open_trace(const command_line& options, device::report_trace& trace)
   return trace.open(options.trace_file.toStdString(), header);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The program's steps: parse, choose the head, build, wire, run.
+int run_program(int argc, char** argv) {
   // A file size limit (ulimit -f) fails a write like a full disk does, with its reason said,
   // rather than ending the program in the middle of a line.
   if (!files::ignore_size_limit_signal())
@@ -323,4 +323,11 @@ int main(int argc, char** argv) {
   inst.readings.remove(record);
   if (signal_status != 0) return signal_status;
   return code != 0 ? code : exit_code;
+}
+
+}  // namespace
+
+// Whatever the program said on stdout must have reached it: a lost write is a failure.
+int main(int argc, char** argv) {
+  return with_standard_output_checked(run_program(argc, argv));
 }

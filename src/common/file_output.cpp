@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
-#include <QRandomGenerator>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -23,6 +22,8 @@
 #else
 #include <unistd.h>
 #endif
+
+#include "common/temporary_file.h"
 
 namespace brevane::files {
 
@@ -112,39 +113,6 @@ QString folder_of(const QString& path) {
   return QFileInfo(path).absolutePath();
 }
 
-// The file a whole-file export replaces: a link is followed, so the link stays a link.
-QString real_target(const QString& target) {
-  const QFileInfo info(target);
-  if (info.isSymLink() && info.exists()) return info.canonicalFilePath();
-  return info.absoluteFilePath();
-}
-
-// A new, empty, exclusively created file beside target; empty path on failure.
-QString create_temporary(const QString& target, std::string* why) {
-  const QFileInfo info(target);
-  for (int tries = 0; tries < 100; ++tries) {
-    QString name = info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                         QStringLiteral(".%1.part")
-                             .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-    const int fd = sys_open(name, new_flags, 0666);
-    if (fd >= 0) {
-      if (sys_close(fd) != 0) {
-        *why = failed(errno);
-        QFile::remove(name);
-        return {};
-      }
-      return name;
-    }
-    if (errno != EEXIST) {
-      *why = failed(errno);
-      return {};
-    }
-  }
-  *why = "no free name for a temporary file in " +
-         QDir::toNativeSeparators(info.absolutePath()).toStdString();
-  return {};
-}
-
 // Syncs a file that was written by name, so the rename never publishes an empty file.
 std::string sync_file(const QString& path) {
   const int fd = sys_open(path, O_WRONLY, 0);
@@ -183,32 +151,43 @@ bool ignore_size_limit_signal() {
 }
 
 std::string check_target(const QString& target) {
+#if !defined(_WIN32)
+  // The name itself, not what a link points to: a link is never written through, for whoever
+  // owns the link would choose the file (the kernel's protection of links in shared folders
+  // only guards links it follows itself).
+  struct stat s {};
+  if (::lstat(QFile::encodeName(target).constData(), &s) != 0) return {};
+  if (S_ISLNK(s.st_mode))
+    return "it is a symbolic link, which is left as it is rather than written through; name "
+           "the file itself";
+  if (S_ISREG(s.st_mode)) return {};
+  if (S_ISDIR(s.st_mode)) return "it is a folder";
+#else
   const QFileInfo info(target);
-  if (!info.exists()) return {};
-  if (info.isFile()) return {};
+  if (!info.exists() || info.isFile()) return {};
   if (info.isDir()) return "it is a folder";
+#endif
   return "it is not a regular file (a device, a FIFO or a socket), so it is left as it is";
 }
 
 std::string write_whole_by_name(const QString& target,
                                 const std::function<std::string(const QString&)>& fill) {
   if (std::string why = check_target(target); !why.empty()) return why;
-  const QString real = real_target(target);
-  std::string why;
-  const QString temporary = create_temporary(real, &why);
-  if (temporary.isEmpty()) return why;
-  why = fill(temporary);
-  if (why.empty()) why = sync_file(temporary);
+  const QString absolute = QFileInfo(target).absoluteFilePath();
+  temporary_file temporary;
+  if (std::string why = temporary.create_beside(absolute); !why.empty()) return why;
+  std::string why = fill(temporary.path());
+  if (why.empty()) why = sync_file(temporary.path());
   if (why.empty()) {
     // The new file takes the old one's permissions, as an edit in place would keep them.
-    if (QFileInfo::exists(real)) QFile::setPermissions(temporary, QFile::permissions(real));
-    why = rename_over(temporary, real);
+    if (QFileInfo::exists(absolute))
+      QFile::setPermissions(temporary.path(), QFile::permissions(absolute));
+    // rename replaces the name itself: a link put there meanwhile is replaced, not followed.
+    why = rename_over(temporary.path(), absolute);
   }
-  if (!why.empty()) {
-    QFile::remove(temporary);
-    return why;
-  }
-  return sync_folder(folder_of(real));
+  if (!why.empty()) return why;  // the temporary file goes with temporary
+  temporary.kept();
+  return sync_folder(folder_of(absolute));
 }
 
 std::string write_whole(const QString& target, const QByteArray& bytes) {
@@ -256,15 +235,22 @@ std::string make_folder(const QString& path) {
   if (missing.empty())
     return QFileInfo(absolute).isDir() ? std::string() : std::string("it is not a folder");
   for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-    if (!QDir().mkdir(*it)) {
+#if defined(_WIN32)
+    const bool made = QDir().mkdir(*it);
+    const int error = made ? 0 : EACCES;
+#else
+    // The system's own reason: a read-only file system is no missing permission.
+    const bool made = ::mkdir(QFile::encodeName(*it).constData(), 0777) == 0;
+    const int error = made ? 0 : errno;
+#endif
+    if (!made) {
       // Another program may have made it meanwhile.
       if (QFileInfo(*it).isDir()) continue;
       const QFileInfo parent(folder_of(*it));
-      if (!parent.isDir())
+      if (error != ENAMETOOLONG && !parent.isDir())
         return "its parent " + QDir::toNativeSeparators(parent.filePath()).toStdString() +
                " is not a folder";
-      if (!parent.isWritable()) return reason(EACCES);
-      return "it cannot be made";
+      return failed(error);
     }
     if (std::string why = sync_folder(folder_of(*it)); !why.empty()) return why;
   }
@@ -306,12 +292,30 @@ output_file::~output_file() {
 std::string output_file::open_with(const QString& path, int flags, bool* taken) {
   close();
   if (taken) *taken = false;
+#if defined(_WIN32)
   const int fd = sys_open(path, flags, 0666);
+#else
+  // A FIFO would hold the open until a reader came, and then the program on every write.
+  constexpr const char* fifo = "it is a FIFO or a socket, not a file";
+  const int fd = sys_open(path, flags | O_NONBLOCK, 0666);
+  if (fd < 0 && errno == ENXIO) {
+    struct stat s {};
+    if (::stat(QFile::encodeName(path).constData(), &s) == 0 && S_ISFIFO(s.st_mode)) return fifo;
+  }
+#endif
   if (fd < 0) {
     const int error = errno;
     if (taken && error == EEXIST) *taken = true;
     return failed(error);
   }
+#if !defined(_WIN32)
+  struct stat s {};
+  if (::fstat(fd, &s) == 0 && (S_ISFIFO(s.st_mode) || S_ISSOCK(s.st_mode))) {
+    sys_close(fd);
+    return fifo;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+#endif
   fd_ = fd;
   path_ = path;
   file_size size = 0;

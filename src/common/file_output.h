@@ -25,12 +25,13 @@ std::string reason(int error_number);
 bool ignore_size_limit_signal();
 
 // Empty when target may be written as a whole file: it is absent or a regular file. A device,
-// a FIFO or a folder is refused and left as it is.
+// a FIFO, a folder or a symbolic link (even one to a regular file) is refused and left as it is.
 std::string check_target(const QString& target);
 
 // Writes bytes as the whole of target: into a new temporary file in the target's folder, which
 // is synced and then renamed over the target, and the folder synced. On failure the target
-// keeps what it held before (or stays absent) and no temporary file is left behind.
+// keeps what it held before (or stays absent) and no temporary file is left behind (see
+// temporary_file.h for signals and kills).
 std::string write_whole(const QString& target, const QByteArray& bytes);
 
 // The same, for libraries that write a file by its name (HDF5, libtiff): fill writes the
@@ -68,7 +69,7 @@ class output_file {
   output_file(const output_file&) = delete;
   output_file& operator=(const output_file&) = delete;
 
-  // Opens for appending, creating the file when it is missing.
+  // Opens for appending, creating the file when it is missing. A FIFO or a socket is refused.
   std::string open_append(const QString& path);
   // Creates the file, which must not exist. *taken says that the name was taken.
   std::string create_new(const QString& path, bool* taken = nullptr);

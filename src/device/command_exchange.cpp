@@ -166,6 +166,12 @@ void command_exchange::wait_until(const std::function<bool()>& done, const std::
                                   " stopped by " + stop_reason_ + " while waiting for " + command +
                                   ".");
     }
+    // A replayed head whose recording has ended would only let the deadline pass.
+    if (const std::string why = link_.answers_ended(); !why.empty()) {
+      std::string text = "No answer to ";
+      text.append(command).append(" can come: ").append(why).append(1, '.');
+      throw report_refused(command, "Recording ended", text);
+    }
     if (deadline.hasExpired()) {
       throw echo_timeout(command, "No answer to " + command,
                          "The head gave no answer to " + command + " within " +

@@ -70,6 +70,9 @@ class command_exchange {
   bool idle() const { return !busy() && waits_.empty(); }
   // Throws operation_cancelled when a cancel is pending; long loops call it between steps.
   void check_cancel(const std::string& command) const;
+  // Throws operation_stopped once a stop is in force; a loop that sends nothing for long
+  // (reading a list) calls it, as a report about to go out would.
+  void check_stop(const std::string& command) const;
   std::function<void(bool busy)> on_busy_changed;
 
   // --- Exchange steps ---
@@ -130,7 +133,6 @@ class command_exchange {
  private:
   void wake();
   [[noreturn]] void throw_cancelled(const std::string& command) const;
-  void check_stop(const std::string& command) const;
   void wait_while_paused(const std::string& command);
   bool rides_out(const device_error& e) const;
   void wait_for_return(const std::string& command);

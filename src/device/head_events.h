@@ -30,6 +30,8 @@ class head_events {
   void drop(kind what);
   // Forgets everything not yet delivered.
   void clear();
+  // Nothing is waiting to be delivered.
+  bool idle() const { return events_.empty(); }
 
  private:
   void arm();

@@ -91,12 +91,21 @@ bool replay_head::write(int vendor, int product, std::span<const std::uint8_t> r
                hex_bytes(expected.bytes.data(), expected.bytes.size()) + ", written " + written;
     return false;
   }
+  last_line_ = expected.line;
   ++next_;
   ++matched_;
   // A report written while the head was away was refused in the recording too.
   const bool taken = plugged_;
   follow_recording(clock::now() + latency_);
   return taken;
+}
+
+std::string replay_head::answers_ended() const {
+  if (!refusal_.empty() || matched_ == 0 || next_ < session_.steps.size() || !events_.idle() ||
+      !pending_.empty())
+    return {};
+  return "the recording ends at report " + std::to_string(matched_) + " (line " +
+         std::to_string(last_line_) + "), with no answer from the head recorded after it";
 }
 
 void replay_head::follow_recording(clock::time_point due) {

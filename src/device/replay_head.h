@@ -39,6 +39,7 @@ class replay_head : public QObject, public transport {
   bool read(device_handle handle, std::span<std::uint8_t> buffer) override;
   bool write(int vendor, int product, std::span<const std::uint8_t> report) override;
   std::string last_write_error() const override { return refusal_; }
+  std::string answers_ended() const override;
 
   bool plugged() const { return plugged_; }
   // Reports written that matched the recording.
@@ -66,6 +67,7 @@ class replay_head : public QObject, public transport {
   device_handle handle_ = first_handle;
   int written_ = 0;
   int matched_ = 0;
+  int last_line_ = 0;  // the line of the last report matched
   std::string refusal_;
 };
 

@@ -1,11 +1,9 @@
 #include "device/trace_reader.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <memory>
-#include <system_error>
+#include <QFile>
+#include <vector>
 
+#include "common/file_input.h"
 #include "common/line_splitter.h"
 
 namespace brevane::device {
@@ -132,24 +130,25 @@ std::optional<recorded_session> read_trace(const std::string& path, std::string*
     if (error) *error = name + " cannot be replayed: " + why;
     return std::nullopt;
   };
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                             &std::fclose);
-  if (!file) return refuse(std::generic_category().message(errno));
+  // A FIFO would hold the program before it starts, a device would never end.
+  QFile file;
+  if (const files::open_result opened = files::open_regular(QFile::decodeName(path.c_str()), file);
+      !opened.ok())
+    return refuse(opened.why());
 
-  // Line by line with a bound, so neither a huge binary file nor an endless device (a
-  // mistyped /dev path) is read whole: a line over the bound is refused as soon as it is seen.
+  // Line by line with a bound, so a huge binary file is not read whole: a line over the bound
+  // is refused as soon as it is seen.
   trace_reader reader;
   std::string why;
   line_splitter lines(trace_line_limit + 1);  // room for a CR
   const auto add = [&](std::string_view line, bool) { return reader.add_line(line, &why); };
-  char chunk[1 << 16];
+  std::vector<char> chunk(1 << 16);
   for (;;) {
-    const std::size_t n = std::fread(chunk, 1, sizeof chunk, file.get());
-    if (n == 0) {
-      if (std::ferror(file.get())) return refuse(std::generic_category().message(errno));
-      break;
-    }
-    if (!lines.add(std::string_view(chunk, n), add)) return refuse(why);
+    const qint64 n = file.read(chunk.data(), static_cast<qint64>(chunk.size()));
+    if (n < 0) return refuse(file.errorString().toStdString());
+    if (n == 0) break;
+    if (!lines.add(std::string_view(chunk.data(), static_cast<std::size_t>(n)), add))
+      return refuse(why);
   }
   if (!lines.finish(add)) return refuse(why);
   recorded_session session = reader.take();

@@ -46,6 +46,9 @@ class transport {
   // Why the last write() returned false when the head is there but will not take the report
   // (a replayed head given a report it has not recorded); empty when the head is absent.
   virtual std::string last_write_error() const { return {}; }
+  // Why no report can come any more, so a wait for one is pointless (a replayed recording that
+  // ends); empty while one may.
+  virtual std::string answers_ended() const { return {}; }
 };
 
 }  // namespace brevane::device

@@ -58,10 +58,17 @@ std::vector<double> nice_ticks(double low, double high, int most) {
       spacing = m * power;
       break;
     }
+  if (!std::isfinite(spacing) || !(spacing > 0)) return ticks;
   // Tolerances of a thousandth of a spacing keep the ends that rounding nudges outside.
   const double first = std::ceil(low / spacing - 1e-3) * spacing;
-  for (double v = first; v <= high + spacing * 1e-3; v += spacing)
-    ticks.push_back(std::abs(v) < spacing * 1e-6 ? 0.0 : v);
+  // Counted rather than stepped: where the spacing falls below the values' precision, adding
+  // it never advances, and the loop must still end.
+  for (int i = 0; i <= 2 * most; ++i) {
+    const double v = first + i * spacing;
+    if (!(v <= high + spacing * 1e-3)) break;
+    const double tick = std::abs(v) < spacing * 1e-6 ? 0.0 : v;
+    if (ticks.empty() || tick > ticks.back()) ticks.push_back(tick);
+  }
   return ticks;
 }
 

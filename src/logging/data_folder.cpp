@@ -5,7 +5,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 
 #if defined(Q_OS_UNIX)
 #include <fcntl.h>
@@ -24,7 +26,7 @@ enum class lock_outcome { taken, in_use, failed };
 
 struct lock_attempt {
   lock_outcome outcome = lock_outcome::failed;
-  std::unique_ptr<QLockFile> lock;
+  folder_lock lock;
   qint64 owner_pid = 0;  // 0 when the owner could not be read
   std::string error;
 };
@@ -76,7 +78,8 @@ abandoned remove_if_abandoned(const QLockFile& lock) {
 
 lock_attempt try_lock(const QString& folder) {
   lock_attempt a;
-  auto lock = std::make_unique<QLockFile>(QDir(folder).filePath(data_folder_lock_name));
+  const QString lock_file = QDir(folder).filePath(data_folder_lock_name);
+  folder_lock lock(new QLockFile(lock_file), release_folder_lock{lock_file});
   // The lock lasts the whole run, so age says nothing: only an owner that is gone makes it
   // stale, and tryLock takes such a lock over by itself when the file names it.
   lock->setStaleLockTime(0);
@@ -108,17 +111,46 @@ lock_attempt try_lock(const QString& folder) {
   return a;
 }
 
+QtMessageHandler handler_before = nullptr;
+
+void without_lock_file_warning(QtMsgType type, const QMessageLogContext& context,
+                               const QString& message) {
+  if (message.contains(QLatin1String("our own lock file"))) return;
+  if (handler_before) {
+    handler_before(type, context, message);
+  } else {
+    (void)std::fputs(qPrintable(qFormatLogMessage(type, context, message) + QLatin1Char('\n')),
+                     stderr);
+  }
+}
+
 QString native(const QString& path) {
   return QDir::toNativeSeparators(path);
 }
 
 }  // namespace
 
+void release_folder_lock::operator()(QLockFile* lock) const {
+  if (lock->isLocked() && !QFileInfo::exists(path)) {
+    handler_before = qInstallMessageHandler(without_lock_file_warning);
+    delete lock;
+    qInstallMessageHandler(handler_before);
+    return;
+  }
+  delete lock;
+}
+
 std::string make_writable_folder(const QString& path) {
   const QFileInfo info(path);
   if (info.exists() && !info.isDir()) return "it is not a folder";
   if (std::string why = files::make_folder(path); !why.empty()) return why;
+#if defined(Q_OS_UNIX)
+  // The system's reason, asked of the file system itself: permission bits say nothing of a
+  // read-only file system.
+  if (::access(QFile::encodeName(path).constData(), W_OK) != 0) return files::reason(errno);
+#else
   if (!QFileInfo(path).isWritable()) return "it is not writable";
+#endif
   return {};
 }
 

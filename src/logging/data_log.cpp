@@ -1,5 +1,7 @@
 #include "logging/data_log.h"
 
+#include <QFileInfo>
+
 #include "common/clock.h"
 #include "common/file_output.h"
 #include "common/numbers.h"
@@ -61,6 +63,13 @@ void data_log::log_step(double s, int d) {
   state_.wp = 1;
   failure_reported_ = false;
   ++lines_written_;
+}
+
+void data_log::count_removed() {
+  if (lines_written_ == 0 || QFileInfo::exists(path())) return;
+  kept_.lost(lines_written_, "The data log " + path().toStdString() + " was removed with the " +
+                                 std::to_string(lines_written_) + " lines written to it");
+  lines_written_ = 0;
 }
 
 std::string data_log::append(const std::string& text) {

@@ -31,6 +31,9 @@ class data_log {
                                  int z);
   // Lines written this run (header excluded), for the summary.
   long lines_written() const { return lines_written_; }
+  // Counts as lost the lines written this run when the log is gone (its folder removed): they
+  // no longer exist, whatever was written.
+  void count_removed();
   // The lines dropped because they could not be written.
   kept_account& kept() { return kept_; }
   const kept_account& kept() const { return kept_; }

@@ -20,6 +20,13 @@ image_log::image_log(main_window_state& state, panel& window, const clock& time_
       folder_(std::move(folder)),
       locale_(locale) {}
 
+void image_log::count_removed() {
+  if (files_written_ == 0 || QFileInfo(folder_).isDir()) return;
+  kept_.lost(files_written_, "The data folder " + folder_.toStdString() + " was removed with the " +
+                                 std::to_string(files_written_) + " pictures saved in it");
+  files_written_ = 0;
+}
+
 QString image_log::file_name(const QString& folder, const std::string& stem, int number,
                              const char* suffix) {
   return folder + QLatin1Char('/') + QString::fromStdString(stem + str_format(number) + suffix);

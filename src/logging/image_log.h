@@ -26,6 +26,8 @@ class image_log {
   static QString file_name(const QString& folder, const std::string& stem, int number,
                            const char* suffix);
   long files_written() const { return files_written_; }
+  // Counts as lost the pictures saved this run when the data folder is gone.
+  void count_removed();
   // The pictures that could not be saved.
   kept_account& kept() { return kept_; }
   const kept_account& kept() const { return kept_; }

@@ -1,8 +1,8 @@
 #include "logging/list_upload.h"
 
 #include <QFile>
-#include <QFileInfo>
 
+#include "common/file_input.h"
 #include "common/numbers.h"
 #include "device/command_exchange.h"
 #include "device/device_constants.h"
@@ -21,6 +21,10 @@ std::optional<std::string> list_line_reader::next(std::size_t keep) {
   bool cr_kept_last = false;
   while (file_.getChar(&c)) {
     any = true;
+    if (++since_between_ == block_) {
+      since_between_ = 0;
+      if (between_) between_();
+    }
     if (c == '\n') break;
     cr_kept_last = false;
     if (line.size() < keep) {
@@ -44,15 +48,19 @@ list_upload::list_upload(command_exchange& exchange, panel& window)
     : exchange_(exchange), window_(window) {}
 
 std::optional<int> list_upload::load_list(const QString& path) {
-  QFile file(path);
-  if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+  // A FIFO would block the open, /dev/zero never end a line, /dev/urandom send nonsense.
+  QFile file;
+  if (const files::open_result opened = files::open_regular(path, file); !opened.ok()) {
     window_.set_caption("list file not loaded");
-    window_.show_status("The list file " + path.toStdString() + " could not be opened: " +
-                        (QFileInfo(path).isDir() ? std::string("it is a folder")
-                                                 : file.errorString().toStdString()));
+    window_.show_status("The list file " + path.toStdString() +
+                        " could not be opened: " + opened.why());
     return std::nullopt;
   }
-  list_line_reader reader(file);
+  list_line_reader reader(file, [this] {
+    command_exchange::pump_once();
+    exchange_.check_cancel("the list file");
+    exchange_.check_stop("the list file");
+  });
   int sent = 0;
   while (auto line = reader.next()) {
     window_.set_caption("send");

@@ -5,6 +5,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -21,13 +22,20 @@ class panel;
 // eight characters of an entry matter, and a list file may be anything at all.
 class list_line_reader {
  public:
-  explicit list_line_reader(QIODevice& file) : file_(file) {}
+  // between runs after every block of bytes read, so that a line of gigabytes still lets
+  // events run and a stop end the reading (it may throw).
+  explicit list_line_reader(QIODevice& file, std::function<void()> between = {},
+                            std::size_t block = std::size_t{1} << 16)
+      : file_(file), between_(std::move(between)), block_(block) {}
   // The next line (bytes as Latin-1, line end removed, at most keep characters), or nullopt
   // at the end of the file.
   std::optional<std::string> next(std::size_t keep = 64);
 
  private:
   QIODevice& file_;
+  std::function<void()> between_;
+  std::size_t block_;
+  std::size_t since_between_ = 0;
 };
 
 // The eight report bytes of an entry: the line padded with blanks, cut after eight.

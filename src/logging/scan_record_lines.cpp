@@ -3,8 +3,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
+#include "common/json_keys.h"
 #include "common/numbers.h"
 #include "logging/scan_record_fields.h"
 #include "logging/scan_record_quick_line.h"
@@ -64,6 +67,22 @@ std::optional<raster_in_use> raster_from(fields& f) {
   return raster_in_use{*xmin, *xmax, *zmin, *zmax, *row_step, *point_step};
 }
 
+// Why a raster is none a head can scan (positions 0-255, a step at least 1); empty when it is.
+std::string impossible_raster(const raster_in_use& r) {
+  const std::pair<const char*, int> positions[] = {
+      {"xmin", r.xmin}, {"xmax", r.xmax}, {"zmin", r.zmin}, {"zmax", r.zmax}};
+  for (const auto& [key, v] : positions)
+    if (v < head_position_low || v > head_position_high)
+      return std::string("\"") + key + "\" " + std::to_string(v) +
+             " is not a position of the head (" + std::to_string(head_position_low) + "-" +
+             std::to_string(head_position_high) + ")";
+  if (r.xmin > r.xmax || r.zmin > r.zmax) return "its lower limits lie above its upper limits";
+  if (r.row_step < 1 || r.row_step > head_position_high || r.point_step < 1 ||
+      r.point_step > head_position_high)
+    return "its steps are not 1-" + std::to_string(head_position_high);
+  return {};
+}
+
 std::string text_of(const QJsonValue& v) {
   return v.isString() ? v.toString().toStdString() : std::string();
 }
@@ -96,6 +115,10 @@ std::optional<scan_record_header> header_from(const QJsonObject& o, std::string*
   if (!h.start.isValid() || !f.missing.empty()) {
     *why = h.start.isValid() ? "its settings are incomplete: " + f.missing
                              : std::string("its first line has no valid start time");
+    return std::nullopt;
+  }
+  if (const std::string bad = impossible_raster(*raster); !bad.empty()) {
+    *why = "its settings' limits are impossible: " + bad;
     return std::nullopt;
   }
   h.raster = *raster;
@@ -219,16 +242,21 @@ bool scan_record_parser::add_line(std::string_view line, bool too_long, std::str
       *refusal = "its first line is not a JSON object";
       return false;
     }
+    if (const auto twice = first_duplicate_key(line)) {
+      *refusal = "its first line holds a key twice: " + duplicate_key_text(*twice);
+      return false;
+    }
     auto header = header_from(doc.object(), refusal);
     if (!header) return false;
     record_.header = std::move(*header);
+    limits_ = record_.header.raster;
     // In UTC each reading's time is a plain number to add to, not a zone to copy.
     start_utc_ = record_.header.start.toUTC();
     return true;
   }
   if (!ended_) {
     if (auto r = quick_reading_line(line, start_utc_)) {
-      record_.readings.push_back(std::move(*r));
+      add_reading(std::move(*r), where);
       return true;
     }
   }
@@ -243,13 +271,18 @@ void scan_record_parser::add_event_line(std::string_view line, const std::string
     record_.problems.push_back(where + not_an_object(error));
     return;
   }
+  // A reader keeps the last of two equal keys; which one the writer meant is unknowable.
+  if (const auto twice = first_duplicate_key(line)) {
+    record_.problems.push_back(where + duplicate_key_text(*twice));
+    return;
+  }
   const QJsonObject o = doc.object();
   fields f{o, {}};
   const QJsonValue type = o.value(QLatin1String("type"));
   if (ended_) {
     record_.problems.push_back(where + "comes after the end line, skipped");
   } else if (type == QLatin1String(type_reading)) {
-    if (auto r = reading_from(f, start_utc_)) record_.readings.push_back(*r);
+    if (auto r = reading_from(f, start_utc_)) add_reading(std::move(*r), where);
   } else if (type == QLatin1String(type_baseline)) {
     const QJsonValue avgt = o.value(QLatin1String("avgt"));
     if (avgt.isDouble())
@@ -257,7 +290,13 @@ void scan_record_parser::add_event_line(std::string_view line, const std::string
     else
       f.note("avgt", "a number");
   } else if (type == QLatin1String(type_raster)) {
-    if (auto r = raster_from(f)) record_.raster_changes.push_back({*r, record_.readings.size()});
+    if (auto r = raster_from(f)) {
+      f.missing = impossible_raster(*r);
+      if (f.missing.empty()) {
+        record_.raster_changes.push_back({*r, record_.readings.size()});
+        widen_limits(*r);
+      }
+    }
   } else if (const auto what = interruption_from(QLatin1StringView(type.toString().toLatin1()))) {
     const auto cycle = f.whole("cycle"), row = f.whole("row"), point = f.whole("point"),
                x = f.whole("x"), z = f.whole("z");
@@ -283,6 +322,48 @@ void scan_record_parser::add_event_line(std::string_view line, const std::string
     f.missing = "its \"type\" is not one a record has";
   }
   if (!f.missing.empty()) record_.problems.push_back(where + f.missing);
+}
+
+void scan_record_parser::widen_limits(const raster_in_use& r) {
+  limits_.xmin = std::min(limits_.xmin, r.xmin);
+  limits_.xmax = std::max(limits_.xmax, r.xmax);
+  limits_.zmin = std::min(limits_.zmin, r.zmin);
+  limits_.zmax = std::max(limits_.zmax, r.zmax);
+}
+
+std::string scan_record_parser::impossible_reading(const reading_event& e) const {
+  const auto outside = [](const char* key, int v, int low, int high, const char* of) {
+    return std::string("\"") + key + "\" " + std::to_string(v) + " is outside " + of + " (" +
+           std::to_string(low) + "-" + std::to_string(high) + ")";
+  };
+  for (const auto& [key, v] : {std::pair{"x", e.x}, std::pair{"z", e.z}})
+    if (v < head_position_low || v > head_position_high)
+      return outside(key, v, head_position_low, head_position_high, "the head's positions");
+  // A point is taken inside the limits in force; a row start only at a Z inside them (its X is
+  // wherever the head stood), and the baseline wherever the head stood.
+  if (e.kind == reading_kind::point && (e.x < limits_.xmin || e.x > limits_.xmax))
+    return outside("x", e.x, limits_.xmin, limits_.xmax, "the record's limits");
+  if (e.kind != reading_kind::baseline && (e.z < limits_.zmin || e.z > limits_.zmax))
+    return outside("z", e.z, limits_.zmin, limits_.zmax, "the record's limits");
+  // Cycles count up one at a time from the baseline's 0: a cycle that skips ahead names more
+  // cycles than the readings hold.
+  const bool baseline = e.kind == reading_kind::baseline;
+  if (baseline ? e.cycle != 0 : e.cycle < 1)
+    return "\"cycle\" " + std::to_string(e.cycle) + " is no cycle a " +
+           (baseline ? "baseline" : "reading") + " has";
+  if (e.cycle > highest_cycle_ + 1)
+    return "\"cycle\" " + std::to_string(e.cycle) + " skips ahead of cycle " +
+           std::to_string(highest_cycle_);
+  return {};
+}
+
+void scan_record_parser::add_reading(recorded_reading r, const std::string& where) {
+  if (const std::string bad = impossible_reading(r.event); !bad.empty()) {
+    record_.problems.push_back(where + bad);
+    return;
+  }
+  highest_cycle_ = std::max(highest_cycle_, r.event.cycle);
+  record_.readings.push_back(std::move(r));
 }
 
 std::optional<scan_record> scan_record_parser::finish(const std::string& read_error,

@@ -23,12 +23,23 @@ class scan_record_parser {
 
  private:
   void add_event_line(std::string_view line, const std::string& where);
+  // A whole reading is kept only where a head could have taken it; otherwise it is a damaged
+  // line, named, so that no number in a file decides how much an export allocates.
+  void add_reading(recorded_reading r, const std::string& where);
+  std::string impossible_reading(const reading_event& e) const;
+  void widen_limits(const raster_in_use& r);
 
   scan_record record_;
   long number_ = 0;
   bool ended_ = false;
   QDateTime start_utc_;
+  raster_in_use limits_;  // the header's limits, widened by every change since
+  int highest_cycle_ = 0;
 };
+
+// The positions a head can reach.
+inline constexpr int head_position_low = 0;
+inline constexpr int head_position_high = 255;
 
 // A reading line as the full JSON parser reads it; nullopt with the reason when it is no whole
 // reading line. The fast path must agree with it on every line the fast path takes.

@@ -1,7 +1,5 @@
 #include "scan/sweep_plan.h"
 
-#include <QDir>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
@@ -9,7 +7,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "common/file_output.h"
+#include "common/json_keys.h"
 #include "device/command_exchange.h"
 #include "logging/scan_record_fields.h"
 #include "model/control_ranges.h"
@@ -66,9 +64,6 @@ constexpr std::array<std::string_view, rules.size()> keys = [] {
 
 // A record's settings name the steps of its rows and points; they must agree with step.
 constexpr std::array<std::string_view, 2> record_steps = {"row_step", "point_step"};
-
-// Big enough for any plan and any record's first line.
-constexpr qint64 text_limit = 1 << 20;
 
 const rule* find_rule(std::string_view key) {
   for (const rule& r : rules)
@@ -165,13 +160,22 @@ std::optional<bool> box_text(std::string_view text) {
 // The object of a plan, which is the whole text, or of a record's first line; nullopt with
 // why otherwise.
 std::optional<QJsonObject> object_of(const QByteArray& text, std::string* why) {
+  // A key given twice would be read as its last value only: neither value is sure to be meant.
+  const auto once = [why](const QByteArray& json, QJsonObject o) -> std::optional<QJsonObject> {
+    if (const auto twice = first_duplicate_key(std::string_view(json.data(), json.size()))) {
+      *why = "is refused: " + duplicate_key_text(*twice);
+      return std::nullopt;
+    }
+    return o;
+  };
   QJsonParseError error{};
   const QJsonDocument whole = QJsonDocument::fromJson(text, &error);
-  if (whole.isObject()) return whole.object();
-  const QJsonDocument first = QJsonDocument::fromJson(text.left(text.indexOf('\n')));
+  if (whole.isObject()) return once(text, whole.object());
+  const QByteArray first_line = text.left(text.indexOf('\n'));
+  const QJsonDocument first = QJsonDocument::fromJson(first_line);
   if (first.isObject() && first.object().value(QLatin1String("format")) ==
                               QLatin1String(scan_record_fields::format_name))
-    return first.object();
+    return once(first_line, first.object());
   if (text.trimmed().startsWith('{')) {
     *why = "is not valid JSON (" + error.errorString().toStdString() + " at character " +
            std::to_string(error.offset) + ")";
@@ -296,32 +300,6 @@ std::optional<sweep_settings> plan_from_text(const QByteArray& text, const sweep
                   std::to_string(s.step));
   }
   return s;
-}
-
-std::optional<sweep_settings> read_plan_file(const QString& path, const sweep_settings& base,
-                                             std::string* why) {
-  const std::string name = QDir::toNativeSeparators(path).toStdString();
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    if (why) *why = name + " cannot be read: " + file.errorString().toStdString();
-    return std::nullopt;
-  }
-  // A record may be large; its first line is all a plan needs.
-  const QByteArray text = file.read(text_limit);
-  if (file.error() != QFileDevice::NoError) {
-    if (why) *why = name + " cannot be read: " + file.errorString().toStdString();
-    return std::nullopt;
-  }
-  std::string problem;
-  auto settings = plan_from_text(text, base, &problem);
-  if (!settings && why) *why = name + (problem.starts_with("is ") ? " " : ": ") + problem;
-  return settings;
-}
-
-std::string save_plan_file(const QString& path, const sweep_settings& settings) {
-  const std::string why = files::write_whole(path, plan_json(settings));
-  if (why.empty()) return {};
-  return "The plan " + QDir::toNativeSeparators(path).toStdString() + " was not written: " + why;
 }
 
 sweep_settings settings_in_window(const panel& window, const main_window_state& state,

@@ -1,10 +1,10 @@
 #pragma once
 // Start-up: the state's start values, empty extremes boxes, and the data folder.
 
-#include <QLockFile>
 #include <QString>
-#include <memory>
 #include <string>
+
+#include "logging/data_folder.h"
 
 namespace brevane {
 
@@ -12,10 +12,10 @@ class panel;
 struct main_window_state;
 
 struct data_folder_result {
-  QString path;                     // the folder the logs write into; empty when none could be made
-  std::string message;              // a problem with the usual place, for the status bar and stderr
-  std::string note;                 // where an installed program keeps its data, for the status bar
-  std::unique_ptr<QLockFile> lock;  // this run's hold on the folder, released at exit
+  QString path;         // the folder the logs write into; empty when none could be made
+  std::string message;  // a problem with the usual place, for the status bar and stderr
+  std::string note;     // where an installed program keeps its data, for the status bar
+  folder_lock lock;     // this run's hold on the folder, released at exit
 };
 
 // The user's folders an installed program may write into.

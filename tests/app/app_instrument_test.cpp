@@ -138,6 +138,17 @@ TEST(AppInstrument, ARemoteCommandLeavesTheWindowAsTheClickItStandsFor) {
   }
 }
 
+// A key given twice would be read as its last value: the plan is refused, naming the key.
+TEST(AppInstrument, ARemotePlanWithAKeyTwiceIsRefused) {
+  window_rig r;
+  ASSERT_TRUE(r.up);
+  r.ask(R"(SWE:PLAN {"format":"brevane-plan","version":1,"settings":{"step":4,"step":5}})");
+  const std::string error = r.ask("SYST:ERR?");
+  EXPECT_TRUE(error.starts_with("-222,")) << error;
+  EXPECT_NE(error.find("appears twice in"), std::string::npos) << error;
+  EXPECT_EQ(r.inst.state.step_d, 10);
+}
+
 TEST(AppInstrument, DuringARemoteSweepTheHeadIsRefusedStateAnswersAndTheOperatorCanEndIt) {
   const struct {
     const char* name;

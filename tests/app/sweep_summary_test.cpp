@@ -31,9 +31,32 @@ TEST(SweepSummary, NamesALongDataFolderInFull) {
       << out.toStdString();
 }
 
+// The number after `before` in text; -1 when there is none.
+long number_after(const QByteArray& text, const QByteArray& before) {
+  const qsizetype at = text.indexOf(before);
+  if (at < 0) return -1;
+  bool ok = false;
+  const long n = text.mid(at + before.size()).split(' ').front().toLong(&ok);
+  return ok ? n : -1;
+}
+
 // A data folder deleted during the sweep, or a file size limit: each log says once why it
 // cannot be written, the sweep goes on, and the exit status does not claim it was all kept.
+// What was written before the folder went is lost with it and counted so.
 TEST(SweepSummary, LogsThatCannotBeWrittenAreSaidOnceAndTheStatusIs1) {
+  long lines_in_a_sweep = 0, pictures_in_a_sweep = 0;
+  {
+    QTemporaryDir dir;
+    QProcess whole;
+    whole.start(QStringLiteral(BREVANE_PROGRAM), {"--simulate", "--sweep", "--log-data",
+                                                  "--log-images", "--data-folder", dir.path()});
+    ASSERT_TRUE(whole.waitForFinished(60000));
+    const QByteArray out = whole.readAllStandardOutput();
+    lines_in_a_sweep = number_after(out, "; wrote ");
+    pictures_in_a_sweep = number_after(out, " and ");
+    ASSERT_GT(lines_in_a_sweep, 0) << out.toStdString();
+    ASSERT_GT(pictures_in_a_sweep, 0) << out.toStdString();
+  }
   const struct {
     const char* name;
     const char* simulate;
@@ -57,7 +80,7 @@ TEST(SweepSummary, LogsThatCannotBeWrittenAreSaidOnceAndTheStatusIs1) {
         ::setrlimit(RLIMIT_FSIZE, &l);
       });
     program.start(QStringLiteral(BREVANE_PROGRAM),
-                  {c.simulate, "--sweep", "--log-data", "--data-folder", folder});
+                  {c.simulate, "--sweep", "--log-data", "--log-images", "--data-folder", folder});
     ASSERT_TRUE(program.waitForStarted());
     if (limit == 0) {
       // Some lines into the sweep.
@@ -85,6 +108,12 @@ TEST(SweepSummary, LogsThatCannotBeWrittenAreSaidOnceAndTheStatusIs1) {
         if (line.startsWith(l.starts)) found.push_back(line);
       ASSERT_EQ(found.size(), 1u) << l.starts << " once in\n" << err.toStdString();
       EXPECT_TRUE(found[0].contains(l.holds)) << found[0].toStdString();
+    }
+    EXPECT_FALSE(err.contains("lock file")) << err.toStdString();
+    if (limit == 0) {
+      EXPECT_TRUE(out.contains("; wrote 0 data log lines")) << out.toStdString();
+      EXPECT_EQ(number_after(err, "the data log lost "), lines_in_a_sweep) << err.toStdString();
+      EXPECT_EQ(number_after(err, "the image log lost "), pictures_in_a_sweep) << err.toStdString();
     }
   }
 }

@@ -1,15 +1,22 @@
 #include "common/file_output.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <csignal>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "common/temporary_file.h"
 
 namespace brevane::files {
 namespace {
@@ -135,11 +142,64 @@ TEST(FileOutput, AWholeFileReplacesTheOldOneOnlyWhenComplete) {
   EXPECT_EQ(why, "the library gave up");
   EXPECT_EQ(read(target), "two\n");
   EXPECT_EQ(names(dir.path()), QStringList({"table.csv"}));
-  // A link stays a link; the file it points to gets the new contents.
-  ASSERT_TRUE(QFile::link(target, dir.filePath("link.csv")));
-  EXPECT_EQ(write_whole(dir.filePath("link.csv"), "three\n"), "");
-  EXPECT_TRUE(QFileInfo(dir.filePath("link.csv")).isSymLink());
-  EXPECT_EQ(read(target), "three\n");
+}
+
+// A link is never written through: whoever owns the link would choose the file that changes
+// (as root, a link another user left in /tmp could name /etc/passwd). It is refused and left
+// as it is, and so is what it points to; a dangling link does not become a file.
+TEST(FileOutput, ATargetThatIsALinkIsRefusedAndLeftAsItIs) {
+  QTemporaryDir dir;
+  const QString file = dir.filePath("file.csv");
+  ASSERT_EQ(write_whole(file, "kept\n"), "");
+  const std::pair<const char*, QString> links[] = {{"to a file", file},
+                                                   {"dangling", dir.filePath("nowhere.csv")}};
+  for (const auto& [what, points_to] : links) {
+    SCOPED_TRACE(what);
+    const QString link = dir.filePath("link.csv");
+    QFile::remove(link);
+    ASSERT_TRUE(QFile::link(points_to, link));
+    EXPECT_EQ(write_whole(link, "new\n"),
+              "it is a symbolic link, which is left as it is rather than written through; name "
+              "the file itself");
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), points_to);
+    EXPECT_EQ(read(file), "kept\n");
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("nowhere.csv")));
+  }
+  EXPECT_EQ(names(dir.path()), QStringList({"file.csv", "link.csv"}));
+}
+
+// A temporary file dies with its export: on a signal that ends the program, and, after a kill
+// nothing lives through, at the next export to the same target, which finds it unowned. One a
+// running export holds is left to it.
+TEST(FileOutput, TemporaryFilesDoNotOutliveTheirExport) {
+  QTemporaryDir dir;
+  const QString target = dir.filePath("maps.nxs");
+  for (int number : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(number);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      std::signal(number, SIG_DFL);
+      temporary_file t;
+      if (!t.create_beside(target).empty()) ::_exit(3);
+      std::raise(number);
+      ::_exit(4);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == number) << status;
+    EXPECT_EQ(names(dir.path()), QStringList());
+  }
+  // Left by a kill: not locked by anyone.
+  const QString stale = dir.filePath(".maps.nxs.0badc0de.part");
+  const QString other = dir.filePath(".maps.nxs.not-ours.part");
+  for (const QString& name : {stale, other}) QFile(name).open(QIODevice::WriteOnly);
+  temporary_file running;
+  ASSERT_EQ(running.create_beside(target), "");
+  EXPECT_EQ(write_whole(target, "whole\n"), "");
+  EXPECT_FALSE(QFileInfo::exists(stale));
+  EXPECT_TRUE(QFileInfo::exists(other)) << "a name no export makes is not ours to remove";
+  EXPECT_TRUE(QFileInfo::exists(running.path())) << "held by an export still running";
+  EXPECT_EQ(read(target), "whole\n");
 }
 
 TEST(FileOutput, NewFoldersAreMadeWithTheirParents) {
@@ -149,6 +209,26 @@ TEST(FileOutput, NewFoldersAreMadeWithTheirParents) {
   EXPECT_EQ(make_folder(dir.filePath("a/b/c")), "");
   QFile(dir.filePath("file")).open(QIODevice::WriteOnly);
   EXPECT_NE(make_folder(dir.filePath("file/sub")), "");
+}
+
+// A folder that cannot be made says the system's own reason.
+TEST(FileOutput, AFolderThatCannotBeMadeSaysTheSystemsReason) {
+  QTemporaryDir dir;
+  // A read-only file system needs a mount, which only root may make; elsewhere that row is
+  // left out.
+  const QString read_only = dir.filePath("read-only");
+  QDir().mkdir(read_only);
+  const bool mounted =
+      ::mount("tmpfs", QFile::encodeName(read_only).constData(), "tmpfs", MS_RDONLY, nullptr) == 0;
+  std::vector<std::pair<QString, std::string>> cases = {
+      {dir.filePath(QString(300, QLatin1Char('n'))), "File name too long"},
+      {dir.filePath(QString(300, QLatin1Char('n')) + "/data"), "File name too long"},
+  };
+  if (mounted) cases.emplace_back(read_only + "/data", "Read-only file system");
+  for (const auto& [path, reason] : cases) {
+    EXPECT_EQ(make_folder(path), reason) << path.toStdString();
+  }
+  if (mounted) ::umount(QFile::encodeName(read_only).constData());
 }
 
 }  // namespace

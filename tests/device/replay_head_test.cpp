@@ -74,6 +74,45 @@ TEST(ReplayHead, ASweepReplaysAsRecordedAndEndsWhereTheRecordingEnds) {
   EXPECT_EQ(r.window.caption(), "Report refused");
 }
 
+// A trace cut right after an out line holds no answer to it: the replay says the recording
+// ends there, instead of waiting out the echo timeout and blaming the head.
+TEST(ReplayHead, ARecordingCutAfterAReportSaysItEndsThere) {
+  QTemporaryDir dir;
+  const QString recorded = dir.filePath("rec.txt");
+  {
+    testing::basic_rig<simulated_head> r;
+    report_trace trace;
+    ASSERT_EQ(trace.open(recorded.toStdString(), "Brevane 1.00, simulated head"), "");
+    r->exchange.set_trace(&trace);
+    ASSERT_TRUE(r.start());
+    r.window.checks[check_box::repeat] = false;
+    ASSERT_EQ(r->sweep.sweep(), sweep_procedure::outcome::completed);
+  }
+  std::string error;
+  auto session = read_trace(recorded.toStdString(), &error);
+  ASSERT_TRUE(session) << error;
+  // Cut after the fifth out report.
+  int outs = 0;
+  std::size_t cut = 0;
+  while (cut < session->steps.size() && outs < 5)
+    if (session->steps[cut++].what == trace_step::kind::out) ++outs;
+  ASSERT_EQ(outs, 5);
+  const int line = session->steps[cut - 1].line;
+  session->steps.resize(cut);
+  session->reports = 5;
+  next_recording = *session;
+
+  testing::basic_rig<canned_replay_head> r;
+  ASSERT_TRUE(r.start());
+  r.window.checks[check_box::repeat] = false;
+  EXPECT_FALSE(r->runner.run("Sweep", [&] { r->sweep.sweep(); }));
+  EXPECT_NE(r->runner.last_error().find("can come: the recording ends at report 5 (line " +
+                                        std::to_string(line) + ")"),
+            std::string::npos)
+      << r->runner.last_error();
+  EXPECT_EQ(r.window.caption(), "Recording ended");
+}
+
 TEST(ReplayHead, AReportThatDiffersEndsTheOperationNamingBoth) {
   const std::string trace =
       "# Brevane 1.00, simulated head (latency=0,seed=1729)\n"

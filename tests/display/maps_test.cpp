@@ -2,6 +2,7 @@
 // numbers, the readout under the cursor and the coalescing of repaints.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "display/maps_data.h"
@@ -133,6 +134,20 @@ TEST(MapsScale, PalettesRangesAndColourBarNumbers) {
     std::vector<QString> labels;
     for (double t : ticks) labels.push_back(tick_label(t, ticks[1] - ticks[0]));
     EXPECT_EQ(labels, bar.labels) << bar.low << ".." << bar.high;
+  }
+}
+
+TEST(MapsScale, TicksEndWhereTheSpacingIsBelowTheValuesPrecision) {
+  // Ranges an absurd record gives: the spacing a tick needs is finer than the values can hold.
+  const double big = 4503599627370496.0;  // 2^52: neighbours are 1 apart
+  const struct {
+    double low, high;
+  } ranges[] = {{big - 0.5, big}, {1e19, 10000000000000002048.0}, {-1e300, 1e300}, {0, 1e-300}};
+  for (const auto& r : ranges) {
+    const auto ticks = nice_ticks(r.low, r.high);
+    EXPECT_LE(ticks.size(), 13u) << r.low << ".." << r.high;
+    EXPECT_TRUE(std::is_sorted(ticks.begin(), ticks.end()));
+    EXPECT_EQ(std::adjacent_find(ticks.begin(), ticks.end()), ticks.end());
   }
 }
 

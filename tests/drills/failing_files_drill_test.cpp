@@ -444,7 +444,7 @@ TEST(DrillListFiles, MissingListOrAFolderSaysWhyAndSendsNothing) {
   u = upload(r, r.folder.path());
   EXPECT_FALSE(u.sent.has_value());
   EXPECT_EQ(r.status(), "The list file " + r.folder.path().toStdString() +
-                            " could not be opened: it is a folder");
+                            " could not be opened: it is a folder, not a file");
   EXPECT_EQ(r.head.commands_received(), 0);
 }
 

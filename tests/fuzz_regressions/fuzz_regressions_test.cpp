@@ -14,6 +14,9 @@
 #include "../../fuzz/command_line_checks.h"
 #include "../../fuzz/input_report_checks.h"
 #include "../../fuzz/list_file_checks.h"
+#include "../../fuzz/list_reader_checks.h"
+#include "../../fuzz/plan_checks.h"
+#include "../../fuzz/record_values_checks.h"
 #include "../../fuzz/scan_record_checks.h"
 #include "../../fuzz/simulate_options_checks.h"
 #include "../../fuzz/text_filter_checks.h"
@@ -111,6 +114,19 @@ TEST(FuzzTraceReader, SeedsKeepTheInvariants) {
 TEST(FuzzSimulateOptions, SeedsKeepTheInvariants) {
   replay_seeds("fuzz_simulate_options",
                [](const bytes& d) { return fuzzing::check_simulate_options(d); });
+}
+
+TEST(FuzzPlan, SeedsKeepTheInvariants) {
+  replay_seeds("fuzz_plan", [](const bytes& d) { return fuzzing::check_plan(d); });
+}
+
+TEST(FuzzListReader, SeedsKeepTheInvariants) {
+  replay_seeds("fuzz_list_reader", [](const bytes& d) { return fuzzing::check_list_reader(d); });
+}
+
+TEST(FuzzRecordValues, SeedsKeepTheInvariants) {
+  replay_seeds("fuzz_record_values",
+               [](const bytes& d) { return fuzzing::check_record_values(d); });
 }
 
 TEST(FuzzCommandLine, SeedsKeepTheInvariants) {

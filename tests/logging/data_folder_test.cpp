@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -224,6 +225,16 @@ TEST(DataFolder, AFolderThatCannotBeUsedIsRefusedWithItsName) {
               std::string::npos)
         << claim.message;
     EXPECT_FALSE(QFile::exists(wanted + " 2")) << "no sibling stands in for a refused folder";
+  }
+  // A folder on a read-only file system says so, not "permission denied"; the mount needs root.
+  const QString read_only = dir.filePath("read-only");
+  QDir().mkdir(read_only);
+  if (::mount("tmpfs", QFile::encodeName(read_only).constData(), "tmpfs", MS_RDONLY, nullptr) ==
+      0) {
+    const data_folder_claim claim = claim_data_folder(read_only);
+    ::umount(QFile::encodeName(read_only).constData());
+    EXPECT_NE(claim.message.find("cannot be used (Read-only file system)"), std::string::npos)
+        << claim.message;
   }
 }
 

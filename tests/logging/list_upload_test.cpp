@@ -1,9 +1,12 @@
 #include "logging/list_upload.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QBuffer>
 #include <QFile>
+#include <algorithm>
+#include <stdexcept>
 
 #include "device/device_errors.h"
 #include "support/rig.h"
@@ -77,6 +80,53 @@ TEST(ListUpload, SilentHeadEndsTheWaitForTheAnswerToW) {
   EXPECT_FALSE(r->runner.run("Upload List", [&] { r->upload.load_list(path); }));
   EXPECT_EQ(r.head.writes.size(), 1u) << "no data report without the answer";
   EXPECT_NE(r->runner.last_error().find("the list entry"), std::string::npos);
+}
+
+// Special files are refused before anything could block or send: a FIFO would hold the open,
+// /dev/zero never ends its line and /dev/urandom would send noise to the head.
+TEST(ListUpload, SpecialFilesAreRefusedWithTheReason) {
+  rig r;
+  ASSERT_TRUE(r.start());
+  const QString fifo = r.folder.filePath("fifo");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  const std::pair<QString, const char*> cases[] = {
+      {fifo, "it is a FIFO, not a file"},
+      {QStringLiteral("/dev/zero"), "it is a device, not a file"},
+      {QStringLiteral("/dev/urandom"), "it is a device, not a file"},
+      {r.folder.path(), "it is a folder, not a file"},
+  };
+  for (const auto& [path, reason] : cases) {
+    SCOPED_TRACE(path.toStdString());
+    EXPECT_FALSE(r->upload.load_list(path));
+    EXPECT_TRUE(r.head.writes.empty());
+    EXPECT_EQ(r.window.caption(), "list file not loaded");
+    EXPECT_TRUE(r.window.statuses.back().ends_with(reason)) << r.window.statuses.back();
+  }
+}
+
+// Bytes without end and without a line end, as a device would give them.
+class endless : public QIODevice {
+ public:
+  endless() { open(QIODevice::ReadOnly); }
+  bool isSequential() const override { return true; }
+
+ protected:
+  qint64 readData(char* data, qint64 most) override {
+    std::fill_n(data, most, 'x');
+    return most;
+  }
+  qint64 writeData(const char*, qint64) override { return -1; }
+};
+
+// However long a line runs, the reader lets the stop in (a signal, Escape) between blocks.
+TEST(ListUpload, ALineWithoutEndStillLetsAStopIn) {
+  endless source;
+  int between = 0;
+  list_line_reader reader(source, [&] {
+    if (++between == 3) throw std::runtime_error("stopped");
+  });
+  EXPECT_THROW(reader.next(), std::runtime_error);
+  EXPECT_EQ(between, 3);
 }
 
 TEST(ListUpload, ReaderKeepsOnlyAShortPrefixOfHugeLines) {

@@ -26,7 +26,9 @@ struct written_record {
       e.cycle = k < 10 ? 0 : 1;
       e.pass = k < 10 ? pass_direction::none : pass_direction::upward;
       e.point = k;
-      e.x = k % 256;
+      // Where a head takes them: the baseline where it stands, the points inside the limits.
+      e.x = k < 10 ? 0 : 100 + k % 41;
+      e.z = k < 10 ? 0 : 140 + k % 21;
       e.temperature_f = 70.0 + k / 7.0;
       if (k % 3 != 0) e.distance_in = 12.5 + k;
       e.time = start.addMSecs(k * 3);

@@ -309,8 +309,8 @@ namespace {
 TEST(ScanRecord, TheFastPathAgreesWithTheJsonParser) {
   const QDateTime start = QDateTime::fromMSecsSinceEpoch(0, Qt::UTC);
   const std::string good =
-      R"({"cycle":2,"distance_in":null,"kind":"point","ms":40,"pass":"downward","point":3,)"
-      R"("row":1,"temperature_f":70.39200000000001,"type":"reading","x":120,"z":-5})";
+      R"({"cycle":1,"distance_in":null,"kind":"point","ms":40,"pass":"downward","point":3,)"
+      R"("row":1,"temperature_f":70.39200000000001,"type":"reading","x":120,"z":150})";
   auto with = [&](const std::string& from, const std::string& to) {
     std::string s = good;
     return s.replace(s.find(from), from.size(), to);
@@ -321,14 +321,15 @@ TEST(ScanRecord, TheFastPathAgreesWithTheJsonParser) {
     bool reads;  // the record keeps it as a reading
   } cases[] = {
       {good, true, true},
-      {" " + with(":2,", " : 2 ,") + " \r", true, true},
+      {" " + with(":1,", " : 1 ,") + " \r", true, true},
       {with(R"("point",)", R"("\u0070oint",)"), false, true},  // escapes: full parser
       {with(":120,", ":1.2e2,"), true, true},
       {with(":120,", ":0120,"), false, false},  // not JSON
       {with(":120,", ":120.5,"), false, false},
       {with(":null", ":\"\""), false, false},
-      {with(R"("x":120,)", ""), false, false},                    // missing
-      {with(R"("x":120,)", R"("x":120,"x":121,)"), false, true},  // duplicate: full parser
+      {with(R"("x":120,)", ""), false, false},  // missing
+      // A key twice: the fast path leaves it, and the full parser names it as damaged.
+      {with(R"("x":120,)", R"("x":120,"x":121,)"), false, false},
       {with(R"("ms":40,)", R"("ms":40,"note":"why",)"), false, true},
       {with(":70.39200000000001", ":1e999"), false, false},
       {good.substr(0, good.size() - 1), false, false},
@@ -339,7 +340,7 @@ TEST(ScanRecord, TheFastPathAgreesWithTheJsonParser) {
     EXPECT_EQ(quick.has_value(), c.quick);
     if (quick) {
       EXPECT_EQ(quick->event.x, 120);
-      EXPECT_EQ(quick->event.z, -5);
+      EXPECT_EQ(quick->event.z, 150);
       EXPECT_EQ(quick->event.pass, pass_direction::downward);
       EXPECT_EQ(quick->event.temperature_f, 70.39200000000001);
       EXPECT_FALSE(quick->event.distance_in);
@@ -360,7 +361,7 @@ TEST(ScanRecord, TheFastPathAgreesWithTheJsonParser) {
     ASSERT_TRUE(record) << refusal;
     ASSERT_EQ(record->readings.size(), c.reads ? 1u : 0u);
     if (c.reads) {
-      EXPECT_EQ(record->readings[0].event.z, -5);
+      EXPECT_EQ(record->readings[0].event.z, 150);
     }
   }
 }
@@ -436,6 +437,63 @@ TEST(ScanRecord, NumbersOutOfRangeNameTheirLine) {
       }
     }
   }
+}
+
+// Positions a head cannot reach and cycles the readings do not hold are damaged lines, named,
+// so that no number in a record decides how large an export grows.
+TEST(ScanRecord, ReadingsNoHeadCouldTakeAreNamed) {
+  const auto reading = [](const char* kind, int cycle, int x, int z) {
+    return std::string(R"({"cycle":)") + std::to_string(cycle) + R"(,"distance_in":null,"kind":")" +
+           kind +
+           R"(","ms":40,"pass":"upward","point":3,"row":1,"temperature_f":70.5,"type":"reading","x":)" +
+           std::to_string(x) + ",\"z\":" + std::to_string(z) + "}\n";
+  };
+  const std::string raster =
+      R"({"type":"raster","xmin":20,"xmax":255,"zmin":140,"zmax":200,"row_step":10,"point_step":10})"
+      "\n";
+  const struct {
+    std::string body;
+    std::size_t kept;
+    const char* problem;  // the first, or nullptr
+  } cases[] = {
+      {reading("baseline", 0, 0, 0) + reading("row_start", 1, 0, 140) +
+           reading("point", 1, 100, 140),
+       3, nullptr},
+      {reading("point", 1, 300, 140), 0,
+       "line 2: \"x\" 300 is outside the head's positions (0-255)"},
+      {reading("baseline", 0, 0, -1), 0,
+       "line 2: \"z\" -1 is outside the head's positions (0-255)"},
+      {reading("point", 1, 90, 140), 0,
+       "line 2: \"x\" 90 is outside the record's limits (100-255)"},
+      {reading("row_start", 1, 0, 139), 0,
+       "line 2: \"z\" 139 is outside the record's limits (140-200)"},
+      {raster + reading("point", 1, 90, 140), 1, nullptr},  // a change widens the limits
+      {reading("point", 1, 100, 140) + reading("point", 100000, 100, 140), 1,
+       "line 3: \"cycle\" 100000 skips ahead of cycle 1"},
+      {reading("point", 1, 100, 140) + reading("point", 2, 100, 140), 2, nullptr},
+      {reading("point", 0, 100, 140), 0, "line 2: \"cycle\" 0 is no cycle a reading has"},
+      {reading("baseline", 2, 0, 0), 0, "line 2: \"cycle\" 2 is no cycle a baseline has"},
+      {R"({"type":"raster","xmin":-2000000000,"xmax":2000000000,"zmin":140,"zmax":200,)"
+       R"("row_step":10,"point_step":10})"
+       "\n",
+       0, "line 2: \"xmin\" -2000000000 is not a position of the head (0-255)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.body);
+    std::string refusal;
+    const auto record =
+        parse_scan_record(std::string(test_header) + "\n" + c.body, "case.jsonl", &refusal);
+    ASSERT_TRUE(record) << refusal;
+    EXPECT_EQ(record->readings.size(), c.kept);
+    ASSERT_FALSE(record->problems.empty());
+    EXPECT_EQ(record->problems.front(), c.problem ? c.problem : record->problems.back());
+  }
+  std::string header(test_header), refusal;
+  header.replace(header.find("\"xmax\":255"), 10, "\"xmax\":1e9");
+  EXPECT_FALSE(parse_scan_record(header, "wide.jsonl", &refusal));
+  EXPECT_EQ(refusal,
+            "wide.jsonl is not a scan record: its settings' limits are impossible: "
+            "\"xmax\" 1000000000 is not a position of the head (0-255)");
 }
 
 // What is no regular file could block the open or never end: it is refused, not read.

@@ -56,12 +56,56 @@ TEST(SweepPlan, BadValuesAreRefusedNamingKeyValueAndWhatIsAllowed) {
       {R"({"format":"brevane-scan","version":1,"settings":{"step":5,"row_step":10,"point_step":5}})"
        "\n{\"type\":\"end\"}\n",
        R"("row_step" is 10; it must agree with "step", which is 5)"},
+      // A key given twice is refused, whichever value a JSON reader would keep.
+      {plan_with(R"("step": 4, "step": 5)"), R"(is refused: "step" appears twice in "settings")"},
+      {plan_with(R"("step": 5, "st\u0065p": 5)"),
+       R"(is refused: "step" appears twice in "settings")"},
+      {R"({"format": "brevane-plan", "version": 1, "settings": {}, "settings": {"step": 5}})",
+       R"(is refused: "settings" appears twice)"},
+      {R"({"format": "x", "format": "brevane-plan", "version": 1})",
+       R"(is refused: "format" appears twice)"},
+      {R"({"format":"brevane-scan","version":1,"version":1,"settings":{"step":5}})"
+       "\n{\"type\":\"end\"}\n",
+       R"(is refused: "version" appears twice)"},
   };
   for (const auto& [text, why] : plans_refused) {
     std::string problem;
     EXPECT_FALSE(plan_from_text(text, start_settings(), &problem)) << text.toStdString();
     EXPECT_EQ(problem, why);
   }
+}
+
+// A plan file is read to its end, whatever lies between; a special file is never read at all.
+TEST(SweepPlan, APlanFileIsReadToItsEnd) {
+  QTemporaryDir dir;
+  const QByteArray plan = plan_with(R"("step": 5)");
+  const QByteArray blanks(2 << 20, ' ');
+  const struct {
+    QByteArray text;
+    const char* refusal;  // part of it; nullptr when read
+  } cases[] = {
+      {plan + blanks, nullptr},
+      {plan + blanks + "GARBAGE", "it goes on after the plan's end, at byte "},
+      {plan + "GARBAGE", "garbage at the end"},
+  };
+  for (const auto& c : cases) {
+    const QString path = dir.filePath("plan.json");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(c.text);
+    f.close();
+    std::string why;
+    const auto read = read_plan_file(path, start_settings(), &why);
+    EXPECT_EQ(read.has_value(), c.refusal == nullptr) << why;
+    if (c.refusal) {
+      EXPECT_NE(why.find(c.refusal), std::string::npos) << why;
+    } else if (read) {
+      EXPECT_EQ(read->step, 5);
+    }
+  }
+  std::string why;
+  EXPECT_FALSE(read_plan_file(QStringLiteral("/dev/zero"), start_settings(), &why));
+  EXPECT_EQ(why, "/dev/zero cannot be read: it is a device, not a file");
 }
 
 TEST(SweepPlan, PlansAndRecordsAreReadOverTheirBase) {
