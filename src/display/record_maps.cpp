@@ -1,5 +1,9 @@
 #include "display/record_maps.h"
 
+#include <memory>
+
+#include "logging/scan_record_cycles.h"
+
 namespace brevane {
 
 maps_data maps_from_record(const scan_record& record) {
@@ -12,6 +16,19 @@ maps_data maps_from_record(const scan_record& record) {
     data.add(record.readings[i].event);
   }
   return data;
+}
+
+maps_data::cycle_reader record_cycle_reader(std::function<QString()> path) {
+  // The index of where the cycles begin is shared by the copies of the reader.
+  auto reader = std::make_shared<scan_record_cycles>();
+  return [reader, path = std::move(path)](int cycle) {
+    map_layer layer;
+    // A record that cannot be read leaves the cycle blank; the sweep reports the record's
+    // failures itself.
+    (void)reader->read(path ? path() : QString(), cycle,
+                       [&layer](const recorded_reading& r) { layer.add(r.event); });
+    return layer;
+  };
 }
 
 }  // namespace brevane
