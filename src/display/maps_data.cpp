@@ -48,19 +48,13 @@ void maps_data::add(const reading_event& reading) {
     return;
   }
   if (read_ && reading.cycle > last) cycles_.clear();
-  map_layer& layer = cycles_[reading.cycle];
-  if (layer.empty()) {
-    const auto at = std::lower_bound(cycle_starts_.begin(), cycle_starts_.end(), reading.cycle,
-                                     [](const cycle_begun& s, int c) { return s.cycle < c; });
-    if (at == cycle_starts_.end() || at->cycle != reading.cycle)
-      cycle_starts_.insert(at, {reading.cycle, reading.time});
-  }
-  layer.add(reading);
+  cycle_cells& cycle = cycles_[reading.cycle];
+  if (cycle.layer.empty()) cycle.start = reading.time;
+  cycle.layer.add(reading);
 }
 
 void maps_data::clear() {
   cycles_.clear();
-  cycle_starts_.clear();
   read_back_.clear();
   latest_ = {};
   raster_.reset();
@@ -80,29 +74,34 @@ void maps_data::set_raster(const raster_in_use& raster) {
   r.row_step = raster.row_step;
 }
 
+const maps_data::cycle_cells* maps_data::older(int cycle) const {
+  // Only a cycle that is over is read back: one still to come would be kept empty.
+  if (!read_ || cycle < 1 || cycle >= cycles()) return nullptr;
+  const auto kept = std::find_if(read_back_.begin(), read_back_.end(),
+                                 [&](const read_back& r) { return r.cycle == cycle; });
+  if (kept != read_back_.end()) {
+    // The latest asked for goes first, so the one asked for before it stays.
+    read_back_.splice(read_back_.begin(), read_back_, kept);
+    return &kept->cells;
+  }
+  constexpr std::size_t read_back_kept = 2;
+  if (read_back_.size() >= read_back_kept) read_back_.pop_back();
+  read_back_.push_front(read_back{cycle, read_(cycle)});
+  return &read_back_.front().cells;
+}
+
 QDateTime maps_data::cycle_start(int cycle) const {
-  const auto at = std::lower_bound(cycle_starts_.begin(), cycle_starts_.end(), cycle,
-                                   [](const cycle_begun& s, int c) { return s.cycle < c; });
-  return at == cycle_starts_.end() || at->cycle != cycle ? QDateTime() : at->time;
+  if (const auto found = cycles_.find(cycle); found != cycles_.end()) return found->second.start;
+  const cycle_cells* read = older(cycle);
+  return read ? read->start : QDateTime();
 }
 
 const map_layer& maps_data::cells(std::optional<int> cycle) const {
   if (!cycle) return latest_;
   static const map_layer none;
-  if (const auto found = cycles_.find(*cycle); found != cycles_.end()) return found->second;
-  // Only a cycle that is over is read back: one still to come would be kept empty.
-  if (!read_ || *cycle < 1 || *cycle >= cycles()) return none;
-  const auto kept = std::find_if(read_back_.begin(), read_back_.end(),
-                                 [&](const read_back& r) { return r.cycle == *cycle; });
-  if (kept != read_back_.end()) {
-    // The latest asked for goes first, so the one asked for before it stays.
-    read_back_.splice(read_back_.begin(), read_back_, kept);
-    return kept->layer;
-  }
-  constexpr std::size_t read_back_kept = 2;
-  if (read_back_.size() >= read_back_kept) read_back_.pop_back();
-  read_back_.push_front(read_back{*cycle, read_(*cycle)});
-  return read_back_.front().layer;
+  if (const auto found = cycles_.find(*cycle); found != cycles_.end()) return found->second.layer;
+  const cycle_cells* read = older(*cycle);
+  return read ? read->layer : none;
 }
 
 void maps_listener::sweep_started(const raster_in_use& raster, const QDateTime&) {

@@ -53,11 +53,15 @@ class map_layer {
 // Each cycle's cells, and the latest reading of each cell over all cycles.
 class maps_data {
  public:
+  struct cycle_cells {
+    map_layer layer;
+    QDateTime start;  // the time of the cycle's first cell
+  };
   // A cycle's cells read back from where the sweep keeps them all.
-  using cycle_reader = std::function<map_layer(int cycle)>;
+  using cycle_reader = std::function<cycle_cells(int cycle)>;
 
-  // From now on only the cycle in progress keeps its cells here; cells() reads an older one
-  // back through read, and keeps the two asked for last.
+  // From now on only the cycle in progress keeps its cells and start here; cells() and
+  // cycle_start() read an older one back through read, and keep the two asked for last.
   void read_older_cycles(cycle_reader read);
 
   // Row starts and points become cells; baseline readings do not.
@@ -88,19 +92,15 @@ class maps_data {
   const map_layer& cells(std::optional<int> cycle) const;
 
  private:
-  struct cycle_begun {
-    int cycle;
-    QDateTime time;
-  };
   struct read_back {
     int cycle;
-    map_layer layer;
+    cycle_cells cells;
   };
+  // An older cycle, read back or kept from the last time; none when there is no reader.
+  const cycle_cells* older(int cycle) const;
 
   // Every cycle's cells, or only the last one's when older cycles are read back.
-  std::map<int, map_layer> cycles_;
-  // Sorted by cycle: a sweep's cycles come in order, so each is appended.
-  std::vector<cycle_begun> cycle_starts_;
+  std::map<int, cycle_cells> cycles_;
   map_layer latest_;
   std::optional<raster_in_use> raster_;
   cycle_reader read_;

@@ -22,12 +22,15 @@ maps_data::cycle_reader record_cycle_reader(std::function<QString()> path) {
   // The index of where the cycles begin is shared by the copies of the reader.
   auto reader = std::make_shared<scan_record_cycles>();
   return [reader, path = std::move(path)](int cycle) {
-    map_layer layer;
+    maps_data::cycle_cells cells;
     // A record that cannot be read leaves the cycle blank; the sweep reports the record's
     // failures itself.
-    (void)reader->read(path ? path() : QString(), cycle,
-                       [&layer](const recorded_reading& r) { layer.add(r.event); });
-    return layer;
+    (void)reader->read(path ? path() : QString(), cycle, [&cells](const recorded_reading& r) {
+      if (r.event.kind == reading_kind::baseline) return;
+      if (cells.layer.empty()) cells.start = r.event.time;
+      cells.layer.add(r.event);
+    });
+    return cells;
   };
 }
 

@@ -130,8 +130,9 @@ TEST(MapsCells, ALiveSweepReadsOlderCyclesBackFromItsRecord) {
     for (int x = 100; x <= 160; x += 20)
       for (int z = 140; z <= 160; z += 20) {
         if (cycle == 3 && x == 160) continue;  // a cycle cut short keeps what it had
-        const reading_event r = point_reading(cycle, x, z, 70.0 + cycle * 3 + x / 7.0,
-                                              cycle % 2 ? std::optional<double>{} : 12.5 + z);
+        reading_event r = point_reading(cycle, x, z, 70.0 + cycle * 3 + x / 7.0,
+                                        cycle % 2 ? std::optional<double>{} : 12.5 + z);
+        r.time = r.time.addMSecs(cycle * 1000 + x + z);
         record.reading_taken(r);
         live.add(r);
         whole.add(r);
@@ -142,7 +143,7 @@ TEST(MapsCells, ALiveSweepReadsOlderCyclesBackFromItsRecord) {
       for (const map_cell& c : row.cells) {
         const map_cell* other = a.find(c.x, c.z);
         if (!other || other->temperature_f != c.temperature_f ||
-            other->distance_in != c.distance_in)
+            other->distance_in != c.distance_in || other->time != c.time)
           return false;
       }
     return true;
@@ -156,7 +157,8 @@ TEST(MapsCells, ALiveSweepReadsOlderCyclesBackFromItsRecord) {
     EXPECT_EQ(reads, read_so_far);
   }
   EXPECT_EQ(live.cells(3).size(), 6u);
-  EXPECT_EQ(live.cycle_start(2), whole.cycle_start(2));
+  for (const int cycle : {1, 2, 5, 6})
+    EXPECT_EQ(live.cycle_start(cycle), whole.cycle_start(cycle)) << "cycle " << cycle;
   for (const std::optional<int> chosen : {std::optional<int>{4}, std::optional<int>{}}) {
     const maps_data a = cycle_difference(live, chosen, 2);
     const maps_data b = cycle_difference(whole, chosen, 2);
