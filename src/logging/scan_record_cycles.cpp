@@ -90,7 +90,7 @@ std::string scan_record_cycles::read(const QString& path, int cycle, const readi
   // The index grows from where it stopped until it holds the cycle or a later one.
   if (at_or_after(cycle) == starts_.end()) {
     qint64 end = indexed_;
-    const std::string why = for_each_line(
+    std::string why = for_each_line(
         indexed_,
         [&](std::string_view line, qint64 offset) {
           const auto r = reading_of_line(line, start_utc_);
