@@ -62,7 +62,9 @@ TEST(ScanRecordCycles, EachCycleReadsAsTheWholeRecordHasItWhileItGrows) {
   {
     QFile torn(path);
     ASSERT_TRUE(torn.open(QIODevice::Append));
-    torn.write(R"({"type":"reading","kind":"point","cycle":5,"row":0,"point":0,"x":1)");
+    // Whole but for its line feed: the writer may be in the middle of it.
+    torn.write(R"({"cycle":5,"distance_in":null,"kind":"point","ms":7,"pass":"upward",)"
+               R"("point":2,"row":1,"temperature_f":70.2,"type":"reading","x":100,"z":140})");
   }
   std::string why;
   const auto whole = read_scan_record(path, &why);
