@@ -26,14 +26,19 @@ std::optional<recorded_reading> reading_of_line(std::string_view line, const QDa
 }
 
 std::string scan_record_cycles::begin(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    path_.clear();
+    return named(path) + " cannot be read: " + file.errorString().toStdString();
+  }
+  // The first line names the start the readings' times count from. Another record by the
+  // same name (the first deleted, another sweep started within its second) has another.
+  const QByteArray first = file.readLine(qint64{scan_record_line_limit});
+  if (path == path_ && first == first_line_ && file.size() >= indexed_) return {};
   path_.clear();
   starts_.clear();
   indexed_ = 0;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly))
-    return named(path) + " cannot be read: " + file.errorString().toStdString();
-  // The first line names the start the readings' times count from.
-  const QByteArray first = file.readLine(qint64{scan_record_line_limit});
+  first_line_ = first;
   std::string why;
   const auto header =
       parse_scan_record(std::string_view(first.constData(), first.size()), named(path), &why);
@@ -80,8 +85,7 @@ std::string scan_record_cycles::for_each_line(
 
 std::string scan_record_cycles::read(const QString& path, int cycle, const reading_sink& each) {
   if (path.isEmpty()) return "there is no scan record";
-  if (path != path_)
-    if (std::string why = begin(path); !why.empty()) return why;
+  if (std::string why = begin(path); !why.empty()) return why;
   const auto at_or_after = [this](int c) {
     return std::lower_bound(starts_.begin(), starts_.end(), c,
                             [](const cycle_start& s, int v) { return s.cycle < v; });

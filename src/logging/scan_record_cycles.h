@@ -4,6 +4,7 @@
 // here for the older ones it shows. Where each cycle's readings begin is remembered as the
 // record is read: one offset a cycle, so a week of cycles costs a few hundred kilobytes.
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <functional>
@@ -30,6 +31,7 @@ class scan_record_cycles {
   std::string read(const QString& path, int cycle, const reading_sink& each);
 
  private:
+  // Starts the index again unless path is the record it was made of.
   std::string begin(const QString& path);
   // Reads the whole lines from offset on, handing each with its offset to line until it
   // returns false. *end: the offset after the last whole line handed over.
@@ -38,6 +40,7 @@ class scan_record_cycles {
                             qint64* end) const;
 
   QString path_;
+  QByteArray first_line_;
   QDateTime start_utc_;
   // Each cycle met and where its first reading begins, in the record's order; a record
   // numbers its cycles upwards, so this is sorted by cycle.

@@ -82,6 +82,15 @@ TEST(ScanRecordCycles, EachCycleReadsAsTheWholeRecordHasItWhileItGrows) {
       EXPECT_EQ(got[i].event.time, expected[i].event.time);
     }
   }
+  // Another record under the same name is read as itself, not through the first one's index.
+  QTemporaryDir other_folder;
+  scan_record_writer other(window, other_folder.path(), head_description{"simulated", "", {}, {}},
+                           500, "1.00", {});
+  other.sweep_started({100, 140, 140, 160, 20, 20}, start.addSecs(1));
+  for (int k = 0; k < 3; ++k) other.reading_taken(reading(1, k, start));
+  ASSERT_TRUE(QFile::remove(path));
+  ASSERT_TRUE(QFile::copy(other.path(), path));
+  EXPECT_EQ(read_cycle(reader, path, 1).size(), 3u);
   EXPECT_NE(reader.read(folder.filePath("gone.jsonl"), 1, [](const recorded_reading&) {})
                 .find("gone.jsonl"),
             std::string::npos);
