@@ -14,6 +14,7 @@
 #include "device/device_errors.h"
 #include "device/report_trace.h"
 #include "display/maps_render.h"
+#include "display/record_maps.h"
 #include "logging/scan_record.h"
 #include "model/panel.h"
 #include "scan/sweep_progress.h"
@@ -116,6 +117,9 @@ int run_sweep_job(const sweep_job& job) {
   }
   inst.sweep.alarms().set(options.alarms);
   inst.sweep.set_alarm_ends_sweep(true);
+  // The picture is of the last cycle; the ones before it are in the record.
+  job.exported.read_older_cycles(
+      record_cycle_reader([&record = job.record] { return record.path(); }));
   QElapsedTimer timer;
   timer.start();
   sweep_procedure::outcome outcome = sweep_procedure::outcome::stopped;

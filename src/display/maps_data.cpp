@@ -27,19 +27,35 @@ const map_cell* map_layer::find(int x, int z) const {
   return c != r->cells.end() && c->x == x ? &*c : nullptr;
 }
 
+void map_layer::add(const reading_event& reading) {
+  if (reading.kind == reading_kind::baseline) return;
+  put(map_cell{reading.x, reading.z, reading.temperature_f, reading.distance_in, reading.time});
+}
+
+void maps_data::read_older_cycles(cycle_reader read) {
+  read_ = std::move(read);
+  read_back_.clear();
+  if (read_ && cycles_.size() > 1) cycles_.erase(cycles_.begin(), std::prev(cycles_.end()));
+}
+
 void maps_data::add(const reading_event& reading) {
   if (reading.kind == reading_kind::baseline) return;
-  const map_cell cell{reading.x, reading.z, reading.temperature_f, reading.distance_in,
-                      reading.time};
-  map_layer& layer = cycles_[reading.cycle];
-  if (layer.empty()) cycle_starts_[reading.cycle] = reading.time;
-  layer.put(cell);
-  latest_.put(cell);
+  latest_.add(reading);
+  const int last = cycles();
+  if (read_ && reading.cycle < last) {
+    // A cycle that is over is in the record; drop what was read of it before this reading.
+    read_back_.remove_if([&](const read_back& r) { return r.cycle == reading.cycle; });
+    return;
+  }
+  if (read_ && reading.cycle > last) cycles_.clear();
+  cycle_cells& cycle = cycles_[reading.cycle];
+  if (cycle.layer.empty()) cycle.start = reading.time;
+  cycle.layer.add(reading);
 }
 
 void maps_data::clear() {
   cycles_.clear();
-  cycle_starts_.clear();
+  read_back_.clear();
   latest_ = {};
   raster_.reset();
 }
@@ -58,16 +74,34 @@ void maps_data::set_raster(const raster_in_use& raster) {
   r.row_step = raster.row_step;
 }
 
+const maps_data::cycle_cells* maps_data::older(int cycle) const {
+  // Only a cycle that is over is read back: one still to come would be kept empty.
+  if (!read_ || cycle < 1 || cycle >= cycles()) return nullptr;
+  const auto kept = std::find_if(read_back_.begin(), read_back_.end(),
+                                 [&](const read_back& r) { return r.cycle == cycle; });
+  if (kept != read_back_.end()) {
+    // The latest asked for goes first, so the one asked for before it stays.
+    read_back_.splice(read_back_.begin(), read_back_, kept);
+    return &kept->cells;
+  }
+  constexpr std::size_t read_back_kept = 2;
+  if (read_back_.size() >= read_back_kept) read_back_.pop_back();
+  read_back_.push_front(read_back{cycle, read_(cycle)});
+  return &read_back_.front().cells;
+}
+
 QDateTime maps_data::cycle_start(int cycle) const {
-  const auto found = cycle_starts_.find(cycle);
-  return found == cycle_starts_.end() ? QDateTime() : found->second;
+  if (const auto found = cycles_.find(cycle); found != cycles_.end()) return found->second.start;
+  const cycle_cells* read = older(cycle);
+  return read ? read->start : QDateTime();
 }
 
 const map_layer& maps_data::cells(std::optional<int> cycle) const {
   if (!cycle) return latest_;
   static const map_layer none;
-  const auto found = cycles_.find(*cycle);
-  return found == cycles_.end() ? none : found->second;
+  if (const auto found = cycles_.find(*cycle); found != cycles_.end()) return found->second.layer;
+  const cycle_cells* read = older(*cycle);
+  return read ? read->layer : none;
 }
 
 void maps_listener::sweep_started(const raster_in_use& raster, const QDateTime&) {

@@ -1,11 +1,14 @@
 #pragma once
 // The readings of a sweep as the Maps window shows them: one cell per raster point, kept per
 // cycle, plus the latest reading of every cell across cycles, so that a new cycle paints over
-// the previous one cell by cell and the live map is never blank between cycles.
+// the previous one cell by cell and the live map is never blank between cycles. A live sweep
+// on Repeat runs for days, so it keeps only the cycle in progress and reads the older ones
+// back from its record when they are asked for.
 
 #include <QDateTime>
 #include <cstddef>
 #include <functional>
+#include <list>
 #include <map>
 #include <optional>
 #include <utility>
@@ -34,6 +37,9 @@ class map_layer {
 
   // Adds the cell, or replaces the one at its position.
   void put(const map_cell& cell);
+  // The one rule for what a map cell holds: the last reading taken at each position, and
+  // baseline readings are no cells.
+  void add(const reading_event& reading);
   const map_cell* find(int x, int z) const;
   const std::vector<row>& rows() const { return rows_; }
   std::size_t size() const { return size_; }
@@ -44,10 +50,20 @@ class map_layer {
   std::size_t size_ = 0;
 };
 
-// The one rule for what a map cell holds: each cycle keeps the last reading taken at each
-// position, and baseline readings are no cells.
+// Each cycle's cells, and the latest reading of each cell over all cycles.
 class maps_data {
  public:
+  struct cycle_cells {
+    map_layer layer;
+    QDateTime start;  // the time of the cycle's first cell
+  };
+  // A cycle's cells read back from where the sweep keeps them all.
+  using cycle_reader = std::function<cycle_cells(int cycle)>;
+
+  // From now on only the cycle in progress keeps its cells and start here; cells() and
+  // cycle_start() read an older one back through read, and keep the two asked for last.
+  void read_older_cycles(cycle_reader read);
+
   // Row starts and points become cells; baseline readings do not.
   void add(const reading_event& reading);
   void clear();
@@ -72,14 +88,25 @@ class maps_data {
   bool empty() const { return latest_.empty(); }
 
   // nullopt: the latest reading of each cell over all cycles; otherwise that cycle's cells
-  // (none when the cycle has no cell).
+  // (none when the cycle has no cell). A cycle read back stays valid until two others were.
   const map_layer& cells(std::optional<int> cycle) const;
 
  private:
-  std::map<int, map_layer> cycles_;
-  std::map<int, QDateTime> cycle_starts_;
+  struct read_back {
+    int cycle;
+    cycle_cells cells;
+  };
+  // An older cycle, read back or kept from the last time; none when there is no reader.
+  const cycle_cells* older(int cycle) const;
+
+  // Every cycle's cells, or only the last one's when older cycles are read back.
+  std::map<int, cycle_cells> cycles_;
   map_layer latest_;
   std::optional<raster_in_use> raster_;
+  cycle_reader read_;
+  // The older cycles read back last, the latest asked for first; a list, so that a layer
+  // handed out stays where it is while another is read.
+  mutable std::list<read_back> read_back_;
 };
 
 // Feeds a sweep's reading stream into maps_data. on_change is called at the first change after

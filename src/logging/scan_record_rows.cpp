@@ -3,12 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <algorithm>
-#include <optional>
 #include <string_view>
 
 #include "logging/scan_record_csv.h"
+#include "logging/scan_record_cycles.h"
 #include "logging/scan_record_lines.h"
-#include "logging/scan_record_quick_line.h"
 #include "logging/scan_record_reader.h"
 
 namespace brevane {
@@ -17,15 +16,6 @@ namespace {
 
 std::string named(const QString& path) {
   return "the scan record " + QDir::toNativeSeparators(path).toStdString();
-}
-
-// The reading a line holds, by the fast path or the general parser; none for the other lines.
-std::optional<recorded_reading> reading_of(std::string_view line, const QDateTime& start_utc) {
-  if (auto r = quick_reading_line(line, start_utc)) return r;
-  // Event lines are few; the writer's reading lines all take the fast path.
-  if (line.find("\"reading\"") == std::string_view::npos) return std::nullopt;
-  std::string why;
-  return json_reading_line(line, start_utc, &why);
 }
 
 }  // namespace
@@ -88,7 +78,7 @@ std::string scan_record_rows::read(const QString& path, long long start, long lo
       if (!carry.empty()) line = carry.append(line);
       const qint64 line_offset = offset;
       offset += static_cast<qint64>(line.size()) + 1;
-      if (const auto r = reading_of(line, start_utc_)) {
+      if (const auto r = reading_of_line(line, start_utc_)) {
         if (index % readings_per_mark == 0 &&
             static_cast<std::size_t>(index / readings_per_mark) == marks_.size())
           marks_.push_back(line_offset);

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/cycle_list.h"
 #include "ui/maps_window.h"
 #include "ui/profile_strip.h"
 
@@ -36,7 +37,7 @@ QString stats_lines(const QString& title, const region_stats& s, const QString& 
 void maps_window::build_tools() {
   compare_ = new QComboBox(this);
   compare_->setObjectName(QStringLiteral("compare"));
-  compare_->addItem(QStringLiteral("None"));
+  compare_->setModel(new cycle_list(QStringLiteral("None"), compare_));
   column_ = new QCheckBox(QStringLiteral("Profile along co&lumn"), this);
   column_->setObjectName(QStringLiteral("profile_column"));
   region_stats_ = new QLabel(this);

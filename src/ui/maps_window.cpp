@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QSettings>
 
+#include "display/record_maps.h"
+#include "ui/cycle_list.h"
 #include "ui/maps_alarms.h"
 #include "ui/maps_window_names.h"
 
@@ -54,6 +56,11 @@ void maps_window::show_readings(const QString& caption, maps_data data, std::opt
   if (!isVisible()) place_on_screen();
   show();
   raise();
+}
+
+void maps_window::set_live_record(std::function<QString()> path) {
+  live_record_ = std::move(path);
+  live_.read_older_cycles(record_cycle_reader(live_record_));
 }
 
 std::optional<int> maps_window::chosen_cycle() const {
@@ -235,18 +242,16 @@ void maps_window::refresh() {
 }
 
 void maps_window::update_cycles() {
-  const int have = cycle_->count() - 1;
+  auto* const cycles_listed = static_cast<cycle_list*>(cycle_->model());
   const int cycles = shown().cycles();
-  if (cycles == have) return;
+  if (cycles == cycles_listed->cycles()) return;
   const QSignalBlocker block(cycle_);
   const auto chosen = chosen_cycle();
-  while (cycle_->count() > 1) cycle_->removeItem(cycle_->count() - 1);
-  for (int n = 1; n <= cycles; ++n) cycle_->addItem(QStringLiteral("Cycle %1").arg(n), n);
+  cycles_listed->set_cycles(cycles);
   cycle_->setCurrentIndex(chosen && *chosen <= cycles ? *chosen : 0);
   const QSignalBlocker block_compare(compare_);
   const auto compared = compared_cycle();
-  while (compare_->count() > 1) compare_->removeItem(compare_->count() - 1);
-  for (int n = 1; n <= cycles; ++n) compare_->addItem(QStringLiteral("Cycle %1").arg(n), n);
+  static_cast<cycle_list*>(compare_->model())->set_cycles(cycles);
   compare_->setCurrentIndex(compared && *compared <= cycles ? *compared : 0);
 }
 

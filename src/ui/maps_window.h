@@ -46,8 +46,9 @@ class maps_window : public QWidget {
   // record_path: the record the data came from, for File > Export… and the picture's title.
   void show_readings(const QString& caption, maps_data data, std::optional<int> cycle = {},
                      const QString& note = {}, const QString& record_path = {});
-  // Where the live sweep's record is (empty before the first sweep).
-  void set_live_record(std::function<QString()> path) { live_record_ = std::move(path); }
+  // Where the live sweep's record is (empty before the first sweep). From then on the live
+  // maps keep the cycle in progress and read older ones back from the record.
+  void set_live_record(std::function<QString()> path);
   // The record File > Export… writes out: the one shown, or the live sweep's.
   QString export_record() const;
   // Writes the shown record (or the live one) in format to path; the PNG is the saved picture

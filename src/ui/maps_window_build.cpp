@@ -20,8 +20,9 @@
 #include <tuple>
 #include <utility>
 
-#include "ui/maps_picture_view.h"
+#include "ui/cycle_list.h"
 #include "ui/maps_alarms.h"
+#include "ui/maps_picture_view.h"
 #include "ui/maps_window.h"
 #include "ui/maps_window_names.h"
 #include "ui/window_fit.h"
@@ -82,7 +83,8 @@ maps_window::~maps_window() {
 
 void maps_window::build_controls() {
   palette_ = choice(this, "palette", {QStringLiteral("Colour"), QStringLiteral("Grey")});
-  cycle_ = choice(this, "cycle", {QStringLiteral("Live")});
+  cycle_ = choice(this, "cycle", {});
+  cycle_->setModel(new cycle_list(QStringLiteral("Live"), cycle_));
   auto* save = new QPushButton(QStringLiteral("Save Pict&ure\u2026"), this);
   save->setObjectName(QStringLiteral("save_picture"));
   readout_ = new QLabel(QString::fromLatin1(off_cells_hint), this);

@@ -2,12 +2,17 @@
 // numbers, the readout under the cursor and the coalescing of repaints.
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
 #include <algorithm>
 #include <vector>
 
+#include "display/map_tools.h"
 #include "display/maps_data.h"
 #include "display/maps_render.h"
 #include "display/maps_scale.h"
+#include "display/record_maps.h"
+#include "logging/scan_record.h"
+#include "support/memory_panel.h"
 #include "support/readings.h"
 
 namespace brevane {
@@ -102,6 +107,64 @@ TEST(MapsCells, ANewCycleFillsOverThePreviousCellByCell) {
   EXPECT_EQ(data.cells(1).find(100, 140)->temperature_f, 70.0);
   EXPECT_EQ(data.cells(2).size(), 1u);
   EXPECT_TRUE(data.cells(3).empty());
+}
+
+// A live sweep keeps the cycle in progress; an older cycle, and a comparison with one, comes
+// back from the sweep's record as the sweep showed it, and the two asked for last are kept.
+TEST(MapsCells, ALiveSweepReadsOlderCyclesBackFromItsRecord) {
+  QTemporaryDir folder;
+  testing::memory_panel window;
+  scan_record_writer record(window, folder.path(), head_description{"simulated", "", {}, {}}, 500,
+                            "1.00", {});
+  maps_data live;
+  maps_data whole;  // keeps every cycle, as before
+  int reads = 0;
+  live.read_older_cycles([&, read = record_cycle_reader([&] { return record.path(); })](int c) {
+    ++reads;
+    return read(c);
+  });
+  const raster_in_use raster{100, 160, 140, 160, 20, 20};
+  record.sweep_started(raster, point_reading(1, 0, 0, 0, 0).time);
+  live.set_raster(raster);
+  whole.set_raster(raster);
+  for (int cycle = 1; cycle <= 5; ++cycle)
+    for (int x = 100; x <= 160; x += 20)
+      for (int z = 140; z <= 160; z += 20) {
+        if (cycle == 3 && x == 160) continue;  // a cycle cut short keeps what it had
+        reading_event r = point_reading(cycle, x, z, 70.0 + cycle * 3 + x / 7.0,
+                                        cycle % 2 ? std::optional<double>{} : 12.5 + z);
+        r.time = r.time.addMSecs(cycle * 1000 + x + z);
+        record.reading_taken(r);
+        live.add(r);
+        whole.add(r);
+      }
+  const auto same = [](const map_layer& a, const map_layer& b) {
+    if (a.size() != b.size()) return false;
+    for (const map_layer::row& row : b.rows())
+      for (const map_cell& c : row.cells) {
+        const map_cell* other = a.find(c.x, c.z);
+        if (!other || other->temperature_f != c.temperature_f ||
+            other->distance_in != c.distance_in || other->time != c.time)
+          return false;
+      }
+    return true;
+  };
+  // (cycle asked for, records read so far)
+  const std::pair<std::optional<int>, int> asks[] = {
+      {5, 0}, {std::nullopt, 0}, {3, 1}, {1, 2}, {3, 2}, {1, 2}, {2, 3}, {3, 4}, {6, 4}};
+  for (const auto& [cycle, read_so_far] : asks) {
+    SCOPED_TRACE("cycle " + std::to_string(cycle.value_or(0)));
+    EXPECT_TRUE(same(live.cells(cycle), whole.cells(cycle)));
+    EXPECT_EQ(reads, read_so_far);
+  }
+  EXPECT_EQ(live.cells(3).size(), 6u);
+  for (const int cycle : {1, 2, 5, 6})
+    EXPECT_EQ(live.cycle_start(cycle), whole.cycle_start(cycle)) << "cycle " << cycle;
+  for (const std::optional<int> chosen : {std::optional<int>{4}, std::optional<int>{}}) {
+    const maps_data a = cycle_difference(live, chosen, 2);
+    const maps_data b = cycle_difference(whole, chosen, 2);
+    EXPECT_TRUE(same(a.cells(std::nullopt), b.cells(std::nullopt)));
+  }
 }
 
 TEST(MapsScale, PalettesRangesAndColourBarNumbers) {
