@@ -227,15 +227,16 @@ void command_exchange::send(std::uint8_t letter, std::initializer_list<int> argu
   output_[1] = letter;
   for (std::size_t i = 0; i < n; ++i) output_[2 + i] = bytes[i];
   write_output(name);
+  // Where the head was sent, once the report has left: a pause holds it before that.
+  if (state_ && n > 0 && letter == cmd_x) state_->set_x(bytes[0]);
+  if (state_ && n > 0 && letter == cmd_z) state_->set_z(bytes[0]);
 }
 
 void command_exchange::xpos(int pos) {
-  if (state_) state_->set_x(pos);
   transact(cmd_x, {pos}, echo_byte, [this] { input_[echo_byte] = 0; });
 }
 
 void command_exchange::zpos(int pos) {
-  if (state_) state_->set_z(pos);
   transact(cmd_z, {pos}, echo_byte, [this] { input_[echo_byte] = 0; });
 }
 

@@ -44,6 +44,8 @@ void sweep_procedure::interrupted(interruption what) {
     settings_.set_paused(true, alarm.empty() ? settings_.pause_asked_by() : "alarm: " + alarm);
   else if (what == interruption::resumed)
     settings_.set_paused(false);
+  // The progress shown says where the sweep holds, not where it stood a second ago.
+  window_.show_progress(status_text(status()));
   switch (what) {
     case interruption::paused:
       window_.show_status(
