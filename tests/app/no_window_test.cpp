@@ -59,9 +59,10 @@ TEST(NoWindow, JobsAndTheServiceBuildNoMainWindow) {
       return false;
     };
     EXPECT_EQ(stopped_at('1'), run.window) << at << "\n" << out;
-    if (!run.window)
+    if (!run.window) {
       EXPECT_TRUE(stopped_at('2') || out.find("exited normally") != std::string::npos)
           << at << "\n" << out;
+    }
   }
 }
 
