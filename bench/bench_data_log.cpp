@@ -18,7 +18,7 @@ struct logging_parts {
   explicit logging_parts(bool log_data) {
     apply_startup_values(s);
     s.avgt = 70.0;
-    window.log_data = log_data;
+    window.set_log_data(log_data);
   }
   QTemporaryDir folder;
   main_window_state s;

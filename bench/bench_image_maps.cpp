@@ -27,7 +27,7 @@ void BM_rawdraw_image_log_off(benchmark::State& state) {
   apply_startup_values(s);
   s.step_d = static_cast<std::int16_t>(state.range(0));
   testing::memory_panel window;
-  window.log_images = false;
+  window.set_log_images(false);
   testing::pinned_clock time_source;
   image_log log(s, window, time_source, folder.path(), QLocale(QLocale::English));
   image_maps maps(s, window, log);

@@ -20,8 +20,8 @@ void BM_sweep_cycle_both_logs(benchmark::State& state) {
     return;
   }
   r.window.checks[check_box::repeat] = false;
-  r.window.log_data = true;
-  r.window.log_images = true;
+  r.window.set_log_data(true);
+  r.window.set_log_images(true);
   const QString folder = r.folder.path();
 
   long points = 0;

@@ -1,27 +1,27 @@
 #include "model/instrument_state.h"
 
 #include <algorithm>
+#include <cstddef>
 
 namespace brevane {
 
+namespace {
+
+// Sets field to value; true when that changed it.
+template <typename T>
+bool changed(T& field, const T& value) {
+  if (field == value) return false;
+  field = value;
+  return true;
+}
+
+}  // namespace
+
 const char* ending_word(operation_ending how) {
-  switch (how) {
-    case operation_ending::none:
-      return "NONE";
-    case operation_ending::completed:
-      return "COMPLETED";
-    case operation_ending::cancelled:
-      return "CANCELLED";
-    case operation_ending::stopped:
-      return "STOPPED";
-    case operation_ending::alarm:
-      return "ALARM";
-    case operation_ending::head_lost:
-      return "HEADLOST";
-    case operation_ending::failed:
-      return "FAILED";
-  }
-  return "NONE";
+  // In the order of the enumeration.
+  static constexpr const char* words[] = {"NONE",    "COMPLETED", "CANCELLED", "STOPPED",
+                                          "ALARM",   "HEADLOST",  "FAILED"};
+  return words[static_cast<std::size_t>(how)];
 }
 
 operation_ending ending_of(sweep_end how, bool by_alarm) {
@@ -53,15 +53,11 @@ instrument_state::instrument_state() {
 }
 
 void instrument_state::set_checked(check_box box, bool ticked) {
-  if (boxes_[index(box)] == ticked) return;
-  boxes_[index(box)] = ticked;
-  announce();
+  if (changed(boxes_[index(box)], ticked)) announce();
 }
 
 void instrument_state::set_value(scroll_bar bar, int value) {
-  if (bars_[index(bar)] == value) return;
-  bars_[index(bar)] = value;
-  announce();
+  if (changed(bars_[index(bar)], value)) announce();
 }
 
 void instrument_state::set_step_index(int index) {
@@ -71,33 +67,27 @@ void instrument_state::set_step_index(int index) {
 }
 
 void instrument_state::set_log_data(bool on) {
-  if (log_data_ == on) return;
-  log_data_ = on;
-  announce();
+  if (changed(log_data_, on)) announce();
 }
 
 void instrument_state::set_log_images(bool on) {
-  if (log_images_ == on) return;
-  log_images_ = on;
-  announce();
+  if (changed(log_images_, on)) announce();
 }
 
 void instrument_state::set_head_present(bool present) {
-  if (head_present_ == present) return;
-  head_present_ = present;
-  announce();
+  if (changed(head_present_, present)) announce();
 }
 
 void instrument_state::set_x(int x) {
-  if (position_known_ && x_ == x) return;
-  x_ = x;
-  position_known_ = true;
-  announce();
+  move(x_, x);
 }
 
 void instrument_state::set_z(int z) {
-  if (position_known_ && z_ == z) return;
-  z_ = z;
+  move(z_, z);
+}
+
+void instrument_state::move(int& axis, int to) {
+  if (!changed(axis, to) && position_known_) return;
   position_known_ = true;
   announce();
 }
@@ -142,9 +132,7 @@ void instrument_state::set_standing(const sweep_standing& now) {
 }
 
 void instrument_state::set_pause_asked(bool asked) {
-  if (pause_asked_ == asked) return;
-  pause_asked_ = asked;
-  announce();
+  if (changed(pause_asked_, asked)) announce();
 }
 
 void instrument_state::set_paused(bool paused, const std::string& reason) {

@@ -123,6 +123,7 @@ class instrument_state {
     return static_cast<std::size_t>(e);
   }
   void announce();
+  void move(int& axis, int to);
 
   std::array<bool, 6> boxes_{};
   std::array<int, 5> bars_{};

@@ -1,6 +1,7 @@
 #include "scan/state_line.h"
 
 #include <algorithm>
+#include <cstddef>
 
 #include "model/instrument_state.h"
 #include "scan/sweep_count.h"
@@ -17,22 +18,15 @@ std::string where(const sweep_standing& at) {
 }
 
 std::string ended(operation_ending how) {
-  switch (how) {
-    case operation_ending::completed:
-      return "completed";
-    case operation_ending::cancelled:
-      return "was cancelled";
-    case operation_ending::stopped:
-      return "was stopped by the Stop box";
-    case operation_ending::alarm:
-      return "was stopped by an alarm";
-    case operation_ending::head_lost:
-      return "ended when the head was lost";
-    case operation_ending::failed:
-    case operation_ending::none:
-      break;
-  }
-  return "failed";
+  // In the order of the enumeration; a sweep that never ran says nothing here.
+  static constexpr const char* said[] = {"failed",
+                                         "completed",
+                                         "was cancelled",
+                                         "was stopped by the Stop box",
+                                         "was stopped by an alarm",
+                                         "ended when the head was lost",
+                                         "failed"};
+  return said[static_cast<std::size_t>(how)];
 }
 
 }  // namespace

@@ -21,4 +21,21 @@ canvas layout_canvas(const char* name) {
   return canvas(size.width, size.height, layout_colour(row->fill));
 }
 
+layout_pictures::layout_pictures()
+    : scope_(layout_canvas("SCOPE")),
+      thermal_map_(layout_canvas("Picture1")),
+      sonic_map_(layout_canvas("Picture2")) {}
+
+canvas& layout_pictures::at(picture which) {
+  switch (which) {
+    case picture::thermal_map:
+      return thermal_map_;
+    case picture::sonic_map:
+      return sonic_map_;
+    case picture::scope:
+      break;
+  }
+  return scope_;
+}
+
 }  // namespace brevane

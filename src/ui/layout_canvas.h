@@ -5,6 +5,7 @@
 #include <QColor>
 
 #include "model/canvas.h"
+#include "model/panel.h"
 
 namespace brevane {
 
@@ -12,5 +13,17 @@ namespace brevane {
 canvas layout_canvas(const char* name);
 // A layout colour, 0xRRGGBB.
 QColor layout_colour(unsigned value);
+
+// The three pictures of the window, laid out as the window lays them out.
+class layout_pictures {
+ public:
+  layout_pictures();
+  canvas& at(picture which);
+
+ private:
+  canvas scope_;
+  canvas thermal_map_;
+  canvas sonic_map_;
+};
 
 }  // namespace brevane

@@ -124,15 +124,7 @@ void main_window::set_bar_top(int index, float twips) {
 }
 
 canvas& main_window::pictures(picture which) {
-  switch (which) {
-    case picture::thermal_map:
-      return thermal_picture_;
-    case picture::sonic_map:
-      return sonic_picture_;
-    case picture::scope:
-      break;
-  }
-  return scope_;
+  return pictures_.at(which);
 }
 
 void main_window::show_status(const std::string& message) {

@@ -11,6 +11,7 @@
 
 #include "model/canvas.h"
 #include "model/panel.h"
+#include "ui/layout_canvas.h"
 
 class QAction;
 class QDialog;
@@ -126,9 +127,7 @@ class main_window : public QMainWindow, public panel {
   // The controls and the position field follow the settings wherever they were changed.
   void follow_settings();
 
-  canvas scope_;
-  canvas thermal_picture_;
-  canvas sonic_picture_;
+  layout_pictures pictures_;
 
   QHash<QString, QWidget*> controls_;
   QHash<QString, QAction*> menu_items_;

@@ -66,10 +66,7 @@ main_window::main_window(instrument_state& settings, const QString& icon_path, Q
 
 main_window::main_window(instrument_state* shared, const QString& icon_path, QWidget* parent)
     : QMainWindow(parent),
-      panel(shared),
-      scope_(layout_canvas("SCOPE")),
-      thermal_picture_(layout_canvas("Picture1")),
-      sonic_picture_(layout_canvas("Picture2")) {
+      panel(shared) {
   setObjectName(QStringLiteral("mainform"));
   setWindowTitle(QStringLiteral("Brevane version 1.00"));
   if (!icon_path.isEmpty()) {

@@ -8,10 +8,7 @@
 namespace brevane {
 
 plain_panel::plain_panel(instrument_state& settings)
-    : panel(&settings),
-      scope_(layout_canvas("SCOPE")),
-      thermal_picture_(layout_canvas("Picture1")),
-      sonic_picture_(layout_canvas("Picture2")) {}
+    : panel(&settings) {}
 
 void plain_panel::set_checked(check_box box, bool ticked) {
   settings().set_checked(box, ticked);
@@ -47,15 +44,7 @@ std::string plain_panel::text(text_box box) const {
 }
 
 canvas& plain_panel::pictures(picture which) {
-  switch (which) {
-    case picture::thermal_map:
-      return thermal_picture_;
-    case picture::sonic_map:
-      return sonic_picture_;
-    case picture::scope:
-      break;
-  }
-  return scope_;
+  return pictures_.at(which);
 }
 
 void plain_panel::show_status(const std::string& message) {

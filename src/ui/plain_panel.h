@@ -10,6 +10,7 @@
 
 #include "model/canvas.h"
 #include "model/panel.h"
+#include "ui/layout_canvas.h"
 
 namespace brevane {
 
@@ -42,9 +43,7 @@ class plain_panel final : public panel {
   std::string caption_ = "Brevane version 1.00";
   std::string status_;
   std::string progress_;
-  canvas scope_;
-  canvas thermal_picture_;
-  canvas sonic_picture_;
+  layout_pictures pictures_;
 };
 
 }  // namespace brevane
