@@ -110,15 +110,17 @@ bool window_front_end::wire(const command_line& options, instrument& inst,
       return false;
     }
   }
-  // A chosen head that is not there: the caption keeps its first text, and the status bar says
-  // which head the program waits for.
-  if (!options.device.isEmpty()) {
-    QTimer::singleShot(options.echo_timeout_ms, &window, [&inst, &window, device = options.device] {
-      if (!inst.device.head_present())
-        window.show_status("Waiting for the head " + device.toStdString() +
-                           "; plug it in. (--list-devices lists the heads that are attached.)");
-    });
-  }
+  // A head that is not there: the caption keeps its first text, and the status bar says which
+  // head the program waits for.
+  QTimer::singleShot(options.echo_timeout_ms, &window, [&inst, &window, device = options.device] {
+    if (inst.device.head_present()) return;
+    window.show_status(
+        device.isEmpty()
+            ? std::string("No head is connected; plug it in. The caption reads \"Up and Running\" "
+                          "once it is there.")
+            : "Waiting for the head " + device.toStdString() +
+                  "; plug it in. (--list-devices lists the heads that are attached.)");
+  });
   window.show();
   return true;
 }
