@@ -316,27 +316,32 @@ void main_window::build_menus() {
 void main_window::connect_controls() {
   // Each control writes the instrument's settings first, so whatever its change reaches reads
   // the new value there.
-  instrument_state& s = settings();
   for (std::size_t i = 0; i < check_box_names.size(); ++i) {
     auto* box = qobject_cast<QCheckBox*>(control(QString::fromLatin1(check_box_names[i])));
     const auto which = static_cast<check_box>(i);
-    connect(box, &QCheckBox::toggled, this, [&s, which](bool on) { s.set_checked(which, on); });
+    connect(box, &QCheckBox::toggled, this, [this, which](bool on) {
+      settings().set_checked(which, on);
+    });
   }
   for (std::size_t i = 0; i < scroll_bar_names.size(); ++i) {
     auto* bar = qobject_cast<QScrollBar*>(control(QString::fromLatin1(scroll_bar_names[i])));
     const auto which = static_cast<scroll_bar>(i);
-    connect(bar, &QScrollBar::valueChanged, this, [&s, which](int v) { s.set_value(which, v); });
+    connect(bar, &QScrollBar::valueChanged, this, [this, which](int v) {
+      settings().set_value(which, v);
+    });
   }
   connect(menu_item(QStringLiteral("ldl")), &QAction::toggled, this,
-          [&s](bool on) { s.set_log_data(on); });
+          [this](bool on) { settings().set_log_data(on); });
   connect(menu_item(QStringLiteral("lil")), &QAction::toggled, this,
-          [&s](bool on) { s.set_log_images(on); });
+          [this](bool on) { settings().set_log_images(on); });
   for (int i = 0; i < 4; ++i) {
     auto* jog = qobject_cast<QAbstractButton*>(control(QStringLiteral("arrow(%1)").arg(i)));
     connect(jog, &QAbstractButton::clicked, this, [this, i] { emit arrow_clicked(i); });
   }
   auto* steps = findChild<QButtonGroup*>(QStringLiteral("Option1"));
-  connect(steps, &QButtonGroup::idClicked, this, [&s](int index) { s.set_step_index(index); });
+  connect(steps, &QButtonGroup::idClicked, this, [this](int index) {
+    settings().set_step_index(index);
+  });
   connect(steps, &QButtonGroup::idClicked, this, &main_window::step_chosen);
 
   const std::pair<const char*, void (main_window::*)()> buttons[] = {
