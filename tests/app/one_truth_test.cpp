@@ -15,6 +15,8 @@
 #include "app/maps_wiring.h"
 #include "model/instrument_state.h"
 #include "scan/state_line.h"
+#include "scan/sweep_count.h"
+#include "scan/sweep_progress.h"
 #include "support/windowed_program.h"
 #include "ui/maps_window.h"
 
@@ -44,6 +46,9 @@ TEST(OneTruth, EveryViewTellsTheSameSweep) {
                     std::to_string(static_cast<int>(r.state)) + " " + r.ending + " " +
                         std::to_string(r.percent)};
   };
+  // What --progress prints, heard from the same sweep.
+  std::string progress;
+  p.inst.sweep.on_progress = [&](const sweep_status& s) { progress = progress_line(s); };
   std::vector<snapshot> seen;
   std::vector<double> percents;
   int step = 0;
@@ -95,7 +100,10 @@ TEST(OneTruth, EveryViewTellsTheSameSweep) {
   EXPECT_GT(percents[2], 0.0);
   EXPECT_LT(percents[2], 100.0);
   EXPECT_EQ(end.remote, "0 CANCELLED " + std::to_string(percents[2]));
-  EXPECT_TRUE(end.state_line.starts_with("Last sweep was cancelled at ")) << end.state_line;
+  const std::string reached = decimals(percents[2], 1) + "%";
+  EXPECT_EQ(end.state_line, "Last sweep was cancelled at " + reached);
+  EXPECT_TRUE(progress.starts_with("progress cycle=1/1 done=" + reached + " left=0s end=cancelled"))
+      << progress;
   EXPECT_TRUE(end.status.starts_with("Sweep cancelled")) << end.status;
 
   // The record holds the same pauses, the alarm's among them, and the same end.
