@@ -27,11 +27,18 @@ struct snapshot {
   std::string status, position, head, state_line, remote;
 };
 
-TEST(OneTruth, EveryViewTellsTheSameSweep) {
+// The program with its three views of the instrument: the main window, the Maps window and the
+// remote interface.
+struct views {
   testing::windowed_program p;
-  maps_window maps(p.inst.readings);
-  wire_maps_tools(maps, p.window, p.inst);
-  app_instrument remote(p.window, p.inst, p.record, {"head", "SIM", "1.00"}, 3000);
+  maps_window maps{p.inst.readings};
+  app_instrument remote{p.window, p.inst, p.record, {"head", "SIM", "1.00"}, 3000};
+  views() { wire_maps_tools(maps, p.window, p.inst); }
+};
+
+TEST(OneTruth, EveryViewTellsTheSameSweep) {
+  views v;
+  auto& [p, maps, remote] = v;
   ASSERT_TRUE(p.start());
   p.window.choose_step(5);  // Step 20
   p.window.set_checked(check_box::repeat, false);
@@ -122,10 +129,8 @@ TEST(OneTruth, EveryViewTellsTheSameSweep) {
 }
 
 TEST(OneTruth, ThePositionFieldFollowsEveryMove) {
-  testing::windowed_program p;
-  maps_window maps(p.inst.readings);
-  wire_maps_tools(maps, p.window, p.inst);
-  app_instrument remote(p.window, p.inst, p.record, {"head", "SIM", "1.00"}, 3000);
+  views v;
+  auto& [p, maps, remote] = v;
   ASSERT_TRUE(p.start());
   EXPECT_EQ(p.window.position_text(), "") << "nothing commanded yet";
 
