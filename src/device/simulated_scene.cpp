@@ -6,13 +6,15 @@ namespace brevane::device::scene {
 
 namespace {
 
-// The scene: a cool wall behind a warm elliptic object centred in the painted scan area
-// (X 100..240, Z 140..200), so both maps show it. The values sit mid-way between whole
-// units, so the +-1 count noise never changes the rounded reading the program shows.
-constexpr double object_x = 170.0;
-constexpr double object_z = 170.0;
-constexpr double object_half_width = 35.0;   // along X
-constexpr double object_half_height = 22.0;  // along Z
+// The scene: a cool wall behind a warm elliptic object inside the painted scan area
+// (X 100..240, Z 140..200), so both maps show it, and clear of Home (170, 170) with its
+// fringe, so a baseline taken at Home reads the room as it would on a real bench. The
+// values sit mid-way between whole units, so the +-1 count noise never changes the rounded
+// reading the program shows.
+constexpr double object_x = 210.0;
+constexpr double object_z = 172.0;
+constexpr double object_half_width = 28.0;   // along X
+constexpr double object_half_height = 18.0;  // along Z
 constexpr double object_temperature_f = 95.0;
 constexpr double object_distance_in = 39.0;
 // Just above a whole degree, so noisy wall readings never fall below the baseline

@@ -1,6 +1,6 @@
 #pragma once
-// What the simulated head sees: a cool wall behind a warm object that is nearer the head, in
-// the middle of the scan limits, so both maps show the object.
+// What the simulated head sees: a cool wall behind a warm object that is nearer the head,
+// inside the scan limits and away from Home, so both maps show the object.
 
 namespace brevane::device::scene {
 

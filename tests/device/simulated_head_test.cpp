@@ -153,8 +153,8 @@ TEST_F(SimulatedHead, EchoesMovesReadingsAndParametersAtByteThree) {
 
 TEST_F(SimulatedHead, ReadingsFollowTheSceneAtTheHeadsPosition) {
   start();
-  // Start position is on the wall; the object sits in the middle of the scan limits.
-  for (auto [x, z] : {std::pair{0, 0}, std::pair{170, 170}, std::pair{100, 140}}) {
+  // Start position and Home are on the wall; the object sits inside the scan limits.
+  for (auto [x, z] : {std::pair{0, 0}, std::pair{210, 172}, std::pair{100, 140}}) {
     ASSERT_TRUE(exchange('X', static_cast<std::uint8_t>(x)));
     ASSERT_TRUE(exchange('Z', static_cast<std::uint8_t>(z)));
     const auto t = exchange('T');
@@ -163,10 +163,13 @@ TEST_F(SimulatedHead, ReadingsFollowTheSceneAtTheHeadsPosition) {
     EXPECT_NEAR(reading(*t), scene::temperature_raw(x, z), 1);
     EXPECT_NEAR(reading(*s), scene::distance_raw(x, z), 1);
   }
-  EXPECT_NEAR(scene::temperature_f(170, 170), 95.0, 1.0);
-  EXPECT_NEAR(scene::distance_in(170, 170), 40.0, 2.0);
-  EXPECT_NEAR(scene::temperature_f(100, 140), 70.2, 0.01);
-  EXPECT_NEAR(scene::distance_in(100, 140), 120.0, 1.0);
+  EXPECT_NEAR(scene::temperature_f(210, 172), 95.0, 1.0);
+  EXPECT_NEAR(scene::distance_in(210, 172), 40.0, 2.0);
+  // A baseline taken at Home reads the room, not the object.
+  for (auto [x, z] : {std::pair{100, 140}, std::pair{170, 170}}) {
+    EXPECT_NEAR(scene::temperature_f(x, z), 70.2, 0.01);
+    EXPECT_NEAR(scene::distance_in(x, z), 120.0, 1.0);
+  }
 }
 
 TEST_F(SimulatedHead, NoiseNeverMovesTheRoundedReading) {
@@ -179,14 +182,14 @@ TEST_F(SimulatedHead, NoiseNeverMovesTheRoundedReading) {
     EXPECT_EQ(std::lround(reading(*t) * 0.168), 70);
     EXPECT_EQ(std::lround(reading(*s) / 2.54), 120);
   }
-  ASSERT_TRUE(exchange('X', 170));
-  ASSERT_TRUE(exchange('Z', 170));
+  ASSERT_TRUE(exchange('X', 210));
+  ASSERT_TRUE(exchange('Z', 172));
   for (int i = 0; i < 40; ++i) {
     const auto t = exchange('T');
     const auto s = exchange('S');
     ASSERT_TRUE(t && s);
     EXPECT_EQ(std::lround(reading(*t) * 0.168), 95);
-    EXPECT_EQ(std::lround(reading(*s) / 2.54), std::lround(scene::distance_in(170, 170)));
+    EXPECT_EQ(std::lround(reading(*s) / 2.54), std::lround(scene::distance_in(210, 172)));
   }
 }
 

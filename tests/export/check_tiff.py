@@ -80,8 +80,8 @@ with tifffile.TiffFile(tiff_path) as tif:
             c.expect(math.isclose(n / d, 1 / size, rel_tol=1e-6), f"{name}'s {tag} {n}/{d}")
         low, high = tags["SMinSampleValue"].value, tags["SMaxSampleValue"].value
         c.expect((low, high) == (np.nanmin(image), np.nanmax(image)), f"{name}'s sample bounds")
-        # The simulated scene: a warm, near object at X 170, Z 170 on a cool, far wall.
-        cells_seen = [nearest(170, 170), nearest(110, 150)]
+        # The simulated scene: a warm, near object at X 210, Z 172 on a cool, far wall.
+        cells_seen = [nearest(210, 172), nearest(110, 150)]
         if shutil.which("identify") and not any(np.isnan(image[cell]) for cell in cells_seen):
             warm, wall = (grey(i, cell, low, high) for cell in cells_seen)
             contrast.append(abs(warm - wall))

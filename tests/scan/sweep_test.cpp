@@ -219,9 +219,9 @@ TEST(Sweep, MapsOfTheSimulatedSceneShowTheWarmObject) {
   r->sweep.sweep();
   const QImage& thermal = r.window.pictures(picture::thermal_map).image();
   const QImage& sonic = r.window.pictures(picture::sonic_map).image();
-  // Object centre X 170, Z 170 -> cell (70, 30); wall at X 110, Z 150 -> cell (10, 10).
-  EXPECT_GT(qGray(thermal.pixel(75, 32)), qGray(thermal.pixel(15, 12)) + 100);
-  EXPECT_LT(qGray(sonic.pixel(75, 32)), qGray(sonic.pixel(15, 12)) - 40);
+  // Object centre X 210, Z 172 -> cell (110, 32); wall at X 110, Z 150 -> cell (10, 10).
+  EXPECT_GT(qGray(thermal.pixel(113, 33)), qGray(thermal.pixel(15, 12)) + 100);
+  EXPECT_LT(qGray(sonic.pixel(113, 33)), qGray(sonic.pixel(15, 12)) - 40);
 }
 
 }  // namespace

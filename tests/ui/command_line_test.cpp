@@ -316,9 +316,9 @@ TEST(CommandLine, ExportsTheMapsOfTheLastCycleAsPng) {
       int x, z;
       QRgb colour;
     } cells[] = {
-        {map_kind::thermal, 170, 170, colours[255]},
+        {map_kind::thermal, 210, 170, colours[255]},
         {map_kind::thermal, 110, 145, colours[0]},
-        {map_kind::sonic, 170, 170, colours[0]},
+        {map_kind::sonic, 210, 170, colours[0]},
         {map_kind::sonic, 240, 195, colours[255]},
     };
     for (const auto& c : cells) {
