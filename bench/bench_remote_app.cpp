@@ -156,7 +156,7 @@ void BM_remote_measure_temperature(benchmark::State& state) {
   std::vector<double> remote_us, in_process_us;
   for (auto _ : state) {
     const double us = client.ask(loop, "MEAS:TEMP?", "");
-    if (us < 0 || p.inst.exchange.busy()) {
+    if (us < 0 || p.inst.guard.busy()) {
       state.SkipWithError("the remote reading failed");
       return;
     }

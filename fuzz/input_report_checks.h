@@ -261,7 +261,7 @@ inline std::string check_input_reports(std::span<const std::uint8_t> data) {
           const std::uint8_t letter = payload.empty() ? cmd_x : payload[0];
           const std::size_t byte = (h & 0x08) ? 8 : echo_byte;
           const outcome want = exchange.input()[byte] == letter ? outcome::returned
-                               : exchange.cancel_requested()    ? outcome::cancelled
+                               : exchange.guard().cancel_requested()    ? outcome::cancelled
                                                                 : outcome::echo_timeout;
           const outcome got = run_step([&] { exchange.wait_for_echo(letter, byte); });
           if (got != want)
@@ -313,7 +313,7 @@ inline std::string check_input_reports(std::span<const std::uint8_t> data) {
           head.answer.reset();
           const input_report answer = stored_report(payload);
           outcome want = outcome::returned;
-          if (exchange.cancel_requested())
+          if (exchange.guard().cancel_requested())
             want = outcome::cancelled;
           else if (!fits)
             want = outcome::overflow;
@@ -343,7 +343,7 @@ inline std::string check_input_reports(std::span<const std::uint8_t> data) {
               head.unplug();
               link.OnUnplugged(fuzz_transport::head);
               if (window.caption() != caption_absent) fail(at + "unplug left the caption");
-              if (busy && !exchange.cancel_requested())
+              if (busy && !exchange.guard().cancel_requested())
                 fail(at + "the wait in progress did not end when the head went away");
               break;
             case 1:
@@ -363,20 +363,20 @@ inline std::string check_input_reports(std::span<const std::uint8_t> data) {
         default:  // the one-operation guard
           switch ((h >> 3) % 3) {
             case 0:
-              if (exchange.begin_operation("fuzz") == busy)
+              if (exchange.guard().begin("fuzz") == busy)
                 fail(at + "begin_operation ignored the guard");
-              if (!busy && exchange.cancel_requested())
+              if (!busy && exchange.guard().cancel_requested())
                 fail(at + "a new operation starts cancelled");
               busy = true;
               break;
             case 1:
-              exchange.end_operation();
+              exchange.guard().end();
               busy = false;
-              if (exchange.cancel_requested()) fail(at + "a cancel outlived its operation");
+              if (exchange.guard().cancel_requested()) fail(at + "a cancel outlived its operation");
               break;
             default:
-              exchange.cancel("escape");
-              if (exchange.cancel_requested() != busy) fail(at + "cancel without an operation");
+              exchange.guard().cancel("escape");
+              if (exchange.guard().cancel_requested() != busy) fail(at + "cancel without an operation");
               break;
           }
           break;
@@ -390,7 +390,7 @@ inline std::string check_input_reports(std::span<const std::uint8_t> data) {
     if (exchange.output()[9] != 0 || exchange.output()[10] != 0)
       fail(at + "bytes 9 and 10 of the output were written");
     if (exchange.trace() != nullptr) fail(at + "a report overran into the exchange");
-    if (exchange.busy() != busy) fail(at + "the guard lost track of the operation");
+    if (exchange.guard().busy() != busy) fail(at + "the guard lost track of the operation");
   }
   return failure;
 }

@@ -22,12 +22,12 @@ app_instrument::app_instrument(panel& window, instrument& inst, scan_record_writ
       record_(record),
       identity_(std::move(identity)),
       start_echo_timeout_ms_(start_echo_timeout_ms),
-      previous_busy_changed_(inst.exchange.on_busy_changed) {
-  inst_.exchange.on_busy_changed = [this](bool busy) { busy_changed(busy); };
+      previous_busy_changed_(inst.guard.on_busy_changed) {
+  inst_.guard.on_busy_changed = [this](bool busy) { busy_changed(busy); };
 }
 
 app_instrument::~app_instrument() {
-  inst_.exchange.on_busy_changed = previous_busy_changed_;
+  inst_.guard.on_busy_changed = previous_busy_changed_;
 }
 
 void app_instrument::busy_changed(bool busy) {
@@ -39,13 +39,13 @@ void app_instrument::busy_changed(bool busy) {
 }
 
 void app_instrument::operation_complete(std::function<void()> then) {
-  if (!inst_.exchange.busy()) return then();
+  if (!inst_.guard.busy()) return then();
   when_complete_.push_back(std::move(then));
 }
 
 std::optional<outcome> app_instrument::busy_refusal() const {
-  if (!inst_.exchange.busy()) return std::nullopt;
-  return outcome::refused(inst_.exchange.operation() +
+  if (!inst_.guard.busy()) return std::nullopt;
+  return outcome::refused(inst_.guard.operation() +
                           " is still running; *OPC? waits for its end, ABORt ends it");
 }
 
@@ -160,8 +160,8 @@ outcome app_instrument::reset() {
 
 outcome app_instrument::apply(const sweep_settings& settings, bool whole_plan) {
   // The window keeps its controls live during a sweep, but a plan does not change under one.
-  if (inst_.exchange.busy())
-    return outcome::refused("the settings cannot change while " + inst_.exchange.operation() +
+  if (inst_.guard.busy())
+    return outcome::refused("the settings cannot change while " + inst_.guard.operation() +
                             " runs; *OPC? waits for its end, ABORt ends it");
   if (std::string why = apply_settings(settings, window_, inst_.exchange); !why.empty())
     return outcome::refused(std::move(why));
@@ -172,11 +172,11 @@ outcome app_instrument::apply(const sweep_settings& settings, bool whole_plan) {
 }
 
 outcome app_instrument::start_sweep() {
-  if (!inst_.exchange.busy()) {
+  if (!inst_.guard.busy()) {
     if (const auto why = sweep_refusal(inst_)) return outcome::refused(*why);
   }
   if (!inst_.runner.reserve(sweep_operation_name))
-    return outcome::refused(inst_.exchange.operation() +
+    return outcome::refused(inst_.guard.operation() +
                             " is still running; *OPC? waits for its end, ABORt ends it");
   // The sweep runs its nested event loops from a call of its own, as a click's handler does,
   // so the client hears at once that it started and every client is served while it runs.
@@ -192,24 +192,24 @@ outcome app_instrument::start_sweep() {
 }
 
 bool app_instrument::sweep_in_progress() const {
-  return inst_.exchange.operation() == sweep_operation_name;
+  return inst_.guard.operation() == sweep_operation_name;
 }
 
 outcome app_instrument::pause_sweep() {
   if (!sweep_in_progress()) return outcome::refused("no sweep is running");
   inst_.settings.ask_pause("a remote client (SWEep:PAUSe)");
-  if (!inst_.exchange.paused()) toggle_pause(window_, inst_);
+  if (!inst_.guard.paused()) toggle_pause(window_, inst_);
   return outcome::done();
 }
 
 outcome app_instrument::resume_sweep() {
   if (!sweep_in_progress()) return outcome::refused("no sweep is running");
-  if (inst_.exchange.paused()) toggle_pause(window_, inst_);
+  if (inst_.guard.paused()) toggle_pause(window_, inst_);
   return outcome::done();
 }
 
 void app_instrument::abort() {
-  inst_.exchange.cancel("ABORt from a remote client");
+  inst_.guard.cancel("ABORt from a remote client");
 }
 
 remote::sweep_status app_instrument::sweep_state() const {
@@ -217,7 +217,7 @@ remote::sweep_status app_instrument::sweep_state() const {
   remote::sweep_status out;
   if (sweep_in_progress()) {
     out.state = phase::running;
-    if (inst_.exchange.paused()) out.state = phase::paused;
+    if (inst_.guard.paused()) out.state = phase::paused;
     // A sweep whose head went away waits for it, until it is back or the sweep is ended.
     if (!inst_.device.head_present()) out.state = phase::waiting;
   }

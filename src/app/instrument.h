@@ -32,6 +32,7 @@ struct instrument {
              const QLocale& locale = QLocale::system())
       : settings(window.settings()),
         exchange(link, echo_timeout_ms),
+        guard(exchange.guard()),
         device(link, exchange, window),
         datalog(state, window, time_source, data_folder, locale),
         scope(state, window),
@@ -51,6 +52,8 @@ struct instrument {
   main_window_state state;
   reading_stream readings;
   device::command_exchange exchange;
+  // Which operation runs, and the cancel, stop and pause that end or hold it.
+  device::operation_guard& guard;
   device::device_link device;
   data_log datalog;
   scope_trace scope;

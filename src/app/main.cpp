@@ -272,7 +272,7 @@ int run_program(int argc, char** argv) {
     if (signal_status == 0) signal_status = exit_status_for_signal(number);
     // Every wait ends on the stop, and the job then exits itself; quitting under a wait would
     // leave it no event loop to sleep in. With nothing waiting, nothing needs to wind down.
-    inst.exchange.stop_before_next_report(number == SIGINT ? "SIGINT" : "SIGTERM");
+    inst.guard.stop_before_next_report(number == SIGINT ? "SIGINT" : "SIGTERM");
     if (inst.exchange.idle()) {
       QApplication::exit(signal_status);
     } else if (service) {
@@ -318,7 +318,7 @@ int run_program(int argc, char** argv) {
   if (remote)
     std::cout << "Listening on " << remote->server().where().toStdString() << "\n" << std::flush;
   const int code = QApplication::exec();
-  inst.exchange.cancel("closing");
+  inst.guard.cancel("closing");
   inst.device.disconnect_link();
   inst.readings.remove(record);
   if (signal_status != 0) return signal_status;

@@ -21,8 +21,8 @@ void wire_maps_tools(maps_window& maps, main_window& window, instrument& inst) {
       &maps, &maps_window::region_sweep_chosen, &window, [&, say](const region_limits& l) {
         const std::string refused = "Sweep This Region was refused: ";
         // The limits of a running sweep must not change under the operator's feet.
-        if (inst.exchange.busy())
-          return say(refused + "the scan limits cannot change while " + inst.exchange.operation() +
+        if (inst.guard.busy())
+          return say(refused + "the scan limits cannot change while " + inst.guard.operation() +
                      " runs; end it first (Escape).");
         if (!l.refused.empty())
           return say(refused + l.refused + ", so the scan limits would reach beyond the region. "
@@ -61,7 +61,7 @@ void wire_maps_tools(maps_window& maps, main_window& window, instrument& inst) {
   QObject::connect(&window, &main_window::escape_pressed, &maps, [&] {
     // Escape ends a running operation first and only; otherwise, in the Maps window, it frees
     // the profile or clears the region.
-    if (!inst.exchange.busy() && QApplication::activeWindow() == &maps) maps.escape();
+    if (!inst.guard.busy() && QApplication::activeWindow() == &maps) maps.escape();
   });
 }
 

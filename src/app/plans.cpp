@@ -112,8 +112,8 @@ void wire_plan_menu(main_window& window, instrument& inst, scan_record_writer& r
                      };
                      // Checked before the dialog too: a sweep must not change under the operator's
                      // feet.
-                     if (inst.exchange.busy()) {
-                       refused("the settings cannot change while " + inst.exchange.operation() +
+                     if (inst.guard.busy()) {
+                       refused("the settings cannot change while " + inst.guard.operation() +
                                " runs; end it first (Escape)");
                        return;
                      }

@@ -60,13 +60,13 @@ std::optional<std::string> sweep_refusal(const instrument& inst) {
 
 bool run_window_sweep(panel& window, instrument& inst, const scan_record_writer& record,
                       bool reserved) {
-  if (!reserved && !inst.exchange.busy()) {
+  if (!reserved && !inst.guard.busy()) {
     if (const auto why = sweep_refusal(inst)) {
       window.show_status(*why);
       return false;
     }
   }
-  const bool free = reserved || !inst.exchange.busy();
+  const bool free = reserved || !inst.guard.busy();
   const auto body = [&] { inst.sweep.sweep(); };
   const std::string keys = "F8 pauses, Escape ends it";
   const bool completed = reserved ? inst.runner.run_reserved(sweep_operation_name, body, keys)
@@ -77,9 +77,9 @@ bool run_window_sweep(panel& window, instrument& inst, const scan_record_writer&
 }
 
 void toggle_pause(panel& window, instrument& inst) {
-  const bool pause = !inst.exchange.paused();
-  inst.exchange.set_paused(pause);
-  inst.settings.set_pause_asked(inst.exchange.paused());
+  const bool pause = !inst.guard.paused();
+  inst.guard.set_paused(pause);
+  inst.settings.set_pause_asked(inst.guard.paused());
   // The pause itself is said once the exchange in progress has finished.
   if (pause) window.show_status("Pausing after the exchange in progress...");
 }
@@ -98,7 +98,7 @@ void wire_alarms(instrument& inst, maps_alarms* controls) {
 void wire_window(main_window& window, instrument& inst, const scan_record_writer& record,
                  const QString& default_list_file) {
   auto& runner = inst.runner;
-  inst.exchange.on_busy_changed = [&window](bool busy) {
+  inst.guard.on_busy_changed = [&window](bool busy) {
     window.set_device_controls_enabled(!busy);
   };
   QObject::connect(&window, &main_window::temp_clicked, [&] { take_temperature(inst); });
@@ -128,15 +128,15 @@ void wire_window(main_window& window, instrument& inst, const scan_record_writer
   QObject::connect(&window, &main_window::upload_list_chosen, [&, default_list_file] {
     runner.run("Upload List", [&] { inst.upload.load_list(default_list_file); });
   });
-  QObject::connect(&window, &main_window::escape_pressed, [&] { inst.exchange.cancel("Escape"); });
+  QObject::connect(&window, &main_window::escape_pressed, [&] { inst.guard.cancel("Escape"); });
   // Closing ends the operation in progress; its wait returns and the handler unwinds before
   // the program leaves its event loop.
   QObject::connect(&window, &main_window::close_requested, [&] {
-    inst.exchange.cancel("window closed");
+    inst.guard.cancel("window closed");
     inst.device.disconnect_link();
   });
   QObject::connect(&window, &main_window::exit_chosen, [&] {
-    inst.exchange.cancel("Exit");
+    inst.guard.cancel("Exit");
     inst.device.disconnect_link();
     QApplication::quit();
   });

@@ -37,7 +37,10 @@ std::string command_name(std::uint8_t letter) {
 }
 
 command_exchange::command_exchange(transport& link, int echo_timeout_ms)
-    : link_(link), echo_timeout_ms_(echo_timeout_ms) {}
+    : link_(link), echo_timeout_ms_(echo_timeout_ms) {
+  guard_.wake_ = [this] { wake(); };
+  guard_.ended_ = [this] { operation_ended(); };
+}
 
 command_exchange::~command_exchange() = default;
 
@@ -46,41 +49,12 @@ void command_exchange::report_stored() {
 }
 
 void command_exchange::head_lost() {
-  if (!busy()) return;
-  cancel_requested_ = true;
-  cancel_reason_ = "head lost";
-  cancelled_by_loss_ = true;
-  wake();
+  guard_.cancel_for_loss();
 }
 
-bool command_exchange::begin_operation(const std::string& name) {
-  if (busy()) return false;
-  operation_ = name.empty() ? "operation" : name;
-  cancel_requested_ = false;
-  cancel_reason_.clear();
-  cancelled_by_loss_ = false;
-  if (on_busy_changed) on_busy_changed(true);
-  return true;
-}
-
-void command_exchange::end_operation() {
-  if (!busy()) return;
-  operation_.clear();
-  paused_ = false;
+void command_exchange::operation_ended() {
   hooks_ = {};
   restore_due_ = restoring_ = false;
-  cancel_requested_ = false;
-  cancel_reason_.clear();
-  cancelled_by_loss_ = false;
-  if (on_busy_changed) on_busy_changed(false);
-}
-
-void command_exchange::cancel(const std::string& reason) {
-  if (!busy()) return;
-  cancel_requested_ = true;
-  cancel_reason_ = reason;
-  cancelled_by_loss_ = false;
-  wake();
 }
 
 void command_exchange::wake() {
@@ -101,48 +75,20 @@ void command_exchange::sleep_in_loop(qint64 ms, const std::string& command) {
   waits_.erase(std::find(waits_.begin(), waits_.end(), &loop));
   // -1: the application is quitting, and every new event loop would return at once.
   if (result != -1) return;
-  if (!cancel_requested_) {
-    cancel_requested_ = true;
-    cancel_reason_ = "the program is closing";
+  if (!guard_.cancel_requested()) {
+    guard_.cancel_requested_ = true;
+    guard_.cancel_reason_ = "the program is closing";
   }
-  throw_cancelled(command);
-}
-
-void command_exchange::throw_cancelled(const std::string& command) const {
-  if (cancelled_by_loss_) {
-    throw device::head_lost(
-        command, "Vexilor II not present",
-        "The head went away while waiting for " + command + "; " + operation_ + " stopped.");
-  }
-  throw operation_cancelled(
-      command, "Cancelled waiting for " + command,
-      operation_ + " cancelled (" + cancel_reason_ + ") while waiting for " + command + ".");
-}
-
-void command_exchange::check_cancel(const std::string& command) const {
-  if (cancel_requested_) throw_cancelled(command);
+  guard_.throw_cancelled(command);
 }
 
 void command_exchange::pump_once() {
   QCoreApplication::processEvents();
 }
 
-void command_exchange::stop_before_next_report(const std::string& reason) {
-  if (stop_reason_.empty()) stop_grace_ = QDeadlineTimer(stop_grace_ms);
-  stop_reason_ = reason;
-  wake();  // a pause, a lost head or the head at start waiting ends here too
-}
-
-void command_exchange::check_stop(const std::string& command) const {
-  if (stop_reason_.empty()) return;
-  throw operation_stopped(command, "Stopped by " + stop_reason_,
-                          (operation_.empty() ? std::string("the command") : operation_) +
-                              " stopped by " + stop_reason_ + " before " + command + " was sent.");
-}
-
 void command_exchange::write_output(const std::string& command) {
   wait_while_paused(command);
-  check_stop(command);
+  guard_.check_stop(command);
   if (trace_) trace_->out(output_);
   if (!link_.write(vendor_id, product_id, output_)) {
     // Not a lost head: an operation that rides out a loss must not wait for a return.
@@ -157,15 +103,11 @@ void command_exchange::wait_until(const std::function<bool()>& done, const std::
   const QDeadlineTimer deadline(echo_timeout_ms_);
   if (state_ && !done()) state_->note_waiting_for(command);
   while (!done()) {
-    check_cancel(command);
+    guard_.check_cancel(command);
     // After a signal the answer to the report already sent is still taken, but a head that
     // does not answer must not hold the program for the whole echo timeout.
-    if (!stop_reason_.empty() && stop_grace_.hasExpired()) {
-      throw operation_stopped(command, "Stopped by " + stop_reason_,
-                              (operation_.empty() ? std::string("the command") : operation_) +
-                                  " stopped by " + stop_reason_ + " while waiting for " + command +
-                                  ".");
-    }
+    if (guard_.stopping() && guard_.stop_grace().hasExpired())
+      guard_.throw_stopped(command, "while waiting for " + command);
     // A replayed head whose recording has ended would only let the deadline pass.
     if (const std::string why = link_.answers_ended(); !why.empty()) {
       std::string text = "No answer to ";
@@ -176,13 +118,12 @@ void command_exchange::wait_until(const std::function<bool()>& done, const std::
       throw echo_timeout(command, "No answer to " + command,
                          "The head gave no answer to " + command + " within " +
                              std::to_string(echo_timeout_ms_) + " ms; " +
-                             (operation_.empty() ? std::string("the command") : operation_) +
-                             " stopped.");
+                             guard_.doing() + " stopped.");
     }
     // Sleep until a report, the deadline or a cancel wakes it; the window keeps working
     // meanwhile and no processor time is spent spinning.
     qint64 ms = deadline.remainingTime();
-    if (!stop_reason_.empty()) ms = std::min(ms, stop_grace_.remainingTime());
+    if (guard_.stopping()) ms = std::min(ms, guard_.stop_grace().remainingTime());
     sleep_in_loop(ms, command);
   }
   if (state_) state_->note_waiting_for({});
@@ -192,9 +133,9 @@ bool command_exchange::wait_for_head(const std::function<bool()>& present, int m
   const std::string what = "the head";
   const QDeadlineTimer deadline(ms);
   while (!present()) {
-    if (!stop_reason_.empty())
-      throw operation_stopped(what, "Stopped by " + stop_reason_,
-                              "the wait for the head was ended by " + stop_reason_);
+    if (guard_.stopping())
+      throw operation_stopped(what, "Stopped by " + guard_.stop_reason(),
+                              "the wait for the head was ended by " + guard_.stop_reason());
     if (deadline.hasExpired()) return false;
     sleep_in_loop(deadline.remainingTime(), what);
   }
@@ -211,7 +152,7 @@ void command_exchange::wait_for_any_report(const std::string& command) {
 
 void command_exchange::send(std::uint8_t letter, std::initializer_list<int> arguments) {
   const std::string name = command_name(letter);
-  check_cancel(name);
+  guard_.check_cancel(name);
   // Range first, so a bad argument writes nothing at all.
   std::array<std::uint8_t, output_report_size> bytes{};
   std::size_t n = 0;
@@ -249,12 +190,12 @@ void command_exchange::dtimer(double d) {
   const std::string name = "the pause between readings";
   const QDeadlineTimer until(static_cast<qint64>(d));
   while (!until.hasExpired()) {
-    check_cancel(name);
+    guard_.check_cancel(name);
     // Nothing is sent during the pause, so a stop need not wait for its end.
-    check_stop(name);
+    guard_.check_stop(name);
     sleep_in_loop(until.remainingTime(), name);
   }
-  check_cancel(name);
+  guard_.check_cancel(name);
 }
 
 void command_exchange::set_parameters(const std::array<int, 6>& parameters) {

@@ -1,8 +1,8 @@
 #pragma once
 // The request/echo exchange with the head: the two report buffers, the write step, the
-// bounded echo wait and the small command procedures. One device operation runs at a time.
+// bounded echo wait and the small command procedures. One device operation runs at a time:
+// its guard stands beside the exchange.
 
-#include <QDeadlineTimer>
 #include <QObject>
 #include <array>
 #include <chrono>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "device/device_constants.h"
+#include "device/operation_guard.h"
 #include "device/transport.h"
 
 class QEventLoop;
@@ -51,29 +52,12 @@ class command_exchange {
   // Called when the head is gone; a wait in progress ends at once.
   void head_lost();
 
-  // --- One-operation guard ---
-  bool busy() const { return !operation_.empty(); }
-  const std::string& operation() const { return operation_; }
-  // False (and nothing changes) when another operation runs.
-  bool begin_operation(const std::string& name);
-  void end_operation();
-  // Ends the wait of the operation in progress, and every later wait of it.
-  void cancel(const std::string& reason);
-  bool cancel_requested() const { return cancel_requested_; }
-  // Lets the exchange in progress finish, then refuses every later report: a signal must not
-  // cut a reading in half. An answer still awaited gets stop_grace_ms more; every other wait
-  // (a pause, a lost head, the head at start) ends at once. Stays in force for the rest of the
-  // run.
-  void stop_before_next_report(const std::string& reason);
-  static constexpr int stop_grace_ms = 1000;
+  // The one-operation guard beside the exchange: its cancel, stop and pause end or hold the
+  // exchange's waits.
+  operation_guard& guard() { return guard_; }
+  const operation_guard& guard() const { return guard_; }
   // True when no operation runs and nothing waits: a stop has nothing to end.
-  bool idle() const { return !busy() && waits_.empty(); }
-  // Throws operation_cancelled when a cancel is pending; long loops call it between steps.
-  void check_cancel(const std::string& command) const;
-  // Throws operation_stopped once a stop is in force; a loop that sends nothing for long
-  // (reading a list) calls it, as a report about to go out would.
-  void check_stop(const std::string& command) const;
-  std::function<void(bool busy)> on_busy_changed;
+  bool idle() const { return !guard_.busy() && waits_.empty(); }
 
   // --- Exchange steps ---
   // Writes the output report to the head. Throws when the head is not there to take it.
@@ -98,11 +82,7 @@ class command_exchange {
   void transact(std::uint8_t letter, std::initializer_list<int> arguments,
                 std::optional<std::size_t> echo_at, const std::function<void()>& prepare = {});
 
-  // --- Pause, and a head that comes back ---
-  // While paused, the next report waits to be sent until the pause ends; Escape, a close or a
-  // signal still end the operation. A new operation starts unpaused.
-  void set_paused(bool paused);
-  bool paused() const { return paused_; }
+  // --- A head that comes back ---
   // How long an operation that rides out a lost head waits for its return: nullopt waits until
   // the operator ends it, 0 does not wait at all (the operation ends as any other does).
   void set_head_return_wait(std::optional<std::chrono::milliseconds> wait) { return_wait_ = wait; }
@@ -132,7 +112,7 @@ class command_exchange {
 
  private:
   void wake();
-  [[noreturn]] void throw_cancelled(const std::string& command) const;
+  void operation_ended();
   void wait_while_paused(const std::string& command);
   bool rides_out(const device_error& e) const;
   void wait_for_return(const std::string& command);
@@ -146,15 +126,8 @@ class command_exchange {
   input_report input_{};
   report_trace* trace_ = nullptr;
   instrument_state* state_ = nullptr;
-  std::string operation_;
-  bool cancel_requested_ = false;
-  std::string cancel_reason_;
-  // The cancel pending is the head's going away, not anyone's request.
-  bool cancelled_by_loss_ = false;
-  std::string stop_reason_;
-  QDeadlineTimer stop_grace_{QDeadlineTimer::Forever};
+  operation_guard guard_;
   std::vector<QEventLoop*> waits_;
-  bool paused_ = false;
   std::optional<std::chrono::milliseconds> return_wait_{std::chrono::milliseconds(0)};
   interruption_hooks hooks_;
   bool head_returned_ = false;

@@ -1,5 +1,6 @@
-// The command exchange's pause and its riding out of a lost head: both hold the operation
-// between two exchanges, with the window live and Escape, a close or a signal still ending it.
+// The command exchange's waits in a pause and its riding out of a lost head: both hold the
+// operation between two exchanges, with the window live and Escape, a close or a signal still
+// ending it.
 #include <QDeadlineTimer>
 
 #include "device/command_exchange.h"
@@ -7,24 +8,19 @@
 
 namespace brevane::device {
 
-void command_exchange::set_paused(bool paused) {
-  paused_ = busy() && paused;
-  if (!paused_) wake();
-}
-
 void command_exchange::wait_while_paused(const std::string& command) {
-  if (!paused_) return;
+  if (!guard_.paused()) return;
   if (hooks_.pause) hooks_.pause(true);
-  while (paused_) {
-    check_cancel(command);
-    check_stop(command);
+  while (guard_.paused()) {
+    guard_.check_cancel(command);
+    guard_.check_stop(command);
     sleep_in_loop(-1, command);
   }
   if (hooks_.pause) hooks_.pause(false);
 }
 
 void command_exchange::head_present() {
-  if (busy()) head_returned_ = true;
+  if (guard_.busy()) head_returned_ = true;
   wake();
 }
 
@@ -36,28 +32,22 @@ bool command_exchange::rides_out(const device_error& e) const {
 
 void command_exchange::wait_for_return(const std::string& command) {
   // The loss is what is being handled here; it no longer ends the operation.
-  cancel_requested_ = false;
-  cancel_reason_.clear();
-  cancelled_by_loss_ = false;
+  guard_.forget_cancel();
   head_returned_ = false;
   if (hooks_.loss) hooks_.loss(true);
   const QDeadlineTimer deadline = return_wait_ ? QDeadlineTimer(return_wait_->count())
                                                : QDeadlineTimer(QDeadlineTimer::Forever);
   while (!head_returned_) {
-    if (cancel_requested_ && cancelled_by_loss_) {
-      cancel_requested_ = false;
-      cancel_reason_.clear();
-      cancelled_by_loss_ = false;
-    }
-    check_cancel(command);
-    check_stop(command);
+    if (guard_.cancelled_by_loss()) guard_.forget_cancel();
+    guard_.check_cancel(command);
+    guard_.check_stop(command);
     if (deadline.hasExpired()) {
       throw device::head_lost(
           command, "Vexilor II not present",
           "The head went away and did not come back within " +
               std::to_string(
                   std::chrono::duration_cast<std::chrono::seconds>(*return_wait_).count()) +
-              " s; " + operation_ + " stopped.");
+              " s; " + guard_.operation() + " stopped.");
     }
     sleep_in_loop(return_wait_ ? deadline.remainingTime() : -1, command);
   }

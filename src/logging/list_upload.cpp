@@ -58,8 +58,8 @@ std::optional<int> list_upload::load_list(const QString& path) {
   }
   list_line_reader reader(file, [this] {
     command_exchange::pump_once();
-    exchange_.check_cancel("the list file");
-    exchange_.check_stop("the list file");
+    exchange_.guard().check_cancel("the list file");
+    exchange_.guard().check_stop("the list file");
   });
   int sent = 0;
   while (auto line = reader.next()) {

@@ -25,9 +25,9 @@ operation_runner::operation_runner(device::command_exchange& exchange, panel& wi
 
 bool operation_runner::run(const std::string& name, const std::function<void()>& body,
                            const std::string& keys) {
-  if (!exchange_.begin_operation(name)) {
+  if (!exchange_.guard().begin(name)) {
     // The running operation's own outcome stays as it is.
-    refusal_ = name + " was not started: " + exchange_.operation() + " is still running.";
+    refusal_ = name + " was not started: " + exchange_.guard().operation() + " is still running.";
     window_.show_status(refusal_);
     return false;
   }
@@ -35,7 +35,7 @@ bool operation_runner::run(const std::string& name, const std::function<void()>&
 }
 
 bool operation_runner::reserve(const std::string& name) {
-  if (!exchange_.begin_operation(name)) return false;
+  if (!exchange_.guard().begin(name)) return false;
   window_.settings().operation_began(name, name == sweep_operation_name);
   return true;
 }
@@ -44,7 +44,7 @@ bool operation_runner::run_reserved(const std::string& name, const std::function
                                     const std::string& keys) {
   // A body runs only under the guard it reserved; Escape during the wait for the event loop
   // only marks the operation cancelled, and its first report then ends it.
-  if (exchange_.operation() != name) return false;
+  if (exchange_.guard().operation() != name) return false;
   return run_begun(name, body, keys);
 }
 
@@ -67,7 +67,7 @@ bool operation_runner::run_begun(const std::string& name, const std::function<vo
     last_error_ = name + " stopped: " + e.what();
     how = operation_ending::failed;
   }
-  exchange_.end_operation();
+  exchange_.guard().end();
   if (!last_error_.empty()) {
     window_.show_status(last_error_);
   } else if (const std::string now = window_.status(); now == started || now == refusal_) {

@@ -18,7 +18,7 @@ void sweep_procedure::tell(const reading_event& e) {
   if (!why || !alarm_.empty()) return;
   alarm_ = std::move(*why);
   if (!alarm_ends_sweep_) {
-    exchange_.set_paused(true);
+    exchange_.guard().set_paused(true);
     // Its pause shows on the Pause buttons as F8's does.
     settings_.set_pause_asked(true);
   }

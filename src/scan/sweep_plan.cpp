@@ -323,8 +323,8 @@ sweep_settings settings_in_window(const panel& window, const main_window_state& 
 
 std::string apply_settings(const sweep_settings& settings, panel& window,
                            device::command_exchange& exchange) {
-  if (exchange.busy())
-    return "the settings cannot change while " + exchange.operation() +
+  if (exchange.guard().busy())
+    return "the settings cannot change while " + exchange.guard().operation() +
            " runs; end it first (Escape)";
   // Settings built by hand are held to the same rules as those read from a file.
   for (const rule& r : rules) {

@@ -73,7 +73,7 @@ struct window_rig {
     return answers;
   }
   bool idle_within(int ms) {
-    return testing::run_events_until([this] { return !inst.exchange.busy(); }, ms);
+    return testing::run_events_until([this] { return !inst.guard.busy(); }, ms);
   }
   // Every text the operator sees, where the head was sent, and the data log the readings wrote.
   std::vector<std::string> seen() {

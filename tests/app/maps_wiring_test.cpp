@@ -39,7 +39,7 @@ TEST(MapsTools, SweepThisRegionSetsTheLimitsAndADoubleClickMovesTheHead) {
   const std::vector<int> start = limits();
 
   // Refused while an operation runs: nothing changes, and both windows say why.
-  ASSERT_TRUE(inst.exchange.begin_operation("Sweep"));
+  ASSERT_TRUE(inst.guard.begin("Sweep"));
   maps.set_region(cell_region{150, 170, 160, 180});
   maps.findChild<QAction*>("sweep_region")->trigger();
   EXPECT_EQ(limits(), start);
@@ -50,7 +50,7 @@ TEST(MapsTools, SweepThisRegionSetsTheLimitsAndADoubleClickMovesTheHead) {
   maps.move_here(200, 190);
   EXPECT_EQ(window.status(), "Move was not started: Sweep is still running.");
   EXPECT_EQ(inst.state.posx, 0);
-  inst.exchange.end_operation();
+  inst.guard.end();
 
   // A region the bars cannot hold is never widened to fit them.
   maps.findChild<QAction*>("sweep_region")->trigger();
@@ -65,7 +65,7 @@ TEST(MapsTools, SweepThisRegionSetsTheLimitsAndADoubleClickMovesTheHead) {
   EXPECT_EQ(window.status(),
             "Scan limits set to the region, clipped to the scroll bars' ranges: X 100 to 200, Z "
             "160 to 180. Sweep starts it.");
-  EXPECT_FALSE(inst.exchange.busy()) << "it does not start the sweep";
+  EXPECT_FALSE(inst.guard.busy()) << "it does not start the sweep";
 
   // Beyond 0 to 255 the move is kept on the axes; the caption follows the head.
   maps.move_here(300, 190);

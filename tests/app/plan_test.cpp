@@ -159,12 +159,12 @@ TEST(Plans, OpenPlanIsRefusedWhileASweepRuns) {
   instrument inst(head, window, wall_clock, dir.path(), device::default_echo_timeout_ms);
   scan_record_writer record(window, dir.path(), {"simulated", {}, {}, {}}, 3000, "1.00", {});
   wire_plan_menu(window, inst, record, dir.path(), 3000);
-  ASSERT_TRUE(inst.exchange.begin_operation("Sweep"));
+  ASSERT_TRUE(inst.guard.begin("Sweep"));
   window.menu_item("open_plan")->trigger();  // no dialog opens
   EXPECT_EQ(window.status_text(),
             "The plan was not opened: the settings cannot change while Sweep runs; end it first "
             "(Escape).");
-  inst.exchange.end_operation();
+  inst.guard.end();
 }
 
 TEST(Plans, TheDryRunCountsWhatTheSweepThenSends) {

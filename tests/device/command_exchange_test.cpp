@@ -116,8 +116,8 @@ TEST(CommandExchange, CancelEndsTheWaitOfTheRunningOperation) {
   rig r(5000);
   ASSERT_TRUE(r.start());
   r.head.silent = true;
-  ASSERT_TRUE(r->exchange.begin_operation("Home"));
-  QTimer::singleShot(30, [&] { r->exchange.cancel("Escape"); });
+  ASSERT_TRUE(r->exchange.guard().begin("Home"));
+  QTimer::singleShot(30, [&] { r->exchange.guard().cancel("Escape"); });
   QElapsedTimer timer;
   timer.start();
   try {
@@ -130,7 +130,7 @@ TEST(CommandExchange, CancelEndsTheWaitOfTheRunningOperation) {
   EXPECT_LT(timer.elapsed(), 2000);
   // Every later command of the same operation ends as well.
   EXPECT_THROW(r->exchange.zpos(170), operation_cancelled);
-  r->exchange.end_operation();
+  r->exchange.guard().end();
   r.head.silent = false;
   EXPECT_NO_THROW(r->exchange.zpos(170));
 }
@@ -139,7 +139,7 @@ TEST(CommandExchange, GuardAllowsOneOperationAtATime) {
   rig r;
   ASSERT_TRUE(r.start());
   std::vector<bool> busy_changes;
-  r->exchange.on_busy_changed = [&](bool b) { busy_changes.push_back(b); };
+  r->exchange.guard().on_busy_changed = [&](bool b) { busy_changes.push_back(b); };
   bool nested_started = true;
   r.head.latency_ms = 50;
   // A click that arrives while Temp waits must not start a second exchange.
@@ -167,7 +167,7 @@ TEST(CommandExchange, RunnerShowsTheMissingAnswerInCaptionAndStatus) {
   ASSERT_FALSE(r.window.statuses.empty());
   EXPECT_EQ(r.window.statuses.back(),
             "The head gave no answer to the temperature reading within 100 ms; Temp stopped.");
-  EXPECT_FALSE(r->exchange.busy());
+  EXPECT_FALSE(r->exchange.guard().busy());
 }
 
 TEST(CommandExchange, AbsentHeadFailsAtOnceInsteadOfWaiting) {

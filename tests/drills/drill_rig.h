@@ -63,7 +63,7 @@ struct drill_rig {
     watchdog.setSingleShot(true);
     QObject::connect(&watchdog, &QTimer::timeout, [this] {
       watchdog_fired = true;
-      inst.exchange.cancel("watchdog");
+      inst.guard.cancel("watchdog");
     });
     watchdog.start(watchdog_ms);
     QElapsedTimer timer;

@@ -56,7 +56,7 @@ TEST(DrillSilentHead, SweepEndsWithinTheEchoTimeoutNamingTheCommandAndLogsEveryR
   EXPECT_EQ(r.status(),
             "The head gave no answer to the temperature reading within 200 ms; Sweep stopped.");
   EXPECT_EQ(r.head.commands_received(), answered + 1) << "nothing is sent after the silence";
-  EXPECT_FALSE(r.inst.exchange.busy());
+  EXPECT_FALSE(r.inst.guard.busy());
 
   const long readings = thermal_readings_in_first(answered);
   ASSERT_EQ(readings, 15);

@@ -35,7 +35,7 @@ TEST(DrillOperationKeys, F8AndEscapeWorkFromTheMapsWindow) {
   std::vector<std::function<void()>> steps{
       [&] {
         QTest::keyClick(palette, Qt::Key_F8);
-        s.paused = p.inst.exchange.paused();
+        s.paused = p.inst.guard.paused();
       },
       [&] {
         s.sent_at_pause = p.head.commands_received();
@@ -44,7 +44,7 @@ TEST(DrillOperationKeys, F8AndEscapeWorkFromTheMapsWindow) {
       [&] {
         s.sent_while_paused = p.head.commands_received() - s.sent_at_pause;
         QTest::keyClick(palette, Qt::Key_F8);
-        s.resumed = !p.inst.exchange.paused();
+        s.resumed = !p.inst.guard.paused();
       },
       [&] {
         s.sent_after_resume = p.head.commands_received() - s.sent_at_pause;
@@ -52,7 +52,7 @@ TEST(DrillOperationKeys, F8AndEscapeWorkFromTheMapsWindow) {
         palette->showPopup();
         QTest::keyClick(palette->view(), Qt::Key_Escape);
         s.popup_closed = !palette->view()->isVisible();
-        s.busy_after_popup = p.inst.exchange.busy();
+        s.busy_after_popup = p.inst.guard.busy();
       },
       [&] { QTest::keyClick(palette, Qt::Key_Escape); },
   };
@@ -64,7 +64,7 @@ TEST(DrillOperationKeys, F8AndEscapeWorkFromTheMapsWindow) {
   step.start(400);
   QTimer watchdog;
   watchdog.setSingleShot(true);
-  QObject::connect(&watchdog, &QTimer::timeout, [&] { p.inst.exchange.cancel("watchdog"); });
+  QObject::connect(&watchdog, &QTimer::timeout, [&] { p.inst.guard.cancel("watchdog"); });
   watchdog.start(8000);
   p.click("Command26");
 
@@ -76,7 +76,7 @@ TEST(DrillOperationKeys, F8AndEscapeWorkFromTheMapsWindow) {
   EXPECT_TRUE(s.popup_closed);
   EXPECT_TRUE(s.busy_after_popup) << "Escape in the list left the sweep alone";
   EXPECT_EQ(next, steps.size());
-  EXPECT_FALSE(p.inst.exchange.busy());
+  EXPECT_FALSE(p.inst.guard.busy());
   const QString end = p.window.status_text();
   EXPECT_TRUE(end.startsWith("Sweep cancelled (Escape) while waiting for the "))
       << end.toStdString();

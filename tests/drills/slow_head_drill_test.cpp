@@ -47,7 +47,7 @@ TEST(DrillSlowHead, WindowStaysResponsiveAndStopEndsTheSweepAtTheNextStopCheck) 
   // Ten baseline readings, then Z L S L T L of the first row; its stop check ends the sweep.
   EXPECT_EQ(r.head.commands_received(), 16);
   EXPECT_GE(r.elapsed_ms, 13 * 200) << "every command waited for took its latency";
-  EXPECT_FALSE(r.inst.exchange.busy());
+  EXPECT_FALSE(r.inst.guard.busy());
   EXPECT_EQ(r.window.progress, "");
 
   ASSERT_GE(ticks.size(), 2u);

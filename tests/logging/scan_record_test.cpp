@@ -67,7 +67,7 @@ TEST(ScanRecord, FirstAndLastLinesSayWhatWasSweptAndHowItEnded) {
       {"cancelled",
        [](recorded_rig& t) {
          t.trigger.n = 12;
-         t.trigger.act = [&t] { t.r->exchange.cancel("Escape"); };
+         t.trigger.act = [&t] { t.r->exchange.guard().cancel("Escape"); };
        },
        12},
       {"echo timeout", [](recorded_rig& t) { t.r.head.silent = true; }, 0},

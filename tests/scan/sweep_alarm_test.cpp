@@ -96,7 +96,7 @@ TEST(SweepAlarm, AReadingPastTheAlarmPausesTheSweepOrEndsItThere) {
     std::vector<std::string> heard;
     r->sweep.on_alarm = [&](const std::string& why) {
       heard.push_back(why);
-      if (!ends) QTimer::singleShot(20, [&] { r->exchange.set_paused(false); });
+      if (!ends) QTimer::singleShot(20, [&] { r->exchange.guard().set_paused(false); });
     };
     ASSERT_TRUE(r->runner.run("Sweep", [&] { r->sweep.sweep(); }));
 

@@ -139,10 +139,10 @@ TEST(SweepInterruptions, APauseSendsNothingAndTheSweepResumesWithTheNextReport) 
     at.each = [&](const reading_event& e) {
       if (paused_once || e.kind != where || e.row != 2) return;
       paused_once = true;
-      r->exchange.set_paused(true);
+      r->exchange.guard().set_paused(true);
       QTimer::singleShot(60, [&] {
         EXPECT_EQ(r.head.tried.size(), sent_at_pause) << "nothing is sent while paused";
-        r->exchange.set_paused(false);
+        r->exchange.guard().set_paused(false);
       });
     };
     r->readings.add(at);
@@ -176,12 +176,12 @@ TEST(SweepInterruptions, EscapeEndsASweepThatIsPausedOrWaitsForItsHead) {
       r.head.drop_letter = 'T';
       r.head.drop_at = 12;
     } else {
-      QTimer::singleShot(20, [&] { r->exchange.set_paused(true); });
+      QTimer::singleShot(20, [&] { r->exchange.guard().set_paused(true); });
     }
-    QTimer::singleShot(300, [&] { r->exchange.cancel("Escape"); });
+    QTimer::singleShot(300, [&] { r->exchange.guard().cancel("Escape"); });
     EXPECT_FALSE(sweep(r));
     EXPECT_NE(r->runner.last_error().find("Escape"), std::string::npos) << r->runner.last_error();
-    EXPECT_FALSE(r->exchange.busy());
+    EXPECT_FALSE(r->exchange.guard().busy());
   }
 }
 

@@ -188,10 +188,10 @@ TEST(SweepPlan, AppliedAsTheOperatorSetsEachControl) {
 
   // Nothing changes while a device operation runs, nor for settings out of range.
   sweep_settings later = start_settings();
-  ASSERT_TRUE(r->exchange.begin_operation("Sweep"));
+  ASSERT_TRUE(r->exchange.guard().begin("Sweep"));
   EXPECT_EQ(apply_settings(later, r.window, r->exchange),
             "the settings cannot change while Sweep runs; end it first (Escape)");
-  r->exchange.end_operation();
+  r->exchange.guard().end();
   later.step = 4;
   EXPECT_EQ(apply_settings(later, r.window, r->exchange),
             R"("step" is 4; it must be one of 1, 2, 3, 5, 10, 20)");

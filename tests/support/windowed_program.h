@@ -65,7 +65,7 @@ struct windowed_program {
     QTimer close_timer;
     close_timer.setSingleShot(true);
     QObject::connect(&close_timer, &QTimer::timeout, [&] {
-      c.busy_at_close = inst.exchange.busy();
+      c.busy_at_close = inst.guard.busy();
       c.closed_at = clock.elapsed();
       window.close();
     });
@@ -73,7 +73,7 @@ struct windowed_program {
     watchdog.setSingleShot(true);
     QObject::connect(&watchdog, &QTimer::timeout, [&] {
       c.watchdog_fired = true;
-      inst.exchange.cancel("watchdog");
+      inst.guard.cancel("watchdog");
     });
     clock.start();
     close_timer.start(close_ms);
@@ -88,7 +88,7 @@ struct windowed_program {
     EXPECT_FALSE(c.watchdog_fired);
     ASSERT_GE(c.closed_at, 0);
     EXPECT_LT(c.returned_at - c.closed_at, 500) << "the handler returns promptly";
-    EXPECT_FALSE(inst.exchange.busy());
+    EXPECT_FALSE(inst.guard.busy());
     EXPECT_FALSE(inst.device.connected());
     EXPECT_FALSE(window.isVisible());
     EXPECT_TRUE(window.status_text().contains("(window closed)"))

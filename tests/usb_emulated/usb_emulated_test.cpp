@@ -264,10 +264,10 @@ TEST_F(UsbEmulatedHead, PositioningCommandGetsItsEchoThroughTheDeviceLink) {
   ASSERT_TRUE(run_until([&] { return window.caption() == device::caption_running; })) << statuses;
   ASSERT_TRUE(run_until([&] { return link.head_present(); }));
 
-  ASSERT_TRUE(exchange.begin_operation("Home"));
+  ASSERT_TRUE(exchange.guard().begin("Home"));
   EXPECT_NO_THROW(exchange.xpos(170));
   EXPECT_NO_THROW(exchange.zpos(140));
-  exchange.end_operation();
+  exchange.guard().end();
 
   ASSERT_EQ(responder.requests.size(), 2u);
   EXPECT_EQ(responder.requests[0], bytes({0, 'X', 170, 0, 0, 0, 0, 0, 0}));
@@ -293,9 +293,9 @@ TEST_F(UsbEmulatedHead, UnplugDuringAnEchoWaitEndsItBeforeTheTimeout) {
   unplug.start(100ms);
   QElapsedTimer waited;
   waited.start();
-  ASSERT_TRUE(exchange.begin_operation("Sweep"));
+  ASSERT_TRUE(exchange.guard().begin("Sweep"));
   EXPECT_THROW(exchange.xpos(170), device::device_error);
-  exchange.end_operation();
+  exchange.guard().end();
 
   EXPECT_LT(waited.elapsed(), 3000) << "the unplug, not the 5 s echo timeout, ends the wait";
   EXPECT_EQ(window.caption(), device::caption_absent);
@@ -333,13 +333,13 @@ TEST_F(UsbEmulatedHead, AHeadThatReturnsDuringAWaitGetsItsPositionAndTheCommandA
   });
   QObject::connect(&replug, &QTimer::timeout, [&] { ASSERT_TRUE(head.plug()); });
   unplug.start(100ms);
-  ASSERT_TRUE(exchange.begin_operation("Sweep"));
+  ASSERT_TRUE(exchange.guard().begin("Sweep"));
   try {
     exchange.zpos(170);
   } catch (const device::device_error& e) {
     ADD_FAILURE() << e.what();
   }
-  exchange.end_operation();
+  exchange.guard().end();
 
   EXPECT_EQ(said, (std::vector<std::string>{"lost", "back"}));
   EXPECT_EQ(responder->requests,
