@@ -185,6 +185,16 @@ void command_exchange::leds(int a) {
   transact(cmd_l, {a}, std::nullopt);
 }
 
+int command_exchange::read_counts(std::uint8_t letter) {
+  transact(letter, {}, echo_byte, [this] {
+    input_[echo_byte] = 0;
+    input_[reading_low_byte] = 0;
+    input_[reading_high_byte] = 0;
+    dataread = 0;
+  });
+  return combine_reading(input_[reading_low_byte], input_[reading_high_byte]).value_or(0);
+}
+
 void command_exchange::dtimer(double d) {
   if (!(d > 0)) return;
   const std::string name = "the pause between readings";

@@ -102,6 +102,9 @@ class command_exchange {
   void xpos(int pos);
   void zpos(int pos);
   void leds(int a);
+  // One sensor reading (T or S): clears the echo and the reading's bytes, sends and waits for
+  // the echo; the head's counts, 0 when the bytes make no reading.
+  int read_counts(std::uint8_t letter);
   // A pause of d milliseconds that keeps the window responsive but cannot be cut short by
   // device events; a cancel ends it.
   void dtimer(double d);

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include "logging/scan_record_fields.h"
+
 namespace brevane {
 
 namespace {
@@ -22,25 +24,12 @@ std::string cycle_text(const sweep_status& s) {
   return text;
 }
 
-// The end as one word: "completed", "echo-timeout".
+// The end as one word: "completed", "echo-timeout"; the record's name with hyphens.
 std::string end_word(sweep_end how) {
-  switch (how) {
-    case sweep_end::completed:
-      return "completed";
-    case sweep_end::stopped:
-      return "stopped";
-    case sweep_end::cancelled:
-      return "cancelled";
-    case sweep_end::echo_timeout:
-      return "echo-timeout";
-    case sweep_end::head_unplugged:
-      return "head-unplugged";
-    case sweep_end::error:
-      return "error";
-    case sweep_end::stopped_by_signal:
-      return "signal";
-  }
-  return "error";
+  if (how == sweep_end::stopped_by_signal) return "signal";
+  std::string word = scan_record_fields::end_name(how);
+  std::replace(word.begin(), word.end(), ' ', '-');
+  return word;
 }
 
 }  // namespace

@@ -15,15 +15,9 @@ sonic_reading::sonic_reading(command_exchange& exchange, main_window_state& stat
     : exchange_(exchange), state_(state), window_(window), thermal_(thermal) {}
 
 double sonic_reading::sonic() {
-  auto& in = exchange_.input();
-  exchange_.transact(cmd_s, {}, echo_byte, [&] {
-    in[echo_byte] = 0;
-    in[reading_low_byte] = 0;
-    in[reading_high_byte] = 0;
-  });
+  const int raw = exchange_.read_counts(cmd_s);
 
   window_.set_text(text_box::distance_text, "");
-  const int raw = combine_reading(in[reading_low_byte], in[reading_high_byte]).value_or(0);
   const double distance = raw / counts_per_inch;
   const double feet = distance / 12;
 

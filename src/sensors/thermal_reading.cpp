@@ -21,17 +21,10 @@ void thermal_reading::plot_and_log() {
 }
 
 double thermal_reading::therm() {
-  auto& in = exchange_.input();
-  exchange_.transact(cmd_t, {}, echo_byte, [&] {
-    in[echo_byte] = 0;
-    in[reading_low_byte] = 0;
-    in[reading_high_byte] = 0;
-    exchange_.dataread = 0;
-  });
+  const int raw = exchange_.read_counts(cmd_t);
 
   // From here every step stands alone: a failing step leaves its result unset.
   window_.set_text(text_box::temperature_text, "");
-  const int raw = combine_reading(in[reading_low_byte], in[reading_high_byte]).value_or(0);
   const double temperature = raw * degrees_per_count;
   const double map_value =
       baseline_value(temperature, state_.avgt, window_.value(scroll_bar::gain));
