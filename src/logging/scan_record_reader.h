@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QString>
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,7 +59,8 @@ struct recorded_end {
 
 struct scan_record {
   scan_record_header header;
-  std::vector<recorded_reading> readings;
+  std::vector<recorded_reading> readings;  // empty when they were streamed
+  std::size_t reading_count = 0;           // every good reading, kept or streamed
   std::vector<recorded_raster_change> raster_changes;
   std::vector<recorded_interruption> interruptions;
   std::optional<double> avgt;
@@ -75,6 +77,24 @@ std::optional<scan_record> read_scan_record(const QString& path, std::string* re
 // The same from a record's bytes; name stands for the file in the refusal.
 std::optional<scan_record> parse_scan_record(std::string_view bytes, const std::string& name,
                                              std::string* refusal);
+
+// What a record holds, handed over in the order of its lines: the header first, each raster
+// change before the readings that use it. A long record is read this way in flat memory.
+struct scan_record_stream {
+  std::function<void(const scan_record_header&)> header;
+  std::function<void(const raster_in_use&)> raster_changed;
+  std::function<void(const recorded_reading&)> reading;
+};
+
+// Reads a record once more each time it is called, handing its lines to the stream: what an
+// export reads, as many times as it needs. The record it returns holds no readings, only
+// their count; nullopt with the refusal as read_scan_record has it.
+using scan_record_source =
+    std::function<std::optional<scan_record>(const scan_record_stream&, std::string* refusal)>;
+// The record in the file at path, read again on each call.
+scan_record_source record_file(const QString& path);
+// A record already in memory (which must outlive the source).
+scan_record_source record_held(const scan_record& record);
 
 // "completed", "echo timeout", ... or "ended unexpectedly" when the last line is missing.
 std::string scan_record_ending(const scan_record& record);

@@ -40,7 +40,7 @@ TEST(CommandLine, ReadsEveryOption) {
   EXPECT_TRUE(cl->sweep);
   EXPECT_EQ(cl->cycles, 3);
   EXPECT_TRUE(cl->log_data && cl->log_images);
-  EXPECT_EQ(cl->export_png, "maps.png");
+  EXPECT_EQ(cl->export_file(export_format::png), "maps.png");
   EXPECT_TRUE(cl->headless_job());
 
   cl = parse_command_line({"--simulate=replay=rec.txt,latency=5"}, &error);
@@ -67,15 +67,15 @@ TEST(CommandLine, ReadsEveryOption) {
   ASSERT_TRUE(cl) << error;
   EXPECT_EQ(cl->open_record, "scan.jsonl");
   EXPECT_EQ(cl->cycle, 2);
-  EXPECT_EQ(cl->export_csv, "out.csv");
-  EXPECT_EQ(cl->export_png, "out.png");
+  EXPECT_EQ(cl->export_file(export_format::csv), "out.csv");
+  EXPECT_EQ(cl->export_file(export_format::png), "out.png");
   EXPECT_TRUE(cl->headless_job());
   cl = parse_command_line({"--open", "scan.jsonl"}, &error);
   ASSERT_TRUE(cl) << error;
   EXPECT_FALSE(cl->headless_job()) << "a record without an export opens in the window";
   cl = parse_command_line({"--simulate", "--sweep", "--export-png", "maps.png"}, &error);
   ASSERT_TRUE(cl) << error;
-  EXPECT_EQ(cl->export_png, "maps.png");
+  EXPECT_EQ(cl->export_file(export_format::png), "maps.png");
 }
 
 TEST(CommandLine, BadInputIsRefusedWithAMessage) {
