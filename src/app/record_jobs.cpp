@@ -12,13 +12,15 @@ namespace brevane {
 namespace {
 
 // The first ten damaged lines of a record on stderr, and how many more there were.
-void name_problems(const QString& record_path, const std::vector<std::string>& problems) {
+void name_problems(const QString& record_path, const scan_record& record) {
   constexpr std::size_t shown = 10;
+  const std::vector<std::string>& problems = record.problems;
   const std::string path = QDir::toNativeSeparators(record_path).toStdString();
   for (std::size_t i = 0; i < problems.size() && i < shown; ++i)
     std::cerr << "brevane: " << path << ": " << problems[i] << "\n";
   if (problems.size() > shown)
-    std::cerr << "brevane: ... and " << problems.size() - shown << " more problems\n";
+    std::cerr << "brevane: ... and " << problems.size() - shown + record.problems_left_out
+              << " more problems\n";
 }
 
 bool from_sweep_record(const export_kind& k) {
@@ -47,7 +49,7 @@ int export_record_files(const QString& record, const command_line& options,
     if (target.isEmpty() || (after_sweep && !from_sweep_record(k))) continue;
     const export_outcome o = k.write(request, target);
     if (!named && !o.record.problems.empty()) {
-      name_problems(record, o.record.problems);
+      name_problems(record, o.record);
       named = true;
     }
     if (!o.error.empty()) {

@@ -147,6 +147,8 @@ handle write_entry(hdf5::file& f, const scan_record& record, const QString& titl
       // One line a problem: a text, as every text here.
       std::string lines;
       for (const std::string& p : record.problems) lines += (lines.empty() ? "" : "\n") + p;
+      if (record.problems_left_out > 0)
+        lines += "\n... and " + std::to_string(record.problems_left_out) + " more damaged lines";
       f.text(own.id(), "record_problems", lines);
     }
   }

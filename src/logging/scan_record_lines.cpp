@@ -246,7 +246,7 @@ bool scan_record_parser::add_line(std::string_view line, bool too_long, std::str
       *refusal = "its first line is over 1 MB";
       return false;
     }
-    record_.problems.push_back(where + "longer than 1 MB, skipped");
+    damaged(where + "longer than 1 MB, skipped");
     return true;
   }
   if (number_ == 1) {
@@ -282,19 +282,19 @@ void scan_record_parser::add_event_line(std::string_view line, const std::string
   QJsonParseError error{};
   const QJsonDocument doc = json_of(line, &error);
   if (!doc.isObject()) {
-    record_.problems.push_back(where + not_an_object(error));
+    damaged(where + not_an_object(error));
     return;
   }
   // A reader keeps the last of two equal keys; which one the writer meant is unknowable.
   if (const auto twice = first_duplicate_key(line)) {
-    record_.problems.push_back(where + duplicate_key_text(*twice));
+    damaged(where + duplicate_key_text(*twice));
     return;
   }
   const QJsonObject o = doc.object();
   fields f{o, {}};
   const QJsonValue type = o.value(QLatin1String("type"));
   if (ended_) {
-    record_.problems.push_back(where + "comes after the end line, skipped");
+    damaged(where + "comes after the end line, skipped");
   } else if (type == QLatin1String(type_reading)) {
     if (auto r = reading_from(f, start_utc_)) add_reading(std::move(*r), where);
   } else if (type == QLatin1String(type_baseline)) {
@@ -336,12 +336,19 @@ void scan_record_parser::add_event_line(std::string_view line, const std::string
   } else {
     f.missing = "its \"type\" is not one a record has";
   }
-  if (!f.missing.empty()) record_.problems.push_back(where + f.missing);
+  if (!f.missing.empty()) damaged(where + f.missing);
+}
+
+void scan_record_parser::damaged(std::string problem) {
+  if (record_.problems.size() < scan_record_problems_kept)
+    record_.problems.push_back(std::move(problem));
+  else
+    ++record_.problems_left_out;
 }
 
 void scan_record_parser::add_reading(recorded_reading r, const std::string& where) {
   if (const std::string bad = checks_.impossible(r.event); !bad.empty()) {
-    record_.problems.push_back(where + bad);
+    damaged(where + bad);
     return;
   }
   checks_.keep(r.event);

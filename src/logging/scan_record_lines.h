@@ -30,6 +30,8 @@ class scan_record_parser {
 
  private:
   void add_event_line(std::string_view line, const std::string& where);
+  // A damaged line: named while few, counted after.
+  void damaged(std::string problem);
   // A whole reading is kept only where a head could have taken it; otherwise it is a damaged
   // line, named, so that no number in a file decides how much an export allocates.
   void add_reading(recorded_reading r, const std::string& where);

@@ -79,6 +79,7 @@ scan_record_source record_held(const scan_record& record) {
     summary.avgt = record.avgt;
     summary.end = record.end;
     summary.problems = record.problems;
+    summary.problems_left_out = record.problems_left_out;
     summary.reading_count = record.readings.size();
     if (stream.header) stream.header(record.header);
     auto change = record.raster_changes.begin();

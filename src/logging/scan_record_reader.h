@@ -66,10 +66,14 @@ struct scan_record {
   std::optional<double> avgt;
   std::optional<recorded_end> end;    // none: the record ended unexpectedly
   std::vector<std::string> problems;  // "line N: reason"
+  std::size_t problems_left_out = 0;  // damaged lines past the first scan_record_problems_kept
 };
 
 // Lines longer than this are skipped unkept: no reading comes near it.
 inline constexpr std::size_t scan_record_line_limit = 1 << 20;
+// Damaged lines named at most; the rest are counted. A file of a million damaged lines would
+// otherwise cost its own size again in their names.
+inline constexpr std::size_t scan_record_problems_kept = 1000;
 
 // nullopt with refusal set when the file cannot be read or is not a scan record. Only a
 // regular file is read: a device, a FIFO or a folder is refused.

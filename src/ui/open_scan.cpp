@@ -24,7 +24,7 @@ std::string show_scan_record(maps_window& window, const QString& path, std::opti
       QStringLiteral("This sweep: %1, %2 readings.").arg(ending).arg(record->reading_count);
   if (!record->problems.empty()) {
     note += QStringLiteral(" %1 damaged line(s) left out, the first: %2")
-                .arg(record->problems.size())
+                .arg(record->problems.size() + record->problems_left_out)
                 .arg(QString::fromStdString(record->problems.front()));
   }
   window.show_readings(
