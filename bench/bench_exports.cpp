@@ -34,10 +34,9 @@ void BM_nexus_export_100k(benchmark::State& state) {
     const auto record = read_scan_record(p.writer.path(), &refusal);
     read_ms += ms_since(start);
     start = clock_type::now();
-    const std::string why =
-        record ? export_nexus(record_file(p.writer.path()), p.writer.path(), target, "1.00",
-                              nullptr)
-               : refusal;
+    const std::string why = record ? export_nexus(record_file(p.writer.path()), p.writer.path(),
+                                                  target, "1.00", nullptr)
+                                   : refusal;
     write_ms += ms_since(start);
     if (!why.empty() || record->readings.size() != static_cast<std::size_t>(readings)) {
       state.SkipWithError(why.empty() ? "the record did not read back whole" : why.c_str());

@@ -241,7 +241,8 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
       cl.cycle = *n;
     } else if (const auto kind = std::find_if(std::begin(export_kinds), std::end(export_kinds),
                                               [&](const export_kind& k) {
-                                                return arg == QString::fromStdString(export_option(k));
+                                                return arg ==
+                                                       QString::fromStdString(export_option(k));
                                               });
                kind != std::end(export_kinds)) {
       if (!value(&v) || v.isEmpty()) return fail(export_option(*kind) + " needs a file name");

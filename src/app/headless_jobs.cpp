@@ -132,8 +132,8 @@ int run_sweep_job(const sweep_job& job) {
     style.colours = options.palette;
     style.title = picture_title(QFileInfo(job.record.path()).completeBaseName(), job.exported,
                                 job.exported.cycles());
-    const std::string why =
-        export_cycle(job.exported, job.exported.cycles(), options.export_file(export_format::png), style);
+    const std::string why = export_cycle(job.exported, job.exported.cycles(),
+                                         options.export_file(export_format::png), style);
     if (!why.empty()) {
       std::cerr << "brevane: " << why << "\n";
       exit_code = 1;

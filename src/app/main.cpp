@@ -285,11 +285,10 @@ int run_program(int argc, char** argv) {
     QTimer::singleShot(0, &app, [&] {
       exit_code = run_sweep_job(
           {*options, inst, front, record, trace, exported, export_listener, folder.path,
-           sweep_exports(*options)
-               ? std::function<int(const QString&)>([&](const QString& path) {
-                   return export_record_files(path, *options, program_version, true);
-                 })
-               : nullptr});
+           sweep_exports(*options) ? std::function<int(const QString&)>([&](const QString& path) {
+             return export_record_files(path, *options, program_version, true);
+           })
+                                   : nullptr});
       QApplication::exit(exit_code);
     });
   } else if (!options->upload_list.isEmpty()) {

@@ -71,8 +71,7 @@ std::string run_apart(const std::function<std::string()>& work) {
   int status = 0;
   while (::waitpid(child, &status, 0) < 0)
     if (errno != EINTR) return files::reason(errno);
-  if (WIFSIGNALED(status))
-    return "its writer ended by signal " + std::to_string(WTERMSIG(status));
+  if (WIFSIGNALED(status)) return "its writer ended by signal " + std::to_string(WTERMSIG(status));
   if (WEXITSTATUS(status) != 0 && why.empty()) return "its writer failed";
   return WEXITSTATUS(status) == 0 ? std::string() : why;
 }

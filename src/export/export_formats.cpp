@@ -76,8 +76,7 @@ const export_kind export_kinds[export_kind_count] = {
      false, write_tiff},
     {export_format::csv, "csv", ".csv", "CSV table of the readings (*.csv)", false, false,
      write_csv},
-    {export_format::png, "png", ".png", "PNG picture of the maps (*.png)", true, true,
-     write_png},
+    {export_format::png, "png", ".png", "PNG picture of the maps (*.png)", true, true, write_png},
 };
 
 const export_kind& export_kind_of(export_format format) {

@@ -17,15 +17,15 @@ enum class export_format { nexus, tiff, csv, png };
 
 // What an export of a record needs besides the target.
 struct export_request {
-  QString record;  // the scan record's path
+  QString record;            // the scan record's path
   std::optional<int> cycle;  // TIFF and PNG: the cycle (the last when none)
   std::string program_version;
   palette_kind colours = palette_kind::colour;  // PNG
 };
 
 struct export_outcome {
-  std::string error;  // why nothing was written; empty when written
-  std::string done;   // what was written, for the operator
+  std::string error;   // why nothing was written; empty when written
+  std::string done;    // what was written, for the operator
   scan_record record;  // without its readings; its damaged lines to name
 };
 

@@ -31,7 +31,7 @@ class grid_axes {
   std::optional<std::size_t> cell(const reading_event& e) const;
 
  private:
-  maps_data limits_;  // only its limits: the same test the window paints with
+  maps_data limits_;                    // only its limits: the same test the window paints with
   std::set<std::pair<int, int>> seen_;  // (z, x) of every cell
   int highest_ = 0;
   std::vector<int> cycles_, z_, x_;

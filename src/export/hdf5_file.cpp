@@ -220,8 +220,7 @@ void file::write_plane(hid_t cube, hsize_t index, const std::vector<double>& pla
           "writing a plane");
 }
 
-handle file::growing_column(hid_t parent, const char* name, hid_t file_type,
-                            std::size_t expected) {
+handle file::growing_column(hid_t parent, const char* name, hid_t file_type, std::size_t expected) {
   if (failed()) return {};
   const hsize_t chunk = std::clamp<hsize_t>(expected, 1, column_chunk);
   const hsize_t none = 0, unlimited = H5S_UNLIMITED;
@@ -229,9 +228,9 @@ handle file::growing_column(hid_t parent, const char* name, hid_t file_type,
   handle properties = make(H5Pcreate(H5P_DATASET_CREATE), H5Pclose, "dataset properties");
   if (!failed()) check(H5Pset_chunk(properties.id(), 1, &chunk), "a chunk size");
   if (failed()) return {};
-  return make(H5Dcreate2(parent, name, file_type, space.id(), H5P_DEFAULT, properties.id(),
-                         H5P_DEFAULT),
-              H5Dclose, "creating a dataset");
+  return make(
+      H5Dcreate2(parent, name, file_type, space.id(), H5P_DEFAULT, properties.id(), H5P_DEFAULT),
+      H5Dclose, "creating a dataset");
 }
 
 void file::append(hid_t column, hid_t memory_type, const void* values, std::size_t count) {

@@ -121,9 +121,9 @@ readings_table::readings_table(hdf5::file& f, hid_t entry, std::size_t rows) : f
 
 void readings_table::add(const recorded_reading& r) {
   const reading_event& e = r.event;
-  for (const auto& [column, v] : {std::pair{&cycle, e.cycle}, std::pair{&row, e.row},
-                                  std::pair{&point, e.point}, std::pair{&x, e.x},
-                                  std::pair{&z, e.z}})
+  for (const auto& [column, v] :
+       {std::pair{&cycle, e.cycle}, std::pair{&row, e.row}, std::pair{&point, e.point},
+        std::pair{&x, e.x}, std::pair{&z, e.z}})
     column->push_back(v);
   pass.push_back(code_of(e.pass, pass_order));
   kind.push_back(code_of(e.kind, kind_order));

@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "common/file_output.h"
-#include "export/imagej_tiff.h"
 #include "display/maps_layout.h"
 #include "export/grid_pass.h"
+#include "export/imagej_tiff.h"
 
 namespace brevane {
 

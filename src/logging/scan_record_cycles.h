@@ -52,7 +52,7 @@ class scan_record_cycles {
     reading_checks checks;  // as they stood before its first reading
   };
   std::vector<cycle_start> starts_;
-  qint64 indexed_ = 0;  // where the next line to index begins
+  qint64 indexed_ = 0;     // where the next line to index begins
   reading_checks checks_;  // as they stand at indexed_
 };
 

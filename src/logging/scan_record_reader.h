@@ -30,7 +30,7 @@ struct scan_record_header {
   int gain = 0;
   std::array<bool, 6> checks{};  // indexed by check_box
   int echo_timeout_ms = 0;
-  QJsonObject settings;  // every setting as recorded, for the exports that carry them all
+  QJsonObject settings;   // every setting as recorded, for the exports that carry them all
   std::string plan_file;  // the plan the settings came from; empty for none
 };
 

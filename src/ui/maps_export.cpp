@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-
 namespace brevane {
 
 QString proposed_export_name(const QString& record, export_format format) {

@@ -20,7 +20,11 @@ TEST(RunApart, TellsWhatTheChildSaidAndAChildThatDiedIsAFailure) {
       {"success", [] { return std::string(); }, ""},
       {"a reason", [] { return std::string("cannot be made: no"); }, "cannot be made: no"},
       {"a long reason", [&] { return long_text; }, long_text},
-      {"a crash", [] { std::raise(SIGSEGV); return std::string(); },
+      {"a crash",
+       [] {
+         std::raise(SIGSEGV);
+         return std::string();
+       },
        "its writer ended by signal " + std::to_string(SIGSEGV)},
   };
   for (const auto& c : cases) {
