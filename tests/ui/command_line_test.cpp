@@ -78,6 +78,26 @@ TEST(CommandLine, ReadsEveryOption) {
   EXPECT_EQ(cl->export_file(export_format::png), "maps.png");
 }
 
+// Every row of the export table is an option: with --open it names its own file; with --sweep
+// it is taken only when a sweep writes that format.
+TEST(CommandLine, EveryExportFormatIsAnOptionOfItsOwn) {
+  for (const export_kind& k : export_kinds) {
+    const QString option = QString::fromStdString(export_option(k));
+    const QString file = QStringLiteral("out") + QLatin1String(k.extension);
+    SCOPED_TRACE(option.toStdString());
+    std::string error;
+    const auto opened = parse_command_line({"--open", "r.jsonl", option, file}, &error);
+    ASSERT_TRUE(opened) << error;
+    for (const export_kind& other : export_kinds)
+      EXPECT_EQ(opened->export_file(other.format), other.format == k.format ? file : QString());
+    const auto swept = parse_command_line({"--simulate", "--sweep", option, file}, &error);
+    EXPECT_EQ(swept.has_value(), k.with_sweep) << error;
+    if (!k.with_sweep) {
+      EXPECT_EQ(error, export_option(k) + " needs --open FILE");
+    }
+  }
+}
+
 TEST(CommandLine, BadInputIsRefusedWithAMessage) {
   std::string error;
   EXPECT_FALSE(parse_command_line({"--echo-timeout", "soon"}, &error));
