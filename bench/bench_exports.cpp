@@ -19,12 +19,12 @@ double ms_since(clock_type::time_point start) {
   return std::chrono::duration<double, std::milli>(clock_type::now() - start).count();
 }
 
-// The whole export job, read, grids and write, against its own reading of the record: the
-// same read, so an allocator's mood cannot favour one side.
+// The whole export job as the program runs it, reading the record as it writes, against one
+// reading of the record in the same run, so an allocator's mood cannot favour one side.
 void BM_nexus_export_100k(benchmark::State& state) {
   constexpr long readings = 100000;
   bench::record_parts p;
-  p.raster = {100, 256, 141, 201, 1, 1};  // every reading a cell
+  p.raster = {100, 255, 141, 201, 1, 1};  // every reading a cell
   p.write(readings);
   const QString target = p.folder.filePath(QStringLiteral("export.nxs"));
   double read_ms = 0, write_ms = 0;
@@ -34,8 +34,9 @@ void BM_nexus_export_100k(benchmark::State& state) {
     const auto record = read_scan_record(p.writer.path(), &refusal);
     read_ms += ms_since(start);
     start = clock_type::now();
-    const std::string why =
-        record ? export_nexus(*record, p.writer.path(), target, "1.00") : refusal;
+    const std::string why = record ? export_nexus(record_file(p.writer.path()), p.writer.path(),
+                                                  target, "1.00", nullptr)
+                                   : refusal;
     write_ms += ms_since(start);
     if (!why.empty() || record->readings.size() != static_cast<std::size_t>(readings)) {
       state.SkipWithError(why.empty() ? "the record did not read back whole" : why.c_str());
@@ -44,8 +45,8 @@ void BM_nexus_export_100k(benchmark::State& state) {
   }
   const auto n = static_cast<double>(state.iterations());
   state.counters["read_ms"] = read_ms / n;
-  state.counters["export_ms"] = (read_ms + write_ms) / n;
-  state.counters["export_over_read"] = (read_ms + write_ms) / read_ms;
+  state.counters["export_ms"] = write_ms / n;
+  state.counters["export_over_read"] = write_ms / read_ms;
   state.counters["file_bytes"] = static_cast<double>(QFileInfo(target).size());
 }
 

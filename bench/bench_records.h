@@ -1,6 +1,6 @@
 #pragma once
 // Scan records for the benchmarks: a writer in a folder of its own, and readings laid out in
-// rows of a row start and 156 points (X 100..256), 61 rows (Z 141..201), two passes a cycle.
+// rows of a row start and 155 points (X 100..255), 61 rows (Z 141..201), two passes a cycle.
 
 #include <QDateTime>
 #include <QTemporaryDir>
@@ -17,7 +17,7 @@ struct record_parts {
       window, folder.path(), head_description{"simulated", "latency=0", {}, {}},
       3000,   "1.00",        [](const std::string&) {}};
   QDateTime start = QDateTime::currentDateTime();
-  raster_in_use raster{100, 255, 140, 200, 1, 1};
+  raster_in_use raster{100, 255, 140, 201, 1, 1};
 
   // A completed sweep of n readings: ten baseline readings, then points.
   void write(long n) {
@@ -37,11 +37,11 @@ struct record_parts {
 
   static reading_event point_reading(long n, const QDateTime& when) {
     reading_event e;
-    e.kind = n % 157 == 0 ? reading_kind::row_start : reading_kind::point;
-    e.cycle = static_cast<int>(1 + n / (157 * 61 * 2));
-    e.pass = (n / (157 * 61)) % 2 == 0 ? pass_direction::upward : pass_direction::downward;
-    e.row = static_cast<int>(1 + (n / 157) % 61);
-    e.point = static_cast<int>(n % 157);
+    e.kind = n % 156 == 0 ? reading_kind::row_start : reading_kind::point;
+    e.cycle = static_cast<int>(1 + n / (156 * 61 * 2));
+    e.pass = (n / (156 * 61)) % 2 == 0 ? pass_direction::upward : pass_direction::downward;
+    e.row = static_cast<int>(1 + (n / 156) % 61);
+    e.point = static_cast<int>(n % 156);
     e.x = 100 + e.point;
     e.z = 140 + e.row;
     e.temperature_f = 417 * 0.168 + static_cast<double>(n % 13) * 0.168;

@@ -1,5 +1,8 @@
 #include "app/command_line.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "scan/sweep_plan.h"
 
 namespace brevane {
@@ -157,6 +160,17 @@ std::string command_line_help() {
          "  SYSTem:ERRor?                           the oldest error, or 0,\"No error\"\n";
 }
 
+const QString& command_line::export_file(export_format format) const {
+  const auto at = std::find_if(std::begin(export_kinds), std::end(export_kinds),
+                               [&](const export_kind& k) { return k.format == format; });
+  return exports[static_cast<std::size_t>(at - std::begin(export_kinds))];
+}
+
+bool command_line::any_export() const {
+  return std::any_of(exports.begin(), exports.end(),
+                     [](const QString& file) { return !file.isEmpty(); });
+}
+
 std::optional<command_line> parse_command_line(const QStringList& arguments, std::string* error) {
   command_line cl;
   auto fail = [&](const std::string& why) -> std::optional<command_line> {
@@ -225,18 +239,14 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
       auto n = whole_number(v, 1, 1000000);
       if (!n) return fail("--cycle takes a whole number from 1, not \"" + v.toStdString() + "\"");
       cl.cycle = *n;
-    } else if (arg == QLatin1String("--export-csv")) {
-      if (!value(&v) || v.isEmpty()) return fail("--export-csv needs a file name");
-      cl.export_csv = v;
-    } else if (arg == QLatin1String("--export-png")) {
-      if (!value(&v) || v.isEmpty()) return fail("--export-png needs a file name");
-      cl.export_png = v;
-    } else if (arg == QLatin1String("--export-nexus")) {
-      if (!value(&v) || v.isEmpty()) return fail("--export-nexus needs a file name");
-      cl.export_nexus = v;
-    } else if (arg == QLatin1String("--export-tiff")) {
-      if (!value(&v) || v.isEmpty()) return fail("--export-tiff needs a file name");
-      cl.export_tiff = v;
+    } else if (const auto kind = std::find_if(std::begin(export_kinds), std::end(export_kinds),
+                                              [&](const export_kind& k) {
+                                                return arg ==
+                                                       QString::fromStdString(export_option(k));
+                                              });
+               kind != std::end(export_kinds)) {
+      if (!value(&v) || v.isEmpty()) return fail(export_option(*kind) + " needs a file name");
+      cl.exports[static_cast<std::size_t>(kind - std::begin(export_kinds))] = v;
     } else if (arg == QLatin1String("--palette")) {
       if (!value(&v) || (v != QLatin1String("colour") && v != QLatin1String("grey")))
         return fail("--palette takes colour or grey" +
@@ -320,15 +330,13 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
     return fail("--sweep and --upload-list cannot be combined");
   if (!cl.open_record.isEmpty() && (cl.sweep || !cl.upload_list.isEmpty()))
     return fail("--open cannot be combined with --sweep or --upload-list");
-  if (cl.open_record.isEmpty() && (!cl.export_csv.isEmpty() || cl.cycle))
-    return fail(std::string(cl.cycle ? "--cycle" : "--export-csv") + " needs --open FILE");
-  if (!cl.export_png.isEmpty() && !cl.sweep && cl.open_record.isEmpty())
-    return fail("--export-png needs --sweep or --open FILE");
-  for (const auto& [name, target] :
-       {std::pair{"--export-nexus", &cl.export_nexus}, std::pair{"--export-tiff", &cl.export_tiff}})
-    if (!target->isEmpty() && !cl.sweep && cl.open_record.isEmpty())
-      return fail(std::string(name) + " needs --sweep or --open FILE");
-  if (cl.palette_given && cl.export_png.isEmpty())
+  if (cl.open_record.isEmpty() && cl.cycle) return fail("--cycle needs --open FILE");
+  for (const export_kind& k : export_kinds)
+    if (!cl.export_file(k.format).isEmpty() && cl.open_record.isEmpty() &&
+        !(k.with_sweep && cl.sweep))
+      return fail(export_option(k) +
+                  (k.with_sweep ? " needs --sweep or --open FILE" : " needs --open FILE"));
+  if (cl.palette_given && cl.export_file(export_format::png).isEmpty())
     return fail("--palette chooses the colours of --export-png; it needs --export-png FILE");
   if (cl.alarms.any() && !cl.sweep)
     return fail("--alarm needs --sweep; in the window the Maps window sets the alarms");

@@ -4,12 +4,14 @@
 #include <QHostAddress>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <optional>
 #include <string>
 
 #include "device/device_constants.h"
 #include "device/simulated_head.h"
 #include "display/maps_scale.h"
+#include "export/export_formats.h"
 #include "scan/sweep_alarm.h"
 
 namespace brevane {
@@ -32,10 +34,8 @@ struct command_line {
   QString data_folder;  // empty: "data" beside the program
   QString open_record;  // --open: a scan record
   std::optional<int> cycle;
-  QString export_csv;
-  QString export_png;
-  QString export_nexus;  // the field's formats: NeXus (HDF5) and float TIFF
-  QString export_tiff;
+  // --export-NAME FILE, in the order of export_kinds; empty where not asked for.
+  std::array<QString, export_kind_count> exports;
   palette_kind palette = palette_kind::colour;  // --palette: the --export-png picture's colours
   bool palette_given = false;
   bool help = false;
@@ -54,12 +54,13 @@ struct command_line {
   bool no_window = false;                // --no-window: run as a service until a signal
 
   bool plan_given() const { return !plan_file.isEmpty() || !settings.isEmpty(); }
+  const QString& export_file(export_format format) const;
+  bool any_export() const;
 
   // True when the program runs a job and exits rather than waiting for the operator.
   bool headless_job() const {
     return sweep || !upload_list.isEmpty() || !save_plan.isEmpty() ||
-           (!open_record.isEmpty() && (!export_csv.isEmpty() || !export_png.isEmpty() ||
-                                       !export_nexus.isEmpty() || !export_tiff.isEmpty()));
+           (!open_record.isEmpty() && any_export());
   }
 };
 

@@ -126,14 +126,14 @@ int run_sweep_job(const sweep_job& job) {
   const bool ran = inst.runner.run("Sweep", [&] { outcome = inst.sweep.sweep(options.cycles); });
   inst.sweep.on_progress = nullptr;
   const double seconds = static_cast<double>(timer.elapsed()) / 1000.0;
-  if (!options.export_png.isEmpty()) {
+  if (!options.export_file(export_format::png).isEmpty()) {
     inst.readings.remove(job.export_listener);
     maps_style style;
     style.colours = options.palette;
     style.title = picture_title(QFileInfo(job.record.path()).completeBaseName(), job.exported,
                                 job.exported.cycles());
-    const std::string why =
-        export_cycle(job.exported, job.exported.cycles(), options.export_png, style);
+    const std::string why = export_cycle(job.exported, job.exported.cycles(),
+                                         options.export_file(export_format::png), style);
     if (!why.empty()) {
       std::cerr << "brevane: " << why << "\n";
       exit_code = 1;

@@ -68,30 +68,13 @@ std::optional<int> answer_at_once(const command_line& options) {
   return std::nullopt;
 }
 
-bool data_exports(const command_line& options) {
-  return !options.export_nexus.isEmpty() || !options.export_tiff.isEmpty();
-}
-
-int export_data(const command_line& options, const QString& record, std::optional<int> cycle) {
-  return data_exports(options)
-             ? export_record_data(record, cycle, options.export_nexus, options.export_tiff,
-                                  program_version, options.export_csv.isEmpty())
-             : 0;
-}
-
 // --open with exports: the CSV, NeXus and TIFF need no window system, the picture only its
 // fonts. None when the record is to be shown in the Maps window instead.
 std::optional<int> export_record(const command_line& options, bool window_system_up) {
-  if (options.open_record.isEmpty()) return std::nullopt;
-  const bool picture = !options.export_png.isEmpty();
-  if (!picture && options.export_csv.isEmpty() && !data_exports(options)) return std::nullopt;
+  if (options.open_record.isEmpty() || !options.any_export()) return std::nullopt;
+  const bool picture = !options.export_file(export_format::png).isEmpty();
   if (picture != window_system_up) return std::nullopt;
-  const int table =
-      options.export_csv.isEmpty() ? 0 : export_record_csv(options.open_record, options.export_csv);
-  const int png = picture ? export_record_png(options.open_record, options.cycle,
-                                              options.export_png, options.palette)
-                          : 0;
-  return std::max({table, png, export_data(options, options.open_record, options.cycle)});
+  return export_record_files(options.open_record, options, program_version, false);
 }
 
 // The head: a recording to replay, the simulated head, or the USB head.
@@ -286,7 +269,7 @@ int run_program(int argc, char** argv) {
   // The picture of --sweep --export-png is painted from the sweep's own readings.
   maps_data exported;
   maps_listener export_listener(exported);
-  if (!options->export_png.isEmpty()) inst.readings.add(export_listener);
+  if (!options->export_file(export_format::png).isEmpty()) inst.readings.add(export_listener);
 
   // --- Run ---
   // A sweep whose head goes away waits for it: in the window until the operator ends it,
@@ -302,10 +285,10 @@ int run_program(int argc, char** argv) {
     QTimer::singleShot(0, &app, [&] {
       exit_code = run_sweep_job(
           {*options, inst, front, record, trace, exported, export_listener, folder.path,
-           data_exports(*options)
-               ? std::function<int(const QString&)>(
-                     [&](const QString& path) { return export_data(*options, path, std::nullopt); })
-               : nullptr});
+           sweep_exports(*options) ? std::function<int(const QString&)>([&](const QString& path) {
+             return export_record_files(path, *options, program_version, true);
+           })
+                                   : nullptr});
       QApplication::exit(exit_code);
     });
   } else if (!options->upload_list.isEmpty()) {

@@ -2,30 +2,22 @@
 // The command line's work on a scan record that needs no window.
 
 #include <QString>
-#include <optional>
 #include <string>
 
-#include "display/maps_scale.h"
+#include "app/command_line.h"
 
 namespace brevane {
 
-// --open RECORD --export-csv TABLE: 0 when the table is written, 1 with a message on stderr
-// when the record cannot be read or the table cannot be written.
-int export_record_csv(const QString& record, const QString& table);
+// --open RECORD --export-NAME FILE ... [--cycle N] [--palette P]: every export asked for, one
+// after another, each reading the record in flat memory; or, after_sweep, the exports a sweep
+// writes from its record as it ends (a sweep paints its picture from its own maps). A damaged
+// record exports its good lines, and its damaged lines are named once on stderr. 0 when every
+// file is written, 1 with the reasons on stderr otherwise. A picture needs the application
+// object, for the fonts.
+int export_record_files(const QString& record, const command_line& options,
+                        const std::string& program_version, bool after_sweep);
 
-// --open RECORD --export-png PICTURE [--cycle N]: the Maps window's picture of that cycle (the
-// last one by default) in colours, titled with the record's name, the cycle and its start; 0
-// when written, 1 with a message on stderr otherwise. Needs the application object, for the
-// fonts.
-int export_record_png(const QString& record, std::optional<int> cycle, const QString& picture,
-                      palette_kind colours);
-
-// --export-nexus FILE and --export-tiff FILE [--cycle N] from the record (either may be empty):
-// 0 when every file asked for is written, 1 with the reason on stderr otherwise. A damaged
-// record exports its good lines; name_damaged names the others on stderr (off when the CSV
-// export has named them already). Needs no application object.
-int export_record_data(const QString& record, std::optional<int> cycle, const QString& nexus,
-                       const QString& tiff, const std::string& program_version,
-                       bool name_damaged = true);
+// Whether the command line asks a sweep to export its record as it ends.
+bool sweep_exports(const command_line& options);
 
 }  // namespace brevane

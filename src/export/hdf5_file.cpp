@@ -1,25 +1,40 @@
 #include "export/hdf5_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+
+#include "common/file_output.h"
 
 namespace brevane::hdf5 {
 
 namespace {
 
+struct first_failure {
+  std::string text;
+  bool writing = false;  // a read or write of the file itself failed
+};
+
 // HDF5's text of the failure that started it all.
-std::string stack_reason() {
-  std::string first;
+first_failure stack_reason() {
+  first_failure first;
   H5Ewalk2(
       H5E_DEFAULT, H5E_WALK_UPWARD,
       [](unsigned n, const H5E_error2_t* e, void* data) -> herr_t {
-        if (n == 0 && e->desc) *static_cast<std::string*>(data) = e->desc;
+        auto* f = static_cast<first_failure*>(data);
+        if (n != 0) return 0;
+        if (e->desc) f->text = e->desc;
+        f->writing = e->maj_num == H5E_IO || e->maj_num == H5E_VFL;
         return 0;
       },
       &first);
   H5Eclear2(H5E_DEFAULT);
   return first;
 }
+
+// The largest chunk of a growing column: 64 Ki values, large enough for speed, small enough
+// to cache.
+constexpr hsize_t column_chunk = 1 << 16;
 
 // The one string type: UTF-8 of variable length.
 handle string_type() {
@@ -48,26 +63,32 @@ herr_t handle::release() {
   return result;
 }
 
-file::file(std::size_t expected_bytes) {
+file::file(const std::string& path) {
   // Failures are told by the texts made here, never printed by the library.
   H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
   handle access = make(H5Pcreate(H5P_FILE_ACCESS), H5Pclose, "file access properties");
-  // In memory only: nothing is written until the bytes are handed over.
-  const std::size_t step = std::max<std::size_t>(expected_bytes, 1 << 20);
-  if (!failed()) check(H5Pset_fapl_core(access.id(), step, false), "the memory driver");
-  // Closing the file closes whatever is still open in it, so close() always ends the file.
   if (!failed()) check(H5Pset_fclose_degree(access.id(), H5F_CLOSE_STRONG), "file properties");
   if (failed()) return;
-  file_ = make(H5Fcreate("brevane-export.h5", H5F_ACC_TRUNC, H5P_DEFAULT, access.id()), H5Fclose,
+  errno = 0;
+  file_ = make(H5Fcreate(path.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, access.id()), H5Fclose,
                "making the file");
   if (!failed()) root_ = make(H5Gopen2(file_.id(), "/", H5P_DEFAULT), H5Gclose, "the root group");
 }
 
 bool file::check(std::int64_t result, const char* what) {
+  // errno is read only for the call just made: a success clears what came before it.
+  const int error_number = errno;
+  errno = 0;
   if (result >= 0) return true;
   if (error_.empty()) {
-    const std::string why = stack_reason();
-    error_ = why.empty() ? std::string(what) + " failed" : why;
+    const first_failure why = stack_reason();
+    if (why.writing && error_number != 0) {
+      // "No space left on device" says more than HDF5's "write failed".
+      error_ = files::reason(error_number);
+      failed_writing_ = true;
+    } else {
+      error_ = why.text.empty() ? std::string(what) + " failed" : why.text;
+    }
   }
   return false;
 }
@@ -199,19 +220,55 @@ void file::write_plane(hid_t cube, hsize_t index, const std::vector<double>& pla
           "writing a plane");
 }
 
-std::string file::close(QByteArray* image) {
+handle file::growing_column(hid_t parent, const char* name, hid_t file_type, std::size_t expected) {
+  if (failed()) return {};
+  const hsize_t chunk = std::clamp<hsize_t>(expected, 1, column_chunk);
+  const hsize_t none = 0, unlimited = H5S_UNLIMITED;
+  handle space = make(H5Screate_simple(1, &none, &unlimited), H5Sclose, "a dataset's space");
+  handle properties = make(H5Pcreate(H5P_DATASET_CREATE), H5Pclose, "dataset properties");
+  if (!failed()) check(H5Pset_chunk(properties.id(), 1, &chunk), "a chunk size");
+  if (failed()) return {};
+  return make(
+      H5Dcreate2(parent, name, file_type, space.id(), H5P_DEFAULT, properties.id(), H5P_DEFAULT),
+      H5Dclose, "creating a dataset");
+}
+
+void file::append(hid_t column, hid_t memory_type, const void* values, std::size_t count) {
+  if (failed() || count == 0) return;
+  handle space = make(H5Dget_space(column), H5Sclose, "a dataset's space");
+  if (failed()) return;
+  hsize_t size = 0;
+  if (!check(H5Sget_simple_extent_dims(space.id(), &size, nullptr) == 1 ? 0 : -1, "a column"))
+    return;
+  const hsize_t start = size, n = count, grown = size + count;
+  if (!check(H5Dset_extent(column, &grown), "growing a column")) return;
+  space = make(H5Dget_space(column), H5Sclose, "a dataset's space");
+  if (!failed())
+    check(H5Sselect_hyperslab(space.id(), H5S_SELECT_SET, &start, nullptr, &n, nullptr),
+          "selecting rows");
+  handle memory = make(H5Screate_simple(1, &n, nullptr), H5Sclose, "the rows' space");
+  if (!failed())
+    check(H5Dwrite(column, memory_type, memory.id(), space.id(), H5P_DEFAULT, values),
+          "writing rows");
+}
+
+void file::write_cell(hid_t cube, hsize_t plane, hsize_t row, hsize_t column, double value) {
+  if (failed()) return;
+  handle space = make(H5Dget_space(cube), H5Sclose, "a dataset's space");
+  const hsize_t start[3] = {plane, row, column}, count[3] = {1, 1, 1};
+  if (!failed())
+    check(H5Sselect_hyperslab(space.id(), H5S_SELECT_SET, start, nullptr, count, nullptr),
+          "selecting a cell");
+  handle memory = make(H5Screate(H5S_SCALAR), H5Sclose, "a cell's space");
+  if (!failed())
+    check(H5Dwrite(cube, H5T_NATIVE_DOUBLE, memory.id(), space.id(), H5P_DEFAULT, &value),
+          "writing a cell");
+}
+
+std::string file::close() {
   root_.release();
-  image->clear();
-  if (!failed() && check(H5Fflush(file_.id(), H5F_SCOPE_GLOBAL), "flushing the file")) {
-    const ssize_t size = H5Fget_file_image(file_.id(), nullptr, 0);
-    if (check(size, "the file's size")) {
-      image->resize(static_cast<qsizetype>(size));
-      check(H5Fget_file_image(file_.id(), image->data(), static_cast<std::size_t>(size)),
-            "the file's bytes");
-    }
-  }
+  if (!failed()) check(H5Fflush(file_.id(), H5F_SCOPE_GLOBAL), "flushing the file");
   if (file_.valid()) check(file_.release(), "closing the file");
-  if (failed()) image->clear();
   return error_;
 }
 

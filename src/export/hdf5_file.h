@@ -3,13 +3,12 @@
 // destructor, every call's result is checked, and the first failure becomes a text. After a
 // failure the remaining calls do nothing, so a writer reads as the layout it writes.
 //
-// The file is made in memory and handed over as bytes for the file-writing module to write:
-// HDF5 1.10 keeps a file whose close failed (a full disk) open and crashes at exit closing it
-// again, and in memory nothing can fail that way.
+// The file is written on disk as it is made, a long table in chunks. HDF5 1.10 keeps a file
+// whose close failed (a full disk) open and crashes at exit closing it again, so the file is
+// made in a process of its own (see common/apart.h).
 
 #include <hdf5.h>
 
-#include <QByteArray>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -41,10 +40,9 @@ class handle {
 
 class file {
  public:
-  // An empty file in memory, which grows in steps of expected_bytes (at least a megabyte):
-  // a good guess of the final size makes it one allocation. error() says why when it could
-  // not be made.
-  explicit file(std::size_t expected_bytes = 0);
+  // A new file on disk at path (replacing what is there). error() says why when it could not
+  // be made.
+  explicit file(const std::string& path);
 
   hid_t root() const { return root_.id(); }
   bool failed() const { return !error_.empty(); }
@@ -74,9 +72,20 @@ class file {
   handle cube(hid_t parent, const char* name, const std::vector<hsize_t>& shape);
   void write_plane(hid_t cube, hsize_t index, const std::vector<double>& plane);
 
-  // Closes every object and the file, leaving its bytes in image; the first failure since
-  // the file was made, or empty when it is complete.
-  std::string close(QByteArray* image);
+  // A column of readings that grows as they are appended, stored in chunks so that a long
+  // table never needs to be whole in memory. expected: how many rows it will have, so that a
+  // short table is not stored in a chunk far larger than itself.
+  handle growing_column(hid_t parent, const char* name, hid_t file_type, std::size_t expected);
+  void append(hid_t column, hid_t memory_type, const void* values, std::size_t count);
+  // One cell of a cube, rewritten.
+  void write_cell(hid_t cube, hsize_t plane, hsize_t row, hsize_t column, double value);
+
+  // Closes every object and the file; the first failure since the file was made, or empty
+  // when it is complete.
+  std::string close();
+  // Whether the first failure was the system's refusal to write (a full disk, a size limit),
+  // told in the system's words, rather than one of HDF5's own.
+  bool failed_writing() const { return failed_writing_; }
 
  private:
   // True when result is a success; otherwise keeps the first failure, naming what.
@@ -86,6 +95,7 @@ class file {
                  const std::vector<hsize_t>& shape, const void* data);
 
   std::string error_;
+  bool failed_writing_ = false;
   handle file_;
   handle root_;
 };

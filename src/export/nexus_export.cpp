@@ -1,6 +1,7 @@
 #include "export/nexus_export.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,9 +11,11 @@
 #include <initializer_list>
 #include <limits>
 
+#include "common/apart.h"
 #include "common/file_output.h"
+#include "export/grid_pass.h"
 #include "export/hdf5_file.h"
-#include "export/map_grids.h"
+#include "export/nexus_tables.h"
 #include "logging/scan_record_fields.h"
 
 namespace brevane {
@@ -21,10 +24,7 @@ namespace {
 
 using namespace scan_record_fields;
 using hdf5::handle;
-
-constexpr double not_taken = std::numeric_limits<double>::quiet_NaN();
-// Head positions are the positioner's own counts: a pure number.
-constexpr const char* position_units = "1";
+using namespace nexus;
 
 std::string iso(const QDateTime& t) {
   return t.toString(Qt::ISODateWithMs).toStdString();
@@ -36,60 +36,13 @@ std::string hdf5_version() {
   return std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(release);
 }
 
-void units(hdf5::file& f, const handle& d, const char* unit, const char* long_name) {
-  if (unit) f.attribute(d.id(), "units", unit);
-  f.attribute(d.id(), "long_name", long_name);
-}
-
-std::vector<std::int32_t> as_int32(const std::vector<int>& v) {
-  return {v.begin(), v.end()};
-}
-
-// NXdata's x and z are NX_FLOAT; a head position is a whole count, exact in a double.
-std::vector<double> as_float(const std::vector<int>& v) {
-  return {v.begin(), v.end()};
-}
-
-// A column of words as codes, 0 for the first of names; the names, joined by commas, are its
-// attribute "names", so that names.split(",")[code] is the word.
 template <typename T>
 void words(hdf5::file& f, hid_t parent, const char* name, const std::vector<T>& values,
            std::initializer_list<T> order, const char* (*word)(T)) {
-  // 32-bit: the NeXus tools print bytes as characters.
   std::vector<std::int32_t> codes;
   codes.reserve(values.size());
-  for (const T v : values) {
-    const auto at = std::find(order.begin(), order.end(), v) - order.begin();
-    codes.push_back(static_cast<std::int32_t>(at));
-  }
-  std::string names;
-  for (const T* v = order.begin(); v != order.end(); ++v) {
-    if (v != order.begin()) names += ',';
-    if (const char* w = word(*v)) names += w;
-  }
-  f.attribute(f.column(parent, name, codes).id(), "names", names);
-}
-
-// NXdata over (cycle, z, x): the signal and its three axes, in the NXdata standard's words.
-void write_map(hdf5::file& f, hid_t entry, const map_grids& g, map_kind kind) {
-  const bool thermal = kind == map_kind::thermal;
-  const char* signal = thermal ? "temperature" : "distance";
-  handle data = f.group(entry, thermal ? "thermal" : "sonic", "NXdata");
-  f.attribute(data.id(), "signal", signal);
-  f.attribute(data.id(), "axes", std::vector<std::string>{"cycle", "z", "x"});
-  f.attribute(data.id(), "cycle_indices", std::int64_t{0});
-  f.attribute(data.id(), "z_indices", std::int64_t{1});
-  f.attribute(data.id(), "x_indices", std::int64_t{2});
-  f.attribute(data.id(), "title", thermal ? "Thermal map" : "Sonic map");
-  {
-    handle cube = f.cube(data.id(), signal, {g.cycles().size(), g.z().size(), g.x().size()});
-    units(f, cube, thermal ? "degF" : "in", thermal ? "temperature (\u00b0F)" : "distance (in)");
-    for (std::size_t i = 0; i < g.cycles().size(); ++i)
-      f.write_plane(cube.id(), i, g.plane(g.cycles()[i], kind));
-  }
-  units(f, f.column(data.id(), "cycle", as_int32(g.cycles())), nullptr, "cycle");
-  units(f, f.column(data.id(), "z", as_float(g.z())), position_units, "Z (head position)");
-  units(f, f.column(data.id(), "x", as_float(g.x())), position_units, "X (head position)");
+  for (const T v : values) codes.push_back(code_of(v, order));
+  f.attribute(f.column(parent, name, codes).id(), "names", names_of(order, word));
 }
 
 // One dataset per setting, typed as the record has it. A key that is no HDF5 name ("a/b",
@@ -118,42 +71,6 @@ void write_settings(hdf5::file& f, hid_t entry, const QJsonObject& settings) {
     }
     if (d.valid() && name != key) f.attribute(d.id(), "description", key);
   }
-}
-
-// Every reading, one dataset per column of the CSV export.
-void write_readings(hdf5::file& f, hid_t entry, const std::vector<recorded_reading>& readings) {
-  handle table = f.group(entry, "readings", "NXcollection");
-  const std::size_t n = readings.size();
-  std::vector<std::int32_t> cycle(n), row(n), point(n), x(n), z(n);
-  std::vector<pass_direction> pass(n);
-  std::vector<reading_kind> kind(n);
-  std::vector<double> temperature(n), distance(n);
-  std::vector<std::int64_t> ms(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    const reading_event& e = readings[i].event;
-    cycle[i] = e.cycle;
-    pass[i] = e.pass;
-    kind[i] = e.kind;
-    row[i] = e.row;
-    point[i] = e.point;
-    x[i] = e.x;
-    z[i] = e.z;
-    temperature[i] = e.temperature_f.value_or(not_taken);
-    distance[i] = e.distance_in.value_or(not_taken);
-    ms[i] = readings[i].ms;
-  }
-  f.column(table.id(), "cycle", cycle);
-  words(f, table.id(), "pass", pass,
-        {pass_direction::none, pass_direction::upward, pass_direction::downward}, pass_name);
-  words(f, table.id(), "kind", kind,
-        {reading_kind::baseline, reading_kind::row_start, reading_kind::point}, kind_name);
-  f.column(table.id(), "row", row);
-  f.column(table.id(), "point", point);
-  units(f, f.column(table.id(), "x", x), position_units, "X (head position)");
-  units(f, f.column(table.id(), "z", z), position_units, "Z (head position)");
-  units(f, f.column(table.id(), "temperature_f", temperature), "degF", "temperature (\u00b0F)");
-  units(f, f.column(table.id(), "distance_in", distance), "in", "distance (in)");
-  units(f, f.column(table.id(), "ms", ms), "ms", "time since the sweep's start");
 }
 
 // The raster changes and the pauses and head losses, with the reading each came before.
@@ -202,8 +119,8 @@ void write_events(hdf5::file& f, hid_t entry, const scan_record& record) {
   units(f, f.column(table.id(), "ms", ms), "ms", "time since the sweep's start");
 }
 
-void write_entry(hdf5::file& f, const scan_record& record, const map_grids& grids,
-                 const QString& title) {
+// Everything but the maps and the readings; the entry, for them.
+handle write_entry(hdf5::file& f, const scan_record& record, const QString& title) {
   const scan_record_header& h = record.header;
   handle entry = f.group(f.root(), "entry", "NXentry");
   // The default plot opens with no clicks: file -> entry -> thermal.
@@ -230,6 +147,8 @@ void write_entry(hdf5::file& f, const scan_record& record, const map_grids& grid
       // One line a problem: a text, as every text here.
       std::string lines;
       for (const std::string& p : record.problems) lines += (lines.empty() ? "" : "\n") + p;
+      if (record.problems_left_out > 0)
+        lines += "\n... and " + std::to_string(record.problems_left_out) + " more damaged lines";
       f.text(own.id(), "record_problems", lines);
     }
   }
@@ -245,11 +164,41 @@ void write_entry(hdf5::file& f, const scan_record& record, const map_grids& grid
     for (const auto& [name, value] : fields)
       if (!value->empty()) f.text(own.id(), name, *value);
   }
-  write_map(f, entry.id(), grids, map_kind::thermal);
-  write_map(f, entry.id(), grids, map_kind::sonic);
   write_settings(f, entry.id(), h.settings);
-  write_readings(f, entry.id(), record.readings);
   write_events(f, entry.id(), record);
+  return entry;
+}
+
+// The whole file at path, the readings read once more from the record as they are written.
+// "cannot be ...: why" when it cannot be made.
+std::string write_file(const std::string& path, const scan_record_source& source,
+                       const scan_record& record, const grid_axes& grids, const QString& title,
+                       const QString& target, const std::string& program_version) {
+  hdf5::file f(path);
+  f.attribute(f.root(), "NX_class", "NXroot");
+  f.attribute(f.root(), "default", "entry");
+  f.attribute(f.root(), "file_name", QFileInfo(target).fileName().toStdString());
+  f.attribute(f.root(), "file_time", iso(QDateTime::currentDateTimeUtc()));
+  f.attribute(f.root(), "creator", "Brevane " + program_version);
+  f.attribute(f.root(), "HDF5_Version", hdf5_version());
+  std::string refusal;
+  {
+    handle entry = write_entry(f, record, title);
+    map_cubes maps(f, entry.id(), grids);
+    readings_table readings(f, entry.id(), record.reading_count);
+    scan_record_stream stream;
+    stream.reading = [&](const recorded_reading& r) {
+      if (f.failed()) return;
+      maps.add(r.event);
+      readings.add(r);
+    };
+    if (!f.failed() && !source(stream, &refusal)) return "cannot be made: " + refusal;
+    maps.finish();
+    readings.flush();
+  }
+  const std::string why = f.close();
+  if (why.empty()) return {};
+  return (f.failed_writing() ? "cannot be written: " : "cannot be made: HDF5: ") + why;
 }
 
 }  // namespace
@@ -276,29 +225,32 @@ std::string link_name(std::string_view key) {
 
 std::string export_nexus(const scan_record& record, const QString& record_path,
                          const QString& target, const std::string& program_version) {
-  const map_grids grids = grids_from_record(record);
-  QByteArray image;
-  std::string why;
-  {
-    // About 60 bytes a reading in its table and 16 a cell in the two maps, plus the rest.
-    hdf5::file f(record.readings.size() * 60 +
-                 grids.cycles().size() * grids.z().size() * grids.x().size() * 16 + (1 << 20));
-    f.attribute(f.root(), "NX_class", "NXroot");
-    f.attribute(f.root(), "default", "entry");
-    f.attribute(f.root(), "file_name", QFileInfo(target).fileName().toStdString());
-    f.attribute(f.root(), "file_time", iso(QDateTime::currentDateTimeUtc()));
-    f.attribute(f.root(), "creator", "Brevane " + program_version);
-    f.attribute(f.root(), "HDF5_Version", hdf5_version());
-    write_entry(f, record, grids, QFileInfo(record_path).fileName());
-    why = f.close(&image);
-  }
-  if (!why.empty())
-    return "the NeXus file " + QDir::toNativeSeparators(target).toStdString() +
-           " cannot be made: HDF5: " + why;
-  why = files::write_whole(target, image);
-  if (why.empty()) return {};
-  return "the NeXus file " + QDir::toNativeSeparators(target).toStdString() +
-         " cannot be written: " + why;
+  return export_nexus(record_held(record), record_path, target, program_version, nullptr);
+}
+
+std::string export_nexus(const scan_record_source& source, const QString& record_path,
+                         const QString& target, const std::string& program_version,
+                         scan_record* summary) {
+  // The first pass finds the maps' axes; the second writes the readings and the maps.
+  grid_axes grids;
+  std::string refusal;
+  auto record = source(grids.listener(), &refusal);
+  if (!record) return refusal;
+  grids.finish();
+  const QString title = QFileInfo(record_path).fileName();
+  std::string made;
+  const std::string why = files::write_whole_by_name(target, [&](const QString& temporary) {
+    const std::string path = QFile::encodeName(temporary).toStdString();
+    made = run_apart(
+        [&] { return write_file(path, source, *record, grids, title, target, program_version); });
+    if (!made.empty() && made.rfind("cannot be ", 0) != 0) made = "cannot be written: " + made;
+    return made;
+  });
+  if (summary) *summary = std::move(*record);
+  const std::string name = "the NeXus file " + QDir::toNativeSeparators(target).toStdString();
+  if (!made.empty()) return name + " " + made;
+  if (!why.empty()) return name + " cannot be written: " + why;
+  return {};
 }
 
 }  // namespace brevane

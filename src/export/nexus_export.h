@@ -15,6 +15,11 @@ namespace brevane {
 // program_version is this program's, for the file's creator. An error text, empty when written.
 std::string export_nexus(const scan_record& record, const QString& record_path,
                          const QString& target, const std::string& program_version);
+// The same, reading the record twice as it goes instead of holding it; the file is made in a
+// process of its own. *summary: the record without its readings, when written.
+std::string export_nexus(const scan_record_source& record, const QString& record_path,
+                         const QString& target, const std::string& program_version,
+                         scan_record* summary);
 
 // The name a setting's key is written under: HDF5 parts paths at '/' and takes "." for the
 // group itself, so '/', '%' and NUL are written as %2F, %25 and %00, a name of dots only has

@@ -19,8 +19,9 @@
 #include <vector>
 
 #include "common/file_output.h"
+#include "display/maps_layout.h"
+#include "export/grid_pass.h"
 #include "export/imagej_tiff.h"
-#include "export/map_grids.h"
 
 namespace brevane {
 
@@ -91,7 +92,7 @@ constexpr map_page map_pages[] = {
 
 // The JSON that ImageJ shows as the image's info: the maps, the position of every column
 // and row, and the settings.
-std::string info(const map_grids& g, int cycle, const QString& record_name,
+std::string info(const grid_axes& g, int cycle, const QString& record_name,
                  const QJsonObject& settings) {
   QJsonArray xs, zs, maps;
   for (int x : g.x()) xs.append(x);
@@ -122,7 +123,7 @@ struct whole_file {
 
 // One page: the plane turned so that row 0 is the highest Z, as float32, with its scale in
 // the resolution tags (pixels per head position) and its values' bounds.
-std::string write_page(TIFF* tif, const map_grids& g, const std::vector<double>& plane,
+std::string write_page(TIFF* tif, const grid_axes& g, const std::vector<double>& plane,
                        const map_page& m, int page, const whole_file* first,
                        const std::string& software) {
   const auto width = static_cast<std::uint32_t>(g.x().size());
@@ -169,25 +170,38 @@ std::string write_page(TIFF* tif, const map_grids& g, const std::vector<double>&
 std::string export_tiff(const scan_record& record, const QString& record_path,
                         std::optional<int> cycle, const QString& target,
                         const std::string& program_version) {
+  return export_tiff(record_held(record), record_path, cycle, target, program_version, nullptr);
+}
+
+std::string export_tiff(const scan_record_source& record, const QString& record_path,
+                        std::optional<int> cycle, const QString& target,
+                        const std::string& program_version, scan_record* summary) {
   const QString record_name = QFileInfo(record_path).fileName();
-  const map_grids g = grids_from_record(record);
+  // Two passes over the record: the axes and the cycles, then the one cycle's cells.
+  grid_axes g;
+  std::string refusal;
+  auto read = record(g.listener(), &refusal);
+  if (!read) return refusal;
+  if (summary) *summary = *read;
+  g.finish();
   const int chosen = cycle.value_or(g.empty() ? 0 : g.cycles().back());
   if (g.empty() || g.x().empty())
     return record_name.toStdString() + " holds no map readings; a TIFF needs at least one";
   if (chosen < 1 || chosen > g.cycles().back())
     return record_name.toStdString() + " holds " + std::to_string(g.cycles().back()) +
            " cycle(s) of readings; there is no cycle " + std::to_string(chosen);
+  const grid_planes cells = cycle_planes(record, g, chosen, &refusal);
+  if (cells.thermal.size() != g.plane_size()) return refusal;
   const std::string software = "Brevane " + program_version;
-  const std::vector<double> planes[] = {g.plane(chosen, map_kind::thermal),
-                                        g.plane(chosen, map_kind::sonic)};
+  const std::vector<double>* planes[] = {&cells.thermal, &cells.sonic};
   whole_file first;
   first.description = imagej::description(
       {2, "position", pitch(g.x()), pitch(g.z()), double(g.x().front()), double(g.z().back())});
-  first.metadata.info = info(g, chosen, record_name, record.header.settings);
+  first.metadata.info = info(g, chosen, record_name, read->header.settings);
   for (std::size_t i = 0; i < std::size(map_pages); ++i) {
     first.metadata.labels.push_back(std::string(map_pages[i].name) + " (" + map_pages[i].units +
                                     ")");
-    const auto b = bounds(planes[i]).value_or(std::pair{0.0, 1.0});
+    const auto b = bounds(*planes[i]).value_or(std::pair{0.0, 1.0});
     first.metadata.ranges.insert(first.metadata.ranges.end(), {b.first, b.second});
   }
   imagej::register_tags();
@@ -199,7 +213,7 @@ std::string export_tiff(const scan_record& record, const QString& record_path,
         TIFFOpen(QFile::encodeName(temporary).constData(), "wl"), TIFFClose);
     if (!tif) return tiff_failure(errno);
     for (std::size_t i = 0; i < std::size(map_pages); ++i) {
-      std::string failed = write_page(tif.get(), g, planes[i], map_pages[i], static_cast<int>(i),
+      std::string failed = write_page(tif.get(), g, *planes[i], map_pages[i], static_cast<int>(i),
                                       i == 0 ? &first : nullptr, software);
       if (!failed.empty()) return failed;
     }

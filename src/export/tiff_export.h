@@ -20,5 +20,10 @@ namespace brevane {
 std::string export_tiff(const scan_record& record, const QString& record_path,
                         std::optional<int> cycle, const QString& target,
                         const std::string& program_version);
+// The same, reading the record twice as it goes instead of holding it. *summary: the record
+// without its readings, when written.
+std::string export_tiff(const scan_record_source& record, const QString& record_path,
+                        std::optional<int> cycle, const QString& target,
+                        const std::string& program_version, scan_record* summary);
 
 }  // namespace brevane

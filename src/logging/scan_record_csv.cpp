@@ -38,12 +38,44 @@ void append_csv_row(QByteArray& out, const recorded_reading& r) {
 }
 
 std::string export_scan_csv(const scan_record& record, const QString& path) {
-  QByteArray out = QByteArray(scan_csv_header) + '\n';
-  out.reserve(static_cast<qsizetype>(record.readings.size()) * 64 + out.size());
-  for (const recorded_reading& r : record.readings) append_csv_row(out, r);
+  return export_scan_csv(record_held(record), path, nullptr);
+}
+
+std::string export_scan_csv(const scan_record_source& record, const QString& path,
+                            scan_record* summary) {
+  // Rows go out a block at a time; a block is far larger than a row and far smaller than a
+  // long record.
+  constexpr qsizetype block = 1 << 20;
+  std::string refusal;
+  bool refused = false;
   // All or nothing: a failed export leaves the earlier table, or none, and never a half one;
   // a device or a FIFO named as the table is refused and left as it is.
-  if (const std::string why = files::write_whole(path, out); !why.empty())
+  const std::string why = files::write_whole_by_name(path, [&](const QString& temporary) {
+    files::output_file file;
+    std::string failed = file.open_append(temporary);
+    QByteArray out = QByteArray(scan_csv_header) + '\n';
+    out.reserve(block + 256);
+    const auto flush = [&] {
+      if (failed.empty()) failed = file.append(std::string_view(out.constData(), out.size()));
+      out.clear();
+    };
+    scan_record_stream stream;
+    stream.reading = [&](const recorded_reading& r) {
+      append_csv_row(out, r);
+      if (out.size() >= block) flush();
+    };
+    auto read = failed.empty() ? record(stream, &refusal) : std::nullopt;
+    if (failed.empty() && !read) {
+      refused = true;
+      failed = refusal;
+    }
+    flush();
+    const std::string closed = file.close();
+    if (read && summary) *summary = std::move(*read);
+    return failed.empty() ? closed : failed;
+  });
+  if (refused) return refusal;
+  if (!why.empty())
     return "the table " + QDir::toNativeSeparators(path).toStdString() +
            " cannot be written: " + why;
   return {};

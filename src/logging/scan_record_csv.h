@@ -6,10 +6,9 @@
 #include <QString>
 #include <string>
 
-namespace brevane {
+#include "logging/scan_record_reader.h"
 
-struct scan_record;
-struct recorded_reading;
+namespace brevane {
 
 inline constexpr const char* scan_csv_header =
     "cycle,pass,kind,row,point,x,z,temperature_f,distance_in,ms";
@@ -20,5 +19,10 @@ void append_csv_row(QByteArray& out, const recorded_reading& reading);
 
 // Writes the table to path (replacing it). An error text, empty on success.
 std::string export_scan_csv(const scan_record& record, const QString& path);
+// The same from a record read as it is written out, so that a long record costs no more
+// memory than a short one. *summary: the record without its readings, when it could be read;
+// a record that cannot be read is refused in its own words.
+std::string export_scan_csv(const scan_record_source& record, const QString& path,
+                            scan_record* summary);
 
 }  // namespace brevane

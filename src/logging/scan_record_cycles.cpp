@@ -44,6 +44,7 @@ std::string scan_record_cycles::begin(const QString& path) {
       parse_scan_record(std::string_view(first.constData(), first.size()), named(path), &why);
   if (!header) return why;
   start_utc_ = header->header.start.toUTC();
+  checks_ = reading_checks(header->header.raster);
   path_ = path;
   return {};
 }
@@ -97,10 +98,15 @@ std::string scan_record_cycles::read(const QString& path, int cycle, const readi
     std::string why = for_each_line(
         indexed_,
         [&](std::string_view line, qint64 offset) {
+          if (const auto raster = raster_of_line(line)) {
+            checks_.widen(*raster);
+            return true;
+          }
           const auto r = reading_of_line(line, start_utc_);
-          if (!r) return true;
+          if (!r || !checks_.impossible(r->event).empty()) return true;
           const int c = r->event.cycle;
-          if (starts_.empty() || c > starts_.back().cycle) starts_.push_back({c, offset});
+          if (starts_.empty() || c > starts_.back().cycle) starts_.push_back({c, offset, checks_});
+          checks_.keep(r->event);
           return c < cycle;
         },
         &end);
@@ -112,11 +118,17 @@ std::string scan_record_cycles::read(const QString& path, int cycle, const readi
   if (start == starts_.end() || start->cycle != cycle) return {};
 
   qint64 end = 0;
+  reading_checks checks = start->checks;
   return for_each_line(
       start->offset,
       [&](std::string_view line, qint64) {
+        if (const auto raster = raster_of_line(line)) {
+          checks.widen(*raster);
+          return true;
+        }
         const auto r = reading_of_line(line, start_utc_);
-        if (!r) return true;
+        if (!r || !checks.impossible(r->event).empty()) return true;
+        checks.keep(r->event);
         if (r->event.cycle == cycle) each(*r);
         return r->event.cycle <= cycle;
       },

@@ -2,7 +2,8 @@
 // One cycle's readings read back from a scan record, while its sweep may still be writing it.
 // A sweep on Repeat runs for days; the Maps window keeps only the cycle in progress and asks
 // here for the older ones it shows. Where each cycle's readings begin is remembered as the
-// record is read: one offset a cycle, so a week of cycles costs a few hundred kilobytes.
+// record is read: one offset a cycle, so a week of cycles costs a few hundred kilobytes. A
+// reading no head could have taken (see reading_checks) is left out, as the reader leaves it.
 
 #include <QByteArray>
 #include <QDateTime>
@@ -13,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "logging/scan_record_checks.h"
 #include "logging/scan_record_reader.h"
 
 namespace brevane {
@@ -47,9 +49,11 @@ class scan_record_cycles {
   struct cycle_start {
     int cycle;
     qint64 offset;
+    reading_checks checks;  // as they stood before its first reading
   };
   std::vector<cycle_start> starts_;
-  qint64 indexed_ = 0;  // where the next line to index begins
+  qint64 indexed_ = 0;     // where the next line to index begins
+  reading_checks checks_;  // as they stand at indexed_
 };
 
 }  // namespace brevane

@@ -198,6 +198,19 @@ bool blank(std::string_view line) {
 
 }  // namespace
 
+std::optional<raster_in_use> raster_of_line(std::string_view line) {
+  // Most lines are readings: only a line that names the type is parsed whole.
+  if (line.find("\"raster\"") == std::string_view::npos) return std::nullopt;
+  const QJsonDocument doc = json_of(line, nullptr);
+  if (!doc.isObject() || first_duplicate_key(line)) return std::nullopt;
+  const QJsonObject o = doc.object();
+  if (o.value(QLatin1String("type")) != QLatin1String(type_raster)) return std::nullopt;
+  fields f{o, {}};
+  auto r = raster_from(f);
+  if (!r || !impossible_raster(*r).empty()) return std::nullopt;
+  return r;
+}
+
 std::optional<record_time> time_from_ms(double ms, const QDateTime& start_utc) {
   const auto whole = try_truncate<qint64>(ms);
   if (!whole) return std::nullopt;
@@ -233,7 +246,7 @@ bool scan_record_parser::add_line(std::string_view line, bool too_long, std::str
       *refusal = "its first line is over 1 MB";
       return false;
     }
-    record_.problems.push_back(where + "longer than 1 MB, skipped");
+    damaged(where + "longer than 1 MB, skipped");
     return true;
   }
   if (number_ == 1) {
@@ -249,7 +262,8 @@ bool scan_record_parser::add_line(std::string_view line, bool too_long, std::str
     auto header = header_from(doc.object(), refusal);
     if (!header) return false;
     record_.header = std::move(*header);
-    limits_ = record_.header.raster;
+    checks_ = reading_checks(record_.header.raster);
+    if (stream_.header) stream_.header(record_.header);
     // In UTC each reading's time is a plain number to add to, not a zone to copy.
     start_utc_ = record_.header.start.toUTC();
     return true;
@@ -268,19 +282,19 @@ void scan_record_parser::add_event_line(std::string_view line, const std::string
   QJsonParseError error{};
   const QJsonDocument doc = json_of(line, &error);
   if (!doc.isObject()) {
-    record_.problems.push_back(where + not_an_object(error));
+    damaged(where + not_an_object(error));
     return;
   }
   // A reader keeps the last of two equal keys; which one the writer meant is unknowable.
   if (const auto twice = first_duplicate_key(line)) {
-    record_.problems.push_back(where + duplicate_key_text(*twice));
+    damaged(where + duplicate_key_text(*twice));
     return;
   }
   const QJsonObject o = doc.object();
   fields f{o, {}};
   const QJsonValue type = o.value(QLatin1String("type"));
   if (ended_) {
-    record_.problems.push_back(where + "comes after the end line, skipped");
+    damaged(where + "comes after the end line, skipped");
   } else if (type == QLatin1String(type_reading)) {
     if (auto r = reading_from(f, start_utc_)) add_reading(std::move(*r), where);
   } else if (type == QLatin1String(type_baseline)) {
@@ -293,8 +307,9 @@ void scan_record_parser::add_event_line(std::string_view line, const std::string
     if (auto r = raster_from(f)) {
       f.missing = impossible_raster(*r);
       if (f.missing.empty()) {
-        record_.raster_changes.push_back({*r, record_.readings.size()});
-        widen_limits(*r);
+        record_.raster_changes.push_back({*r, record_.reading_count});
+        checks_.widen(*r);
+        if (stream_.raster_changed) stream_.raster_changed(*r);
       }
     }
   } else if (const auto what = interruption_from(QLatin1StringView(type.toString().toLatin1()))) {
@@ -313,7 +328,7 @@ void scan_record_parser::add_event_line(std::string_view line, const std::string
       at.x = *x;
       at.z = *z;
       at.time = time->when;
-      record_.interruptions.push_back({*what, at, record_.readings.size()});
+      record_.interruptions.push_back({*what, at, record_.reading_count});
     }
   } else if (type == QLatin1String(type_end)) {
     record_.end = end_from_line(f);
@@ -321,49 +336,27 @@ void scan_record_parser::add_event_line(std::string_view line, const std::string
   } else {
     f.missing = "its \"type\" is not one a record has";
   }
-  if (!f.missing.empty()) record_.problems.push_back(where + f.missing);
+  if (!f.missing.empty()) damaged(where + f.missing);
 }
 
-void scan_record_parser::widen_limits(const raster_in_use& r) {
-  limits_.xmin = std::min(limits_.xmin, r.xmin);
-  limits_.xmax = std::max(limits_.xmax, r.xmax);
-  limits_.zmin = std::min(limits_.zmin, r.zmin);
-  limits_.zmax = std::max(limits_.zmax, r.zmax);
-}
-
-std::string scan_record_parser::impossible_reading(const reading_event& e) const {
-  const auto outside = [](const char* key, int v, int low, int high, const char* of) {
-    return std::string("\"") + key + "\" " + std::to_string(v) + " is outside " + of + " (" +
-           std::to_string(low) + "-" + std::to_string(high) + ")";
-  };
-  for (const auto& [key, v] : {std::pair{"x", e.x}, std::pair{"z", e.z}})
-    if (v < head_position_low || v > head_position_high)
-      return outside(key, v, head_position_low, head_position_high, "the head's positions");
-  // A point is taken inside the limits in force; a row start only at a Z inside them (its X is
-  // wherever the head stood), and the baseline wherever the head stood.
-  if (e.kind == reading_kind::point && (e.x < limits_.xmin || e.x > limits_.xmax))
-    return outside("x", e.x, limits_.xmin, limits_.xmax, "the record's limits");
-  if (e.kind != reading_kind::baseline && (e.z < limits_.zmin || e.z > limits_.zmax))
-    return outside("z", e.z, limits_.zmin, limits_.zmax, "the record's limits");
-  // Cycles count up one at a time from the baseline's 0: a cycle that skips ahead names more
-  // cycles than the readings hold.
-  const bool baseline = e.kind == reading_kind::baseline;
-  if (baseline ? e.cycle != 0 : e.cycle < 1)
-    return "\"cycle\" " + std::to_string(e.cycle) + " is no cycle a " +
-           (baseline ? "baseline" : "reading") + " has";
-  if (e.cycle > highest_cycle_ + 1)
-    return "\"cycle\" " + std::to_string(e.cycle) + " skips ahead of cycle " +
-           std::to_string(highest_cycle_);
-  return {};
+void scan_record_parser::damaged(std::string problem) {
+  if (record_.problems.size() < scan_record_problems_kept)
+    record_.problems.push_back(std::move(problem));
+  else
+    ++record_.problems_left_out;
 }
 
 void scan_record_parser::add_reading(recorded_reading r, const std::string& where) {
-  if (const std::string bad = impossible_reading(r.event); !bad.empty()) {
-    record_.problems.push_back(where + bad);
+  if (const std::string bad = checks_.impossible(r.event); !bad.empty()) {
+    damaged(where + bad);
     return;
   }
-  highest_cycle_ = std::max(highest_cycle_, r.event.cycle);
-  record_.readings.push_back(std::move(r));
+  checks_.keep(r.event);
+  ++record_.reading_count;
+  if (stream_.reading)
+    stream_.reading(r);
+  else
+    record_.readings.push_back(std::move(r));
 }
 
 std::optional<scan_record> scan_record_parser::finish(const std::string& read_error,

@@ -7,13 +7,20 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "logging/scan_record_checks.h"
 #include "logging/scan_record_reader.h"
 
 namespace brevane {
 
 class scan_record_parser {
  public:
+  scan_record_parser() = default;
+  // Hands the header, the raster changes and the readings to stream as they come; the readings
+  // are then counted, not kept.
+  explicit scan_record_parser(scan_record_stream stream) : stream_(std::move(stream)) {}
+
   // One line without its LF; too_long when it was cut at scan_record_line_limit. False, with
   // why the file is no record in refusal, when reading must stop: only ever at the first line.
   bool add_line(std::string_view line, bool too_long, std::string* refusal);
@@ -23,23 +30,22 @@ class scan_record_parser {
 
  private:
   void add_event_line(std::string_view line, const std::string& where);
+  // A damaged line: named while few, counted after.
+  void damaged(std::string problem);
   // A whole reading is kept only where a head could have taken it; otherwise it is a damaged
   // line, named, so that no number in a file decides how much an export allocates.
   void add_reading(recorded_reading r, const std::string& where);
-  std::string impossible_reading(const reading_event& e) const;
-  void widen_limits(const raster_in_use& r);
 
+  scan_record_stream stream_;
   scan_record record_;
   long number_ = 0;
   bool ended_ = false;
   QDateTime start_utc_;
-  raster_in_use limits_;  // the header's limits, widened by every change since
-  int highest_cycle_ = 0;
+  reading_checks checks_;
 };
 
-// The positions a head can reach.
-inline constexpr int head_position_low = 0;
-inline constexpr int head_position_high = 255;
+// The raster a "raster" line sets; none for any other line and for a damaged one.
+std::optional<raster_in_use> raster_of_line(std::string_view line);
 
 // A reading line as the full JSON parser reads it; nullopt with the reason when it is no whole
 // reading line. The fast path must agree with it on every line the fast path takes.

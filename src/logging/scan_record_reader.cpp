@@ -18,7 +18,10 @@ std::string named(const QString& path) {
 
 }  // namespace
 
-std::optional<scan_record> read_scan_record(const QString& path, std::string* refusal) {
+namespace {
+
+std::optional<scan_record> read_with(scan_record_parser& parser, const QString& path,
+                                     std::string* refusal) {
   std::string why, read_error;
   QFile file;
   if (const files::open_result opened = files::open_regular(path, file); !opened.ok()) {
@@ -28,7 +31,6 @@ std::optional<scan_record> read_scan_record(const QString& path, std::string* re
                                                    : " is not a scan record: " + opened.not_a_file);
     return std::nullopt;
   }
-  scan_record_parser parser;
   line_splitter lines(scan_record_line_limit);
   const auto add = [&](std::string_view line, bool too_long) {
     return parser.add_line(line, too_long, &why);
@@ -52,6 +54,44 @@ std::optional<scan_record> read_scan_record(const QString& path, std::string* re
   if (!refused) record = parser.finish(read_error, &why);
   if (!record && refusal) *refusal = named(path) + " is not a scan record: " + why;
   return record;
+}
+
+}  // namespace
+
+std::optional<scan_record> read_scan_record(const QString& path, std::string* refusal) {
+  scan_record_parser parser;
+  return read_with(parser, path, refusal);
+}
+
+scan_record_source record_file(const QString& path) {
+  return [path](const scan_record_stream& stream, std::string* refusal) {
+    scan_record_parser parser(stream);
+    return read_with(parser, path, refusal);
+  };
+}
+
+scan_record_source record_held(const scan_record& record) {
+  return [&record](const scan_record_stream& stream, std::string*) {
+    scan_record summary;
+    summary.header = record.header;
+    summary.raster_changes = record.raster_changes;
+    summary.interruptions = record.interruptions;
+    summary.avgt = record.avgt;
+    summary.end = record.end;
+    summary.problems = record.problems;
+    summary.problems_left_out = record.problems_left_out;
+    summary.reading_count = record.readings.size();
+    if (stream.header) stream.header(record.header);
+    auto change = record.raster_changes.begin();
+    for (std::size_t i = 0; i < record.readings.size(); ++i) {
+      for (; change != record.raster_changes.end() && change->before_reading <= i; ++change)
+        if (stream.raster_changed) stream.raster_changed(change->raster);
+      if (stream.reading) stream.reading(record.readings[i]);
+    }
+    for (; change != record.raster_changes.end(); ++change)
+      if (stream.raster_changed) stream.raster_changed(change->raster);
+    return std::optional<scan_record>(std::move(summary));
+  };
 }
 
 std::optional<scan_record> parse_scan_record(std::string_view bytes, const std::string& name,

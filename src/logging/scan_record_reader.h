@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QString>
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,7 +30,7 @@ struct scan_record_header {
   int gain = 0;
   std::array<bool, 6> checks{};  // indexed by check_box
   int echo_timeout_ms = 0;
-  QJsonObject settings;  // every setting as recorded, for the exports that carry them all
+  QJsonObject settings;   // every setting as recorded, for the exports that carry them all
   std::string plan_file;  // the plan the settings came from; empty for none
 };
 
@@ -58,16 +59,21 @@ struct recorded_end {
 
 struct scan_record {
   scan_record_header header;
-  std::vector<recorded_reading> readings;
+  std::vector<recorded_reading> readings;  // empty when they were streamed
+  std::size_t reading_count = 0;           // every good reading, kept or streamed
   std::vector<recorded_raster_change> raster_changes;
   std::vector<recorded_interruption> interruptions;
   std::optional<double> avgt;
   std::optional<recorded_end> end;    // none: the record ended unexpectedly
   std::vector<std::string> problems;  // "line N: reason"
+  std::size_t problems_left_out = 0;  // damaged lines past the first scan_record_problems_kept
 };
 
 // Lines longer than this are skipped unkept: no reading comes near it.
 inline constexpr std::size_t scan_record_line_limit = 1 << 20;
+// Damaged lines named at most; the rest are counted. A file of a million damaged lines would
+// otherwise cost its own size again in their names.
+inline constexpr std::size_t scan_record_problems_kept = 1000;
 
 // nullopt with refusal set when the file cannot be read or is not a scan record. Only a
 // regular file is read: a device, a FIFO or a folder is refused.
@@ -75,6 +81,24 @@ std::optional<scan_record> read_scan_record(const QString& path, std::string* re
 // The same from a record's bytes; name stands for the file in the refusal.
 std::optional<scan_record> parse_scan_record(std::string_view bytes, const std::string& name,
                                              std::string* refusal);
+
+// What a record holds, handed over in the order of its lines: the header first, each raster
+// change before the readings that use it. A long record is read this way in flat memory.
+struct scan_record_stream {
+  std::function<void(const scan_record_header&)> header;
+  std::function<void(const raster_in_use&)> raster_changed;
+  std::function<void(const recorded_reading&)> reading;
+};
+
+// Reads a record once more each time it is called, handing its lines to the stream: what an
+// export reads, as many times as it needs. The record it returns holds no readings, only
+// their count; nullopt with the refusal as read_scan_record has it.
+using scan_record_source =
+    std::function<std::optional<scan_record>(const scan_record_stream&, std::string* refusal)>;
+// The record in the file at path, read again on each call.
+scan_record_source record_file(const QString& path);
+// A record already in memory (which must outlive the source).
+scan_record_source record_held(const scan_record& record);
 
 // "completed", "echo timeout", ... or "ended unexpectedly" when the last line is missing.
 std::string scan_record_ending(const scan_record& record);

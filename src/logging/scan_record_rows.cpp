@@ -33,6 +33,7 @@ std::string scan_record_rows::begin(const QString& path) {
       parse_scan_record(std::string_view(first.constData(), first.size()), named(path), &why);
   if (!header) return why;
   start_utc_ = header->header.start.toUTC();
+  limits_ = header->header.raster;
   path_ = path;
   return {};
 }
@@ -48,13 +49,16 @@ std::string scan_record_rows::read(const QString& path, long long start, long lo
 
   // From the last mark at or before start; the first reading's line is found from the top.
   long long index = 0;
-  qint64 offset = 0;
+  mark at{0, 0, reading_checks(limits_)};
   if (!marks_.empty()) {
-    const auto mark = std::min<std::size_t>(static_cast<std::size_t>(start / readings_per_mark),
-                                            marks_.size() - 1);
-    index = static_cast<long long>(mark) * readings_per_mark;
-    offset = marks_[mark];
+    const auto k = std::min<std::size_t>(static_cast<std::size_t>(start / readings_per_mark),
+                                         marks_.size() - 1);
+    index = static_cast<long long>(k) * readings_per_mark;
+    at = marks_[k];
   }
+  qint64 offset = at.offset;
+  long number = at.line;
+  reading_checks& checks = at.checks;
   if (!file.seek(offset))
     return named(path) + " cannot be read: " + file.errorString().toStdString();
 
@@ -78,10 +82,16 @@ std::string scan_record_rows::read(const QString& path, long long start, long lo
       if (!carry.empty()) line = carry.append(line);
       const qint64 line_offset = offset;
       offset += static_cast<qint64>(line.size()) + 1;
-      if (const auto r = reading_of_line(line, start_utc_)) {
+      ++number;
+      if (const auto raster = raster_of_line(line)) {
+        checks.widen(*raster);
+      } else if (const auto r = reading_of_line(line, start_utc_)) {
+        if (const std::string bad = checks.impossible(r->event); !bad.empty())
+          return named(path) + " line " + std::to_string(number) + ": " + bad;
         if (index % readings_per_mark == 0 &&
             static_cast<std::size_t>(index / readings_per_mark) == marks_.size())
-          marks_.push_back(line_offset);
+          marks_.push_back({line_offset, number - 1, checks});
+        checks.keep(r->event);
         if (index >= start) append_csv_row(rows, *r);
         ++index;
       }

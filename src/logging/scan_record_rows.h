@@ -3,13 +3,16 @@
 // sweep may still be writing it. A sweep that repeats without end takes readings for as long
 // as it runs, so they are not kept in memory: the record already holds each of them, written
 // whole and in order. The byte offset of every 256th reading is remembered as the record is
-// read, so a block of rows anywhere in a long record costs at most 256 lines of search.
+// read, so a block of rows anywhere in a long record costs at most 256 lines of search. A
+// reading no head could have taken (see reading_checks) is refused, naming its line.
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <string>
 #include <vector>
+
+#include "logging/scan_record_checks.h"
 
 namespace brevane {
 
@@ -27,8 +30,16 @@ class scan_record_rows {
 
   QString path_;
   QDateTime start_utc_;
-  // marks_[k]: where the line of reading k * readings_per_mark begins.
-  std::vector<qint64> marks_;
+  raster_in_use limits_;  // the header's
+  // Where the line of a reading begins: its offset, the number of the line before it and
+  // the checks as they stood there.
+  struct mark {
+    qint64 offset = 0;
+    long line = 0;
+    reading_checks checks;
+  };
+  // marks_[k]: the mark of reading k * readings_per_mark.
+  std::vector<mark> marks_;
 };
 
 }  // namespace brevane

@@ -218,7 +218,7 @@ bool maps_window::export_to(export_format format, const QString& path) {
 void maps_window::choose_export() {
   const QString record = export_record();
   QStringList filters;
-  for (const export_choice& c : export_choices) filters << QLatin1String(c.filter);
+  for (const export_kind& k : export_kinds) filters << QLatin1String(k.filter);
   QString filter = filters.front();
   const QString proposed = record.isEmpty() ? QDir::home().filePath(QStringLiteral("maps.nxs"))
                                             : proposed_export_name(record, export_format::nexus);
@@ -226,8 +226,8 @@ void maps_window::choose_export() {
                                               filters.join(QStringLiteral(";;")), &filter);
   if (path.isEmpty()) return;
   // A name ending in one of the formats' extensions says the format; otherwise the filter does.
-  const export_choice* c = &export_choices[std::max<qsizetype>(0, filters.indexOf(filter))];
-  for (const export_choice& other : export_choices)
+  const export_kind* c = &export_kinds[std::max<qsizetype>(0, filters.indexOf(filter))];
+  for (const export_kind& other : export_kinds)
     if (path.endsWith(QLatin1String(other.extension), Qt::CaseInsensitive)) c = &other;
   if (!path.endsWith(QLatin1String(c->extension), Qt::CaseInsensitive))
     path += QLatin1String(c->extension);

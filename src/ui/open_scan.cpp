@@ -10,19 +10,21 @@ namespace brevane {
 
 std::string show_scan_record(maps_window& window, const QString& path, std::optional<int> cycle) {
   std::string refusal;
-  const auto record = read_scan_record(path, &refusal);
-  if (!record) return refusal;
-  maps_data data = maps_from_record(*record);
+  scan_record summary;
+  const scan_record* record = &summary;
+  auto read = maps_from_file(path, cycle, &summary, &refusal);
+  if (!read) return refusal;
+  maps_data& data = *read;
   if (cycle && *cycle > data.cycles()) {
     return QFileInfo(path).fileName().toStdString() + " holds " + std::to_string(data.cycles()) +
            " cycle(s); there is no cycle " + std::to_string(*cycle);
   }
   const QString ending = QString::fromStdString(scan_record_ending(*record));
   QString note =
-      QStringLiteral("This sweep: %1, %2 readings.").arg(ending).arg(record->readings.size());
+      QStringLiteral("This sweep: %1, %2 readings.").arg(ending).arg(record->reading_count);
   if (!record->problems.empty()) {
     note += QStringLiteral(" %1 damaged line(s) left out, the first: %2")
-                .arg(record->problems.size())
+                .arg(record->problems.size() + record->problems_left_out)
                 .arg(QString::fromStdString(record->problems.front()));
   }
   window.show_readings(

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <iostream>
 
 #include "common/file_output.h"
@@ -155,6 +156,29 @@ TEST_F(FieldReaders, ARecordCutShortExportsItsGoodLinesWithNaNWhereNothingWasTak
   const outcome tiff = check("check_tiff.py", {cut, path("cut.tif"), "2", "7,32"});
   EXPECT_READERS_AGREE(tiff);
   EXPECT_FALSE(tiff.out.contains("(0 NaN")) << "the second cycle was not finished";
+}
+
+// The maps are written a cycle at a time as the record is read; a reading that goes back to a
+// cycle already written must still land in that cycle's cell.
+TEST_F(FieldReaders, AReadingThatGoesBackToAnEarlierCycleIsInThatCyclesMap) {
+  ASSERT_FALSE(record.isEmpty());
+  QFile in(record);
+  ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+  QList<QByteArray> lines = in.readAll().trimmed().split('\n');
+  const auto first_point = std::find_if(lines.begin(), lines.end(), [](const QByteArray& l) {
+    return l.contains(R"("cycle":1,)") && l.contains(R"("kind":"point")");
+  });
+  ASSERT_NE(first_point, lines.end());
+  QByteArray late = *first_point;
+  late.replace("\"temperature_f\":", "\"temperature_f\":70.001,\"was\":");
+  lines.insert(lines.size() - 1, late);
+  const QString back = path("back.jsonl");
+  ASSERT_EQ(files::write_whole(back, lines.join('\n') + '\n'), "");
+  const outcome o = brevane({"--open", back, "--export-nexus", path("back.nxs"), "--export-tiff",
+                             path("back.tif"), "--cycle", "1"});
+  ASSERT_EQ(o.code, 0) << o.err.toStdString();
+  EXPECT_READERS_AGREE(check("check_nexus.py", {back, path("back.nxs"), "2,7,32"}));
+  EXPECT_READERS_AGREE(check("check_tiff.py", {back, path("back.tif"), "1", "7,32"}));
 }
 
 TEST_F(FieldReaders, ARecordWithoutReadingsExportsEmptyMapsWithItsSettings) {

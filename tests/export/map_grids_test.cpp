@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "display/record_maps.h"
+#include "export/grid_pass.h"
 #include "support/readings.h"
 
 namespace brevane {
@@ -119,6 +120,16 @@ TEST(MapGrids, ColumnsRowsAndCellsOfEachCycleAreWhatTheMapsWindowPaints) {
        {},
        {},
        {}},
+      {"a reading that goes back to a cycle already over replaces that cycle's cell",
+       record_of(span_115, {{1, 100, 140, 1, 9},
+                            {2, 100, 140, 2, 8},
+                            {1, 100, 140, 3, std::nullopt},
+                            {2, 110, 140, 4, 7}}),
+       {1, 2},
+       {140},
+       {100, 110},
+       {{3, none}, {2, 4}},
+       {{none, none}, {8, 7}}},
       {"a record without readings has empty grids", record_of(span_115, {}), {}, {}, {}, {}, {}},
   };
   for (const auto& c : cases) {
@@ -137,6 +148,18 @@ TEST(MapGrids, ColumnsRowsAndCellsOfEachCycleAreWhatTheMapsWindowPaints) {
       for (map_kind kind : {map_kind::thermal, map_kind::sonic})
         EXPECT_TRUE(same_cells(g.plane(cycle, kind), painted(c.record, g, cycle, kind)))
             << "the grid and the painting differ";
+    }
+    // The exports' grids, made in passes over the record without holding it, are the same.
+    grid_axes axes;
+    ASSERT_TRUE(record_held(c.record)(axes.listener(), nullptr));
+    axes.finish();
+    EXPECT_EQ(axes.cycles(), g.cycles());
+    EXPECT_EQ(axes.z(), g.z());
+    EXPECT_EQ(axes.x(), g.x());
+    for (const int cycle : c.cycles) {
+      const grid_planes planes = cycle_planes(record_held(c.record), axes, cycle, nullptr);
+      EXPECT_TRUE(same_cells(planes.thermal, g.plane(cycle, map_kind::thermal))) << cycle;
+      EXPECT_TRUE(same_cells(planes.sonic, g.plane(cycle, map_kind::sonic))) << cycle;
     }
   }
 }

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "common/file_output.h"
 #include "logging/scan_record.h"
 #include "logging/scan_record_csv.h"
 #include "logging/scan_record_reader.h"
@@ -88,6 +89,47 @@ TEST(ScanRecordRows, ARecordThatHoldsTooFewOrIsGoneIsNamedInTheReason) {
   EXPECT_NE(why.find(QDir::toNativeSeparators(w.writer.path()).toStdString()), std::string::npos)
       << why;
   EXPECT_TRUE(rows.isEmpty());
+}
+
+// A reading no head could have taken is refused by its line, as the record's reader names it;
+// one inside the limits is read as a row.
+TEST(ScanRecordRows, AReadingNoHeadCouldHaveTakenIsRefusedNamingItsLine) {
+  const struct {
+    const char* line;
+    const char* reason;  // empty: read as a row
+  } cases[] = {
+      {R"({"cycle":1,"distance_in":null,"kind":"point","ms":9000,"pass":"upward","point":1,"row":1,"temperature_f":70,"type":"reading","x":300,"z":150})",
+       "\"x\" 300 is outside the head's positions (0-255)"},
+      {R"({"cycle":9,"distance_in":null,"kind":"point","ms":9000,"pass":"upward","point":1,"row":1,"temperature_f":70,"type":"reading","x":120,"z":150})",
+       "\"cycle\" 9 skips ahead of cycle 1"},
+      {R"({"cycle":1,"distance_in":null,"kind":"point","ms":9000,"pass":"upward","point":1,"row":1,"temperature_f":70,"type":"reading","x":120,"z":200})",
+       "\"z\" 200 is outside the record's limits (140-160)"},
+      {R"({"cycle":1,"distance_in":null,"kind":"point","ms":9000,"pass":"upward","point":1,"row":1,"temperature_f":70,"type":"reading","x":130,"z":150})",
+       ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    written_record w;
+    QFile file(w.writer.path());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const long long lines = file.readAll().count('\n');
+    files::output_file out;
+    ASSERT_EQ(out.open_append(w.writer.path()), "");
+    ASSERT_EQ(out.append(std::string(c.line) + "\n"), "");
+    ASSERT_EQ(out.close(), "");
+    scan_record_rows reader;
+    QByteArray rows;
+    const std::string why = reader.read(w.writer.path(), 990, 11, rows);
+    if (*c.reason == '\0') {
+      EXPECT_EQ(why, "");
+      EXPECT_TRUE(rows.endsWith(",130,150,70,,9000\n")) << rows.toStdString();
+      continue;
+    }
+    EXPECT_NE(why.find("line " + std::to_string(lines + 1) + ": " + c.reason), std::string::npos)
+        << why;
+    // Marks made on the way are used again: a later read refuses the line as the first did.
+    EXPECT_EQ(reader.read(w.writer.path(), 995, 6, rows), why);
+  }
 }
 
 }  // namespace

@@ -377,6 +377,24 @@ constexpr const char* test_header =
     R"("settings":{"xmin":100,"xmax":255,"zmin":140,"zmax":200,"row_step":10,)"
     R"("point_step":10,"step":10,"gain":10,"echo_timeout_ms":3000},"type":"sweep"})";
 
+// A record of damaged lines names the first thousand and counts the rest: their names must not
+// cost what the file does. The good readings among them are all kept, streamed or not.
+TEST(ScanRecord, DamagedLinesPastTheFirstThousandAreCounted) {
+  const std::string reading =
+      R"({"cycle":1,"distance_in":null,"kind":"point","ms":40,"pass":"upward","point":3,)"
+      R"("row":1,"temperature_f":70.5,"type":"reading","x":120,"z":140})";
+  std::string text = std::string(test_header) + "\n";
+  for (int i = 0; i < 1500; ++i) text += (i % 100 == 0 ? reading : "{\"type\":\"rea") + "\n";
+  std::string refusal;
+  const auto record = parse_scan_record(text, "case.jsonl", &refusal);
+  ASSERT_TRUE(record) << refusal;
+  EXPECT_EQ(record->readings.size(), 15u);
+  // 1485 torn lines and the missing end line.
+  EXPECT_EQ(record->problems.size(), scan_record_problems_kept + 1);
+  EXPECT_EQ(record->problems_left_out, 1485 - scan_record_problems_kept);
+  EXPECT_EQ(record->problems.front().rfind("line 3: not a JSON object", 0), 0u);
+}
+
 // A number no integer can hold names its line as damaged, on the fast path and the full one.
 TEST(ScanRecord, NumbersOutOfRangeNameTheirLine) {
   const std::string reading =

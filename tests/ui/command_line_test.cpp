@@ -40,7 +40,7 @@ TEST(CommandLine, ReadsEveryOption) {
   EXPECT_TRUE(cl->sweep);
   EXPECT_EQ(cl->cycles, 3);
   EXPECT_TRUE(cl->log_data && cl->log_images);
-  EXPECT_EQ(cl->export_png, "maps.png");
+  EXPECT_EQ(cl->export_file(export_format::png), "maps.png");
   EXPECT_TRUE(cl->headless_job());
 
   cl = parse_command_line({"--simulate=replay=rec.txt,latency=5"}, &error);
@@ -67,15 +67,35 @@ TEST(CommandLine, ReadsEveryOption) {
   ASSERT_TRUE(cl) << error;
   EXPECT_EQ(cl->open_record, "scan.jsonl");
   EXPECT_EQ(cl->cycle, 2);
-  EXPECT_EQ(cl->export_csv, "out.csv");
-  EXPECT_EQ(cl->export_png, "out.png");
+  EXPECT_EQ(cl->export_file(export_format::csv), "out.csv");
+  EXPECT_EQ(cl->export_file(export_format::png), "out.png");
   EXPECT_TRUE(cl->headless_job());
   cl = parse_command_line({"--open", "scan.jsonl"}, &error);
   ASSERT_TRUE(cl) << error;
   EXPECT_FALSE(cl->headless_job()) << "a record without an export opens in the window";
   cl = parse_command_line({"--simulate", "--sweep", "--export-png", "maps.png"}, &error);
   ASSERT_TRUE(cl) << error;
-  EXPECT_EQ(cl->export_png, "maps.png");
+  EXPECT_EQ(cl->export_file(export_format::png), "maps.png");
+}
+
+// Every row of the export table is an option: with --open it names its own file; with --sweep
+// it is taken only when a sweep writes that format.
+TEST(CommandLine, EveryExportFormatIsAnOptionOfItsOwn) {
+  for (const export_kind& k : export_kinds) {
+    const QString option = QString::fromStdString(export_option(k));
+    const QString file = QStringLiteral("out") + QLatin1String(k.extension);
+    SCOPED_TRACE(option.toStdString());
+    std::string error;
+    const auto opened = parse_command_line({"--open", "r.jsonl", option, file}, &error);
+    ASSERT_TRUE(opened) << error;
+    for (const export_kind& other : export_kinds)
+      EXPECT_EQ(opened->export_file(other.format), other.format == k.format ? file : QString());
+    const auto swept = parse_command_line({"--simulate", "--sweep", option, file}, &error);
+    EXPECT_EQ(swept.has_value(), k.with_sweep) << error;
+    if (!k.with_sweep) {
+      EXPECT_EQ(error, export_option(k) + " needs --open FILE");
+    }
+  }
 }
 
 TEST(CommandLine, BadInputIsRefusedWithAMessage) {
