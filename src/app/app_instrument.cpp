@@ -1,6 +1,7 @@
 #include "app/app_instrument.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QMetaObject>
 #include <charconv>
 #include <cmath>
@@ -22,8 +23,21 @@ app_instrument::app_instrument(panel& window, instrument& inst, scan_record_writ
       record_(record),
       identity_(std::move(identity)),
       start_echo_timeout_ms_(start_echo_timeout_ms),
-      previous_busy_changed_(inst.exchange.on_busy_changed) {
+      previous_busy_changed_(inst.exchange.on_busy_changed),
+      disk_([this] { return record_.path().isEmpty() ? QString() : QFileInfo(record_.path()).absolutePath(); },
+            [this](const std::string& why) { inst_.exchange.cancel(why); }) {
   inst_.exchange.on_busy_changed = [this](bool busy) { busy_changed(busy); };
+}
+
+sweep_settings reset_settings(int echo_timeout_ms) {
+  sweep_settings s = start_settings(echo_timeout_ms);
+  s.repeat = false;
+  s.stop = false;
+  s.sonic_off = false;
+  s.temp_off = false;
+  s.x_off = false;
+  s.z_off = false;
+  return s;
 }
 
 app_instrument::~app_instrument() {
@@ -32,7 +46,11 @@ app_instrument::~app_instrument() {
 
 void app_instrument::busy_changed(bool busy) {
   if (previous_busy_changed_) previous_busy_changed_(busy);
-  if (busy) return;
+  if (busy) {
+    if (sweep_in_progress()) disk_.sweep_began();
+    return;
+  }
+  disk_.sweep_ended();
   // Each waiting client only takes note here: this runs inside the operation's last step.
   const auto told = std::exchange(when_complete_, {});
   for (const auto& then : told) then();
@@ -155,7 +173,50 @@ outcome app_instrument::set_plan_json(std::string_view json) {
 }
 
 outcome app_instrument::reset() {
-  return apply(start_settings(start_echo_timeout_ms_), true);
+  if (outcome applied = apply(reset_settings(start_echo_timeout_ms_), true);
+      applied.result != outcome::kind::done)
+    return applied;
+  inst_.sweep.alarms().set({});
+  cycles_ = 1;
+  return outcome::done();
+}
+
+outcome app_instrument::set_sweep_cycles(std::optional<int> cycles) {
+  cycles_ = cycles;
+  return outcome::done();
+}
+
+remote::status_conditions app_instrument::conditions() const {
+  const bool sweeping = sweep_in_progress();
+  const bool head = inst_.device.head_present();
+  const bool alarm_pause = inst_.settings.paused() && inst_.settings.pause_reason().starts_with("alarm");
+  const bool alarm_end =
+      !sweeping && inst_.settings.last_sweep_ending() == operation_ending::alarm;
+  return {.sweeping = sweeping,
+          .paused = sweeping && inst_.exchange.paused(),
+          .waiting_for_head = sweeping && !head,
+          .head_lost = !head,
+          .log_not_kept = !record_.kept().all_kept() || !inst_.datalog.kept().all_kept() ||
+                          !inst_.imagelog.kept().all_kept(),
+          .alarm = alarm_pause || alarm_end,
+          .disk_low = disk_.stopped_sweep()};
+}
+
+int app_instrument::self_test() {
+  return inst_.device.head_present() ? 0 : 1;
+}
+
+std::optional<std::string> app_instrument::cycles_refusal() const {
+  const bool repeat = inst_.settings.checked(check_box::repeat);
+  const std::string refused = "Sweep was not started: ";
+  if (repeat && cycles_ == 1)
+    return refused +
+           "Repeat is on but SWEep:CYCLes gives no count (1); set SWEep:CYCLes N or INFinity, "
+           "or SWEep:REPeat OFF";
+  if (!repeat && !cycles_)
+    return refused + "SWEep:CYCLes INFinity repeats while Repeat is on; set SWEep:REPeat ON or "
+                     "give a count";
+  return std::nullopt;
 }
 
 outcome app_instrument::apply(const sweep_settings& settings, bool whole_plan) {
@@ -174,6 +235,7 @@ outcome app_instrument::apply(const sweep_settings& settings, bool whole_plan) {
 outcome app_instrument::start_sweep() {
   if (!inst_.exchange.busy()) {
     if (const auto why = sweep_refusal(inst_)) return outcome::refused(*why);
+    if (const auto why = cycles_refusal()) return outcome::refused(*why);
   }
   if (!inst_.runner.reserve(sweep_operation_name))
     return outcome::refused(inst_.exchange.operation() +
@@ -185,7 +247,7 @@ outcome app_instrument::start_sweep() {
       &context_,
       [this] {
         sweep_queued_ = false;
-        run_window_sweep(window_, inst_, record_, true);
+        run_window_sweep(window_, inst_, record_, true, cycles_);
       },
       Qt::QueuedConnection);
   return outcome::done();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/disk_guard.h"
 #include "logging/scan_record_rows.h"
 #include "remote/remote_instrument.h"
 #include "scan/sweep_plan.h"
@@ -20,6 +21,10 @@ namespace brevane {
 struct instrument;
 class panel;
 class scan_record_writer;
+
+// The reset state (*RST, and a service without a window at start): the window's start values
+// but Repeat off, the Stop box clear and the sensors on.
+sweep_settings reset_settings(int echo_timeout_ms);
 
 class app_instrument final : public remote::remote_instrument {
  public:
@@ -53,6 +58,10 @@ class app_instrument final : public remote::remote_instrument {
   remote::answer<std::string> read_readings(long long start, int count) const override;
   std::string record_path() const override;
   void operation_complete(std::function<void()> then) override;
+  std::optional<int> sweep_cycles() const override { return cycles_; }
+  remote::outcome set_sweep_cycles(std::optional<int> cycles) override;
+  remote::status_conditions conditions() const override;
+  int self_test() override;
   remote::outcome reset() override;
 
  private:
@@ -66,6 +75,8 @@ class app_instrument final : public remote::remote_instrument {
   // whether they replace the plan a file gave.
   remote::outcome apply(const sweep_settings& settings, bool whole_plan);
   bool sweep_in_progress() const;
+  // Why a remote sweep cannot start with the count and Repeat as they are; none when it can.
+  std::optional<std::string> cycles_refusal() const;
   void busy_changed(bool busy);
 
   panel& window_;
@@ -80,6 +91,9 @@ class app_instrument final : public remote::remote_instrument {
   QObject context_;
   std::function<void(bool)> previous_busy_changed_;
   std::vector<std::function<void()>> when_complete_;
+  // How many cycles a remote sweep runs; none: for as long as Repeat is on.
+  std::optional<int> cycles_ = 1;
+  disk_guard disk_;
   mutable scan_record_rows rows_;
 };
 

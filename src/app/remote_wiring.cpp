@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "app/instrument.h"
 #include "model/panel.h"
 
 namespace brevane {
@@ -26,9 +27,13 @@ remote_front_end::remote_front_end(panel& window, brevane::instrument& inst,
                                    int start_echo_timeout_ms,
                                    std::function<void(const QString&)> show_where)
     : window_(window),
+      inst_(inst),
       show_where_(std::move(show_where)),
       instrument_(window, inst, record, std::move(identity), start_echo_timeout_ms),
       server_(instrument_) {
+  server_.status().update(instrument_.conditions());
+  listening_ = inst.settings.listen(
+      [this] { server_.status().update(instrument_.conditions()); });
   QObject::connect(&server_, &remote::scpi_server::clients_changed, &server_, [this](int clients) {
     if (show_where_) show_where_(remote_status_text(server_.where(), clients));
   });
@@ -42,6 +47,10 @@ remote_front_end::remote_front_end(panel& window, brevane::instrument& inst,
                      window_.show_status("Remote control at " + where.toStdString() +
                                          " is reachable from the network.");
                    });
+}
+
+remote_front_end::~remote_front_end() {
+  inst_.settings.unlisten(listening_);
 }
 
 std::unique_ptr<remote_front_end> start_remote(const command_line& options, panel& window,

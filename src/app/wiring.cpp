@@ -59,7 +59,7 @@ std::optional<std::string> sweep_refusal(const instrument& inst) {
 }
 
 bool run_window_sweep(panel& window, instrument& inst, const scan_record_writer& record,
-                      bool reserved) {
+                      bool reserved, std::optional<int> cycles) {
   if (!reserved && !inst.exchange.busy()) {
     if (const auto why = sweep_refusal(inst)) {
       window.show_status(*why);
@@ -67,7 +67,7 @@ bool run_window_sweep(panel& window, instrument& inst, const scan_record_writer&
     }
   }
   const bool free = reserved || !inst.exchange.busy();
-  const auto body = [&] { inst.sweep.sweep(); };
+  const auto body = [&] { inst.sweep.sweep(cycles); };
   const std::string keys = "F8 pauses, Escape ends it";
   const bool completed = reserved ? inst.runner.run_reserved(sweep_operation_name, body, keys)
                                   : inst.runner.run(sweep_operation_name, body, keys);

@@ -68,7 +68,7 @@ void scpi_server::accept_clients() {
     socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, send_buffer_bytes);
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     c->session = std::make_unique<remote_session>(
-        instrument_, [this, id](std::string_view bytes) { return send(id, bytes); },
+        instrument_, status_, [this, id](std::string_view bytes) { return send(id, bytes); },
         [this, id] { schedule(id); });
     connections_[id] = std::move(c);
     // Lines are served from a queued call, never inside the socket's own signal: a command

@@ -12,6 +12,8 @@
 #include <memory>
 #include <string_view>
 
+#include "remote/instrument_status.h"
+
 namespace brevane::remote {
 
 class remote_instrument;
@@ -33,6 +35,8 @@ class scpi_server : public QObject {
   QString where() const;
   quint16 port() const { return server_.serverPort(); }
   int client_count() const { return clients_; }
+  // The error queue and status registers every client shares.
+  instrument_status& status() { return status_; }
 
  signals:
   void clients_changed(int count);
@@ -53,6 +57,7 @@ class scpi_server : public QObject {
   void forget_if_done(quint64 id);
 
   remote_instrument& instrument_;
+  instrument_status status_;
   QTcpServer server_;
   std::map<quint64, std::unique_ptr<connection>> connections_;
   quint64 next_id_ = 1;
