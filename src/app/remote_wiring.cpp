@@ -15,11 +15,13 @@ remote::identity remote_identity(const command_line& options, const std::string&
   return {"Vexilor II", path || device.empty() ? "0" : device, version};
 }
 
-QString remote_status_text(const QString& where, int clients) {
-  return QStringLiteral("Remote: %1, %2 %3")
-      .arg(where)
-      .arg(clients)
-      .arg(clients == 1 ? QStringLiteral("client") : QStringLiteral("clients"));
+QString remote_status_text(const QString& where, int clients, int refused) {
+  QString text = QStringLiteral("Remote: %1, %2 %3")
+                     .arg(where)
+                     .arg(clients)
+                     .arg(clients == 1 ? QStringLiteral("client") : QStringLiteral("clients"));
+  if (refused > 0) text += QStringLiteral(", %1 refused").arg(refused);
+  return text;
 }
 
 remote_front_end::remote_front_end(panel& window, brevane::instrument& inst,
@@ -35,7 +37,8 @@ remote_front_end::remote_front_end(panel& window, brevane::instrument& inst,
   listening_ = inst.settings.listen(
       [this] { server_.status().update(instrument_.conditions()); });
   QObject::connect(&server_, &remote::scpi_server::clients_changed, &server_, [this](int clients) {
-    if (show_where_) show_where_(remote_status_text(server_.where(), clients));
+    if (show_where_)
+      show_where_(remote_status_text(server_.where(), clients, server_.refused_count()));
   });
   QObject::connect(&server_, &remote::scpi_server::reachable_from_network, &server_,
                    [this](const QString& where) {
@@ -60,6 +63,8 @@ std::unique_ptr<remote_front_end> start_remote(const command_line& options, pane
   auto front_end =
       std::make_unique<remote_front_end>(window, inst, record, remote_identity(options, version),
                                          options.echo_timeout_ms, std::move(show_where));
+  front_end->server().set_idle_limit(options.listen_idle_s);
+  front_end->server().set_allowed(options.listen_allow);
   if (const QString refused = front_end->listen(*options.listen); !refused.isEmpty()) {
     if (why) *why = "cannot listen on " + refused.toStdString();
     return nullptr;

@@ -57,7 +57,7 @@ std::unique_ptr<remote_front_end> start_remote(const command_line& options, pane
                                                const std::string& version, std::string* why,
                                                std::function<void(const QString&)> show_where = {});
 
-// "Remote: 127.0.0.1:5025, 1 client".
-QString remote_status_text(const QString& where, int clients);
+// "Remote: 127.0.0.1:5025, 1 client", and ", 3 refused" once the allow-list closed any.
+QString remote_status_text(const QString& where, int clients, int refused = 0);
 
 }  // namespace brevane
