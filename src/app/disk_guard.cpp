@@ -8,7 +8,8 @@ namespace brevane {
 
 namespace {
 
-constexpr int check_interval_ms = 250;
+// A fast sweep on the simulated head writes some megabytes a second.
+constexpr int check_interval_ms = 50;
 // The margin also covers what the sweep writes between two looks, several times over.
 constexpr qint64 intervals_of_margin = 4;
 
@@ -40,6 +41,7 @@ void disk_guard::sweep_began() {
   stopped_ = false;
   last_free_.reset();
   timer_.start();
+  check();
 }
 
 void disk_guard::sweep_ended() {
