@@ -24,8 +24,11 @@ app_instrument::app_instrument(panel& window, instrument& inst, scan_record_writ
       identity_(std::move(identity)),
       start_echo_timeout_ms_(start_echo_timeout_ms),
       previous_busy_changed_(inst.exchange.on_busy_changed),
-      disk_([this] { return record_.path().isEmpty() ? QString() : QFileInfo(record_.path()).absolutePath(); },
-            [this](const std::string& why) { inst_.exchange.cancel(why); }) {
+      disk_(
+          [this] {
+            return record_.path().isEmpty() ? QString() : QFileInfo(record_.path()).absolutePath();
+          },
+          [this](const std::string& why) { inst_.exchange.cancel(why); }) {
   inst_.exchange.on_busy_changed = [this](bool busy) { busy_changed(busy); };
 }
 
@@ -189,9 +192,9 @@ outcome app_instrument::set_sweep_cycles(std::optional<int> cycles) {
 remote::status_conditions app_instrument::conditions() const {
   const bool sweeping = sweep_in_progress();
   const bool head = inst_.device.head_present();
-  const bool alarm_pause = inst_.settings.paused() && inst_.settings.pause_reason().starts_with("alarm");
-  const bool alarm_end =
-      !sweeping && inst_.settings.last_sweep_ending() == operation_ending::alarm;
+  const bool alarm_pause =
+      inst_.settings.paused() && inst_.settings.pause_reason().starts_with("alarm");
+  const bool alarm_end = !sweeping && inst_.settings.last_sweep_ending() == operation_ending::alarm;
   return {.sweeping = sweeping,
           .paused = sweeping && inst_.exchange.paused(),
           .waiting_for_head = sweeping && !head,
@@ -214,8 +217,9 @@ std::optional<std::string> app_instrument::cycles_refusal() const {
            "Repeat is on but SWEep:CYCLes gives no count (1); set SWEep:CYCLes N or INFinity, "
            "or SWEep:REPeat OFF";
   if (!repeat && !cycles_)
-    return refused + "SWEep:CYCLes INFinity repeats while Repeat is on; set SWEep:REPeat ON or "
-                     "give a count";
+    return refused +
+           "SWEep:CYCLes INFinity repeats while Repeat is on; set SWEep:REPeat ON or "
+           "give a count";
   return std::nullopt;
 }
 

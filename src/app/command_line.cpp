@@ -18,7 +18,8 @@ std::optional<int> whole_number(const QString& text, int min, int max) {
 std::optional<std::pair<QHostAddress, int>> parse_allowed_address(const QString& text,
                                                                   std::string* why) {
   const auto fail = [&](const std::string& reason) -> std::optional<std::pair<QHostAddress, int>> {
-    if (why) *why = "--listen-allow takes ADDR[/BITS], not \"" + text.toStdString() + "\": " + reason;
+    if (why)
+      *why = "--listen-allow takes ADDR[/BITS], not \"" + text.toStdString() + "\": " + reason;
     return std::nullopt;
   };
   const qsizetype slash = text.indexOf(QLatin1Char('/'));
@@ -29,8 +30,7 @@ std::optional<std::pair<QHostAddress, int>> parse_allowed_address(const QString&
   if (slash >= 0) {
     bool ok = false;
     bits = text.mid(slash + 1).toInt(&ok);
-    if (!ok || bits < 0 || bits > width)
-      return fail("BITS is 0 to " + std::to_string(width));
+    if (!ok || bits < 0 || bits > width) return fail("BITS is 0 to " + std::to_string(width));
   }
   return std::pair{address, bits};
 }
@@ -342,7 +342,8 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
     } else if (arg == QLatin1String("--listen-idle")) {
       if (!value(&v)) return fail("--listen-idle needs a number of seconds");
       auto s = whole_number(v, 1, 86400);
-      if (!s) return fail("--listen-idle takes 1 to 86400 seconds, not \"" + v.toStdString() + "\"");
+      if (!s)
+        return fail("--listen-idle takes 1 to 86400 seconds, not \"" + v.toStdString() + "\"");
       cl.listen_idle_s = *s;
       listen_option = true;
     } else if (arg == QLatin1String("--listen-allow")) {

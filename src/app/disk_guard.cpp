@@ -59,8 +59,8 @@ void disk_guard::check() {
   const qint64 margin = std::max(min_free_bytes, used * intervals_of_margin);
   if (*free >= margin) return;
   stopped_ = true;
-  stop_("the disk of the data folder has " + megabytes(*free) + " free; the sweep stopped to keep " +
-        megabytes(margin) + " free");
+  stop_("the disk of the data folder has " + megabytes(*free) +
+        " free; the sweep stopped to keep " + megabytes(margin) + " free");
 }
 
 }  // namespace brevane

@@ -87,8 +87,7 @@ int dry_run_job(const command_line& options, const sweep_settings& settings) {
 }
 
 void apply_command_line_settings(const command_line& options, const sweep_settings& settings,
-                                 panel& window, instrument& inst,
-                                 scan_record_writer& record) {
+                                 panel& window, instrument& inst, scan_record_writer& record) {
   // Nothing in the window's start changes unless a plan or a setting was given; a headless
   // sweep and a service only untick "Repeat".
   if (!options.plan_given()) {

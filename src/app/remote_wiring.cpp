@@ -34,8 +34,7 @@ remote_front_end::remote_front_end(panel& window, brevane::instrument& inst,
       instrument_(window, inst, record, std::move(identity), start_echo_timeout_ms),
       server_(instrument_) {
   server_.status().update(instrument_.conditions());
-  listening_ = inst.settings.listen(
-      [this] { server_.status().update(instrument_.conditions()); });
+  listening_ = inst.settings.listen([this] { server_.status().update(instrument_.conditions()); });
   QObject::connect(&server_, &remote::scpi_server::clients_changed, &server_, [this](int clients) {
     if (show_where_)
       show_where_(remote_status_text(server_.where(), clients, server_.refused_count()));

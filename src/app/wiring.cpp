@@ -49,12 +49,14 @@ std::optional<std::string> sweep_refusal(const instrument& inst) {
   const std::string refused = "Sweep was not started: ";
   // A sweep without a head would only wait for it, and leave a record of nothing.
   if (!inst.settings.head_present())
-    return refused + "no head is connected. Plug it in; the caption reads \"Up and Running\" "
-                     "once it is there.";
+    return refused +
+           "no head is connected. Plug it in; the caption reads \"Up and Running\" "
+           "once it is there.";
   // The box that ended the last sweep would end this one at its first reading.
   if (inst.settings.checked(check_box::stop))
-    return refused + "the Stop box is ticked and would end it at its first reading. Untick "
-                     "Stop to sweep.";
+    return refused +
+           "the Stop box is ticked and would end it at its first reading. Untick "
+           "Stop to sweep.";
   return std::nullopt;
 }
 

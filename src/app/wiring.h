@@ -37,8 +37,8 @@ bool run_window_sweep(panel& window, instrument& inst, const scan_record_writer&
                       bool reserved = false, std::optional<int> cycles = std::nullopt);
 // The Pause button: pauses the sweep after the exchange in progress, or resumes it.
 void toggle_pause(panel& window, instrument& inst);
-// With controls (the operator's window), the Maps window's alarm boxes take the last run's alarms and are the sweep's alarm
-// setting, whoever changes it.
+// With controls (the operator's window), the Maps window's alarm boxes take the last run's alarms
+// and are the sweep's alarm setting, whoever changes it.
 void wire_alarms(instrument& inst, maps_alarms* controls);
 
 }  // namespace brevane

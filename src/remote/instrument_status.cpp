@@ -26,9 +26,9 @@ void instrument_status::update(const status_conditions& now) {
   namespace bit = status_bit;
   operation.set_condition((now.sweeping ? bit::sweeping : 0) | (now.paused ? bit::paused : 0) |
                           (now.waiting_for_head ? bit::waiting_for_head : 0));
-  questionable.set_condition(
-      (now.head_lost ? bit::head_lost : 0) | (now.log_not_kept ? bit::log_not_kept : 0) |
-      (now.alarm ? bit::alarm : 0) | (now.disk_low ? bit::disk_low : 0));
+  questionable.set_condition((now.head_lost ? bit::head_lost : 0) |
+                             (now.log_not_kept ? bit::log_not_kept : 0) |
+                             (now.alarm ? bit::alarm : 0) | (now.disk_low ? bit::disk_low : 0));
 }
 
 int instrument_status::status_byte(bool message_available) const {

@@ -297,7 +297,8 @@ remote_session::step remote_session::status_command(const parsed_command& c) {
     case command::event_status:
       return answer_int(status_.take_event_status());
     case command::event_status_enable:
-      return c.query ? answer_int(status_.event_status_enable) : set_to(status_.event_status_enable);
+      return c.query ? answer_int(status_.event_status_enable)
+                     : set_to(status_.event_status_enable);
     case command::service_request_enable:
       return c.query ? answer_int(status_.service_request_enable)
                      : set_to(status_.service_request_enable);

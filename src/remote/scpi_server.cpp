@@ -87,8 +87,8 @@ void scpi_server::close_idle() {
   std::vector<quint64> idle;
   for (auto& [id, c] : connections_)
     if (c->socket && quiet_ms(*c) >= idle_limit_ms_) idle.push_back(id);
-  const std::string why = "Brevane: idle for more than " +
-                          std::to_string(idle_limit_ms_ / 1000) + " s; connection closed\n";
+  const std::string why = "Brevane: idle for more than " + std::to_string(idle_limit_ms_ / 1000) +
+                          " s; connection closed\n";
   for (const quint64 id : idle) {
     close(*connections_.at(id), why.c_str());
     schedule(id);

@@ -30,8 +30,8 @@ struct small_disk {
   explicit small_disk(const char* size) {
     if (geteuid() != 0 || !folder.isValid()) return;
     const std::string options = std::string("size=") + size;
-    mounted = ::mount("tmpfs", folder.path().toLocal8Bit().constData(), "tmpfs", 0,
-                      options.c_str()) == 0;
+    mounted =
+        ::mount("tmpfs", folder.path().toLocal8Bit().constData(), "tmpfs", 0, options.c_str()) == 0;
   }
   ~small_disk() {
     if (mounted) ::umount2(folder.path().toLocal8Bit().constData(), MNT_DETACH);

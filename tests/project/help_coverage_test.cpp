@@ -93,8 +93,7 @@ TEST(HelpCoverage, TheRemoteGuideHoldsEveryCommandWithItsRangeAndReset) {
     if (row.range->reset) {
       const QRegularExpression reset(QStringLiteral(R"(\| )") + whole(*row.range->reset) +
                                      QStringLiteral(R"(( \([^|]*\))? \|)"));
-      EXPECT_TRUE(line->contains(reset)) << header.toStdString() << ": reset "
-                                         << *row.range->reset;
+      EXPECT_TRUE(line->contains(reset)) << header.toStdString() << ": reset " << *row.range->reset;
     }
   }
 }
