@@ -29,7 +29,7 @@ std::optional<std::pair<QHostAddress, int>> parse_allowed_address(const QString&
   int bits = width;
   if (slash >= 0) {
     bool ok = false;
-    bits = text.mid(slash + 1).toInt(&ok);
+    bits = QStringView(text).mid(slash + 1).toInt(&ok);
     if (!ok || bits < 0 || bits > width) return fail("BITS is 0 to " + std::to_string(width));
   }
   return std::pair{address, bits};

@@ -2,7 +2,8 @@
 
 #include <QStorageInfo>
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
+#include <string>
 
 namespace brevane {
 
@@ -21,8 +22,10 @@ std::optional<qint64> system_free_bytes(const QString& folder) {
 
 std::string megabytes(qint64 bytes) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1024.0 * 1024.0));
-  return text;
+  const auto end =
+      std::to_chars(text, text + sizeof text, static_cast<double>(bytes) / (1024.0 * 1024.0),
+                    std::chars_format::fixed, 1);
+  return std::string(text, end.ptr) + " MB";
 }
 
 }  // namespace
