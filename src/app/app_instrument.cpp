@@ -1,7 +1,6 @@
 #include "app/app_instrument.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QMetaObject>
 #include <charconv>
 #include <cmath>
@@ -23,12 +22,7 @@ app_instrument::app_instrument(panel& window, instrument& inst, scan_record_writ
       record_(record),
       identity_(std::move(identity)),
       start_echo_timeout_ms_(start_echo_timeout_ms),
-      previous_busy_changed_(inst.exchange.on_busy_changed),
-      disk_(
-          [this] {
-            return record_.path().isEmpty() ? QString() : QFileInfo(record_.path()).absolutePath();
-          },
-          [this](const std::string& why) { inst_.exchange.cancel(why); }) {
+      previous_busy_changed_(inst.exchange.on_busy_changed) {
   inst_.exchange.on_busy_changed = [this](bool busy) { busy_changed(busy); };
 }
 
@@ -49,11 +43,7 @@ app_instrument::~app_instrument() {
 
 void app_instrument::busy_changed(bool busy) {
   if (previous_busy_changed_) previous_busy_changed_(busy);
-  if (busy) {
-    if (sweep_in_progress()) disk_.sweep_began();
-    return;
-  }
-  disk_.sweep_ended();
+  if (busy) return;
   // Each waiting client only takes note here: this runs inside the operation's last step.
   const auto told = std::exchange(when_complete_, {});
   for (const auto& then : told) then();
@@ -202,7 +192,7 @@ remote::status_conditions app_instrument::conditions() const {
           .log_not_kept = !record_.kept().all_kept() || !inst_.datalog.kept().all_kept() ||
                           !inst_.imagelog.kept().all_kept(),
           .alarm = alarm_pause || alarm_end,
-          .disk_low = disk_.stopped_sweep()};
+          .disk_low = inst_.disk.stopped_sweep()};
 }
 
 int app_instrument::self_test() {

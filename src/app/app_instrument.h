@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "app/disk_guard.h"
 #include "logging/scan_record_rows.h"
 #include "remote/remote_instrument.h"
 #include "scan/sweep_plan.h"
@@ -93,7 +92,6 @@ class app_instrument final : public remote::remote_instrument {
   std::vector<std::function<void()>> when_complete_;
   // How many cycles a remote sweep runs; none: for as long as Repeat is on.
   std::optional<int> cycles_ = 1;
-  disk_guard disk_;
   mutable scan_record_rows rows_;
 };
 

@@ -2,7 +2,6 @@
 
 #include <QStorageInfo>
 #include <algorithm>
-#include <charconv>
 #include <string>
 
 namespace brevane {
@@ -20,12 +19,9 @@ std::optional<qint64> system_free_bytes(const QString& folder) {
   return storage.bytesAvailable();
 }
 
-std::string megabytes(qint64 bytes) {
-  char text[32];
-  const auto end =
-      std::to_chars(text, text + sizeof text, static_cast<double>(bytes) / (1024.0 * 1024.0),
-                    std::chars_format::fixed, 1);
-  return std::string(text, end.ptr) + " MB";
+// In kilobytes, so a free space just under the margin never reads as equal to it.
+std::string kilobytes(qint64 bytes) {
+  return std::to_string(bytes / 1024) + " KB";
 }
 
 }  // namespace
@@ -62,8 +58,8 @@ void disk_guard::check() {
   const qint64 margin = std::max(min_free_bytes, used * intervals_of_margin);
   if (*free >= margin) return;
   stopped_ = true;
-  stop_("the disk of the data folder has " + megabytes(*free) +
-        " free; the sweep stopped to keep " + megabytes(margin) + " free");
+  stop_("the disk of the data folder has " + kilobytes(*free) +
+        " free; the sweep stopped to keep " + kilobytes(margin) + " free");
 }
 
 }  // namespace brevane

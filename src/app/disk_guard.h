@@ -18,7 +18,7 @@ class disk_guard {
   // cycle in progress.
   static constexpr qint64 min_free_bytes = qint64{1024} * 1024;
 
-  // folder: where the sweep writes, empty while it writes nothing; stop ends the sweep with
+  // folder: where the sweep writes, empty when it writes nothing; stop ends the sweep with
   // the reason. free_bytes: the free space of a folder (the system's, unless a test gives it).
   disk_guard(std::function<QString()> folder, std::function<void(const std::string&)> stop,
              std::function<std::optional<qint64>(const QString&)> free_bytes = {});

@@ -26,13 +26,13 @@ TEST(DiskGuard, StopsASweepBeforeItsDiskIsFullWithAMarginForFastWriters) {
        "/data",
        {12 * kb100, 11 * kb100, mb, mb - kb100},
        3,
-       "the disk of the data folder has 0.9 MB free; the sweep stopped to keep 1.0 MB free"},
+       "the disk of the data folder has 921 KB free; the sweep stopped to keep 1024 KB free"},
       // 2 MB between two looks: it keeps four times that.
       {"fast writer",
        "/data",
        {20 * mb, 18 * mb, 16 * mb, 14 * mb, 12 * mb, 10 * mb, 8 * mb, 6 * mb},
        7,
-       "the disk of the data folder has 6.0 MB free; the sweep stopped to keep 8.0 MB free"},
+       "the disk of the data folder has 6144 KB free; the sweep stopped to keep 8192 KB free"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
