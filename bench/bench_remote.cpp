@@ -23,6 +23,8 @@ namespace {
 using namespace brevane;
 
 void BM_remote_idn_round_trip(benchmark::State& state) {
+  const bench::wake_latency_hold awake;
+  state.counters["wake_latency_held"] = awake.held() ? 1 : 0;
   testing::fake_instrument fake;
   remote::scpi_server server(fake);
   if (!server.listen(QHostAddress::LocalHost, 0).isEmpty()) {

@@ -142,6 +142,8 @@ class asking_client {
 };
 
 void BM_remote_measure_temperature(benchmark::State& state) {
+  const bench::wake_latency_hold awake;
+  state.counters["wake_latency_held"] = awake.held() ? 1 : 0;
   program p;
   if (!p.up) {
     state.SkipWithError("the program did not come up");

@@ -9,6 +9,7 @@
 
 #include <QString>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -54,6 +55,10 @@ class willing_instrument : public remote::remote_instrument {
   }
   std::string record_path() const override { return "a\"b"; }
   void operation_complete(std::function<void()> then) override { then(); }
+  std::optional<int> sweep_cycles() const override { return std::nullopt; }
+  remote::outcome set_sweep_cycles(std::optional<int>) override { return {}; }
+  remote::status_conditions conditions() const override { return {.sweeping = true}; }
+  int self_test() override { return 0; }
   remote::outcome reset() override { return {}; }
 };
 
@@ -72,13 +77,20 @@ inline bool is_text(std::string_view line) {
 inline std::string written_out(const remote::parsed_command& c) {
   const std::string_view header = c.row->header;
   std::string out = (header.front() == '*' ? "" : ":") + std::string(header) + (c.query ? "?" : "");
+  if (c.asked) {
+    const double v = *c.asked;
+    return out + (v == c.row->range->low ? " MIN" : v == c.row->range->high ? " MAX" : " DEF");
+  }
   const auto& arguments = c.query ? c.row->query.arguments : c.row->set.arguments;
   for (std::size_t i = 0; i < c.parameters.size(); ++i) {
     out += i == 0 ? " " : ",";
     if (arguments[i] == remote::argument::threshold && !c.parameters[i].flag) {
       out += "OFF";
+    } else if (std::isinf(c.parameters[i].number)) {
+      out += "INF";
     } else if (arguments[i] == remote::argument::integer ||
-               arguments[i] == remote::argument::threshold) {
+               arguments[i] == remote::argument::threshold ||
+               arguments[i] == remote::argument::count) {
       char buffer[400];
       out += std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer,
                                                c.parameters[i].number, std::chars_format::fixed)
@@ -94,6 +106,10 @@ inline std::string written_out(const remote::parsed_command& c) {
 
 inline bool same(const remote::parsed_command& a, const remote::parsed_command& b) {
   if (a.row != b.row || a.query != b.query || a.parameters.size() != b.parameters.size())
+    return false;
+  const auto nan_or = [](const std::optional<double>& v) { return v && std::isnan(*v); };
+  if (a.asked.has_value() != b.asked.has_value() ||
+      (a.asked && *a.asked != *b.asked && !(nan_or(a.asked) && nan_or(b.asked))))
     return false;
   for (std::size_t i = 0; i < a.parameters.size(); ++i) {
     const auto& p = a.parameters[i];
@@ -139,9 +155,10 @@ inline std::string check_scpi_parser(std::span<const std::uint8_t> data) {
   buffer.feed(bytes.substr(cut), take);
 
   willing_instrument instrument;
+  remote::instrument_status status;
   std::string said;
   remote::remote_session session(
-      instrument,
+      instrument, status,
       [&said](std::string_view b) {
         said += b;
         return true;
@@ -159,7 +176,9 @@ inline std::string check_scpi_parser(std::span<const std::uint8_t> data) {
     for (const remote::parsed_command& c : parsed.commands) {
       const auto& form = c.query ? c.row->query : c.row->set;
       if (!form.allowed) return at + "a form the table does not have";
-      if (c.parameters.size() != form.arguments.size()) return at + "a wrong parameter count";
+      if (c.parameters.size() != (c.asked ? 0 : form.arguments.size()))
+        return at + "a wrong parameter count";
+      if (c.asked && !c.row->range) return at + "MIN, MAX or DEF asked of a setting without them";
       const std::string again = written_out(c);
       const remote::parsed_line reparsed = remote::parse_line(again);
       if (reparsed.error || reparsed.commands.size() != 1 || !same(reparsed.commands[0], c))

@@ -26,6 +26,17 @@ app_instrument::app_instrument(panel& window, instrument& inst, scan_record_writ
   inst_.guard.on_busy_changed = [this](bool busy) { busy_changed(busy); };
 }
 
+sweep_settings reset_settings(int echo_timeout_ms) {
+  sweep_settings s = start_settings(echo_timeout_ms);
+  s.repeat = false;
+  s.stop = false;
+  s.sonic_off = false;
+  s.temp_off = false;
+  s.x_off = false;
+  s.z_off = false;
+  return s;
+}
+
 app_instrument::~app_instrument() {
   inst_.guard.on_busy_changed = previous_busy_changed_;
 }
@@ -155,7 +166,51 @@ outcome app_instrument::set_plan_json(std::string_view json) {
 }
 
 outcome app_instrument::reset() {
-  return apply(start_settings(start_echo_timeout_ms_), true);
+  if (outcome applied = apply(reset_settings(start_echo_timeout_ms_), true);
+      applied.result != outcome::kind::done)
+    return applied;
+  inst_.sweep.alarms().set({});
+  cycles_ = 1;
+  return outcome::done();
+}
+
+outcome app_instrument::set_sweep_cycles(std::optional<int> cycles) {
+  cycles_ = cycles;
+  return outcome::done();
+}
+
+remote::status_conditions app_instrument::conditions() const {
+  const bool sweeping = sweep_in_progress();
+  const bool head = inst_.device.head_present();
+  const bool alarm_pause =
+      inst_.settings.paused() && inst_.settings.pause_reason().starts_with("alarm");
+  const bool alarm_end = !sweeping && inst_.settings.last_sweep_ending() == operation_ending::alarm;
+  return {.sweeping = sweeping,
+          .paused = sweeping && inst_.guard.paused(),
+          .waiting_for_head = sweeping && !head,
+          .head_lost = !head,
+          .log_not_kept = !record_.kept().all_kept() || !inst_.datalog.kept().all_kept() ||
+                          !inst_.imagelog.kept().all_kept(),
+          .alarm = alarm_pause || alarm_end,
+          .disk_low = inst_.disk.stopped_sweep()};
+}
+
+int app_instrument::self_test() {
+  return inst_.device.head_present() ? 0 : 1;
+}
+
+std::optional<std::string> app_instrument::cycles_refusal() const {
+  const bool repeat = inst_.settings.checked(check_box::repeat);
+  const std::string refused = "Sweep was not started: ";
+  if (repeat && cycles_ == 1)
+    return refused +
+           "Repeat is on but SWEep:CYCLes gives no count (1); set SWEep:CYCLes N or INFinity, "
+           "or SWEep:REPeat OFF";
+  if (!repeat && !cycles_)
+    return refused +
+           "SWEep:CYCLes INFinity repeats while Repeat is on; set SWEep:REPeat ON or "
+           "give a count";
+  return std::nullopt;
 }
 
 outcome app_instrument::apply(const sweep_settings& settings, bool whole_plan) {
@@ -174,6 +229,7 @@ outcome app_instrument::apply(const sweep_settings& settings, bool whole_plan) {
 outcome app_instrument::start_sweep() {
   if (!inst_.guard.busy()) {
     if (const auto why = sweep_refusal(inst_)) return outcome::refused(*why);
+    if (const auto why = cycles_refusal()) return outcome::refused(*why);
   }
   if (!inst_.runner.reserve(sweep_operation_name))
     return outcome::refused(inst_.guard.operation() +
@@ -185,7 +241,7 @@ outcome app_instrument::start_sweep() {
       &context_,
       [this] {
         sweep_queued_ = false;
-        run_window_sweep(window_, inst_, record_, true);
+        run_window_sweep(window_, inst_, record_, true, cycles_);
       },
       Qt::QueuedConnection);
   return outcome::done();

@@ -21,6 +21,10 @@ struct instrument;
 class panel;
 class scan_record_writer;
 
+// The reset state (*RST, and a service without a window at start): the window's start values
+// but Repeat off, the Stop box clear and the sensors on.
+sweep_settings reset_settings(int echo_timeout_ms);
+
 class app_instrument final : public remote::remote_instrument {
  public:
   // start_echo_timeout_ms: the echo timeout of the start values, as --echo-timeout gives it.
@@ -53,6 +57,10 @@ class app_instrument final : public remote::remote_instrument {
   remote::answer<std::string> read_readings(long long start, int count) const override;
   std::string record_path() const override;
   void operation_complete(std::function<void()> then) override;
+  std::optional<int> sweep_cycles() const override { return cycles_; }
+  remote::outcome set_sweep_cycles(std::optional<int> cycles) override;
+  remote::status_conditions conditions() const override;
+  int self_test() override;
   remote::outcome reset() override;
 
  private:
@@ -66,6 +74,8 @@ class app_instrument final : public remote::remote_instrument {
   // whether they replace the plan a file gave.
   remote::outcome apply(const sweep_settings& settings, bool whole_plan);
   bool sweep_in_progress() const;
+  // Why a remote sweep cannot start with the count and Repeat as they are; none when it can.
+  std::optional<std::string> cycles_refusal() const;
   void busy_changed(bool busy);
 
   panel& window_;
@@ -80,6 +90,8 @@ class app_instrument final : public remote::remote_instrument {
   QObject context_;
   std::function<void(bool)> previous_busy_changed_;
   std::vector<std::function<void()>> when_complete_;
+  // How many cycles a remote sweep runs; none: for as long as Repeat is on.
+  std::optional<int> cycles_ = 1;
   mutable scan_record_rows rows_;
 };
 

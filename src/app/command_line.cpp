@@ -18,6 +18,26 @@ std::optional<int> whole_number(const QString& text, int min, int max) {
 
 }  // namespace
 
+std::optional<std::pair<QHostAddress, int>> parse_allowed_address(const QString& text,
+                                                                  std::string* why) {
+  const auto fail = [&](const std::string& reason) -> std::optional<std::pair<QHostAddress, int>> {
+    if (why)
+      *why = "--listen-allow takes ADDR[/BITS], not \"" + text.toStdString() + "\": " + reason;
+    return std::nullopt;
+  };
+  const qsizetype slash = text.indexOf(QLatin1Char('/'));
+  const QHostAddress address(slash < 0 ? text : text.left(slash));
+  if (address.isNull()) return fail("not an IPv4 or IPv6 address");
+  const int width = address.protocol() == QAbstractSocket::IPv6Protocol ? 128 : 32;
+  int bits = width;
+  if (slash >= 0) {
+    bool ok = false;
+    bits = QStringView(text).mid(slash + 1).toInt(&ok);
+    if (!ok || bits < 0 || bits > width) return fail("BITS is 0 to " + std::to_string(width));
+  }
+  return std::pair{address, bits};
+}
+
 std::optional<listen_address> parse_listen_address(const QString& text, std::string* why) {
   const auto fail = [&](const std::string& reason) -> std::optional<listen_address> {
     if (why) *why = "--listen takes [ADDR:]PORT, not \"" + text.toStdString() + "\": " + reason;
@@ -141,23 +161,31 @@ std::string command_line_help() {
          "                         an address other than loopback is reachable from the\n"
          "                         network, which the program says)\n"
          "  --no-window            with --listen: run without a window, as a service, until\n"
-         "                         SIGINT or SIGTERM (also when there is no display)\n"
+         "                         SIGINT or SIGTERM (also when there is no display); it\n"
+         "                         starts in the reset state (*RST), Repeat off\n"
+         "  --listen-idle SECONDS  close a client silent this long (default 300, 1 to 86400)\n"
+         "  --listen-allow ADDR[/BITS]  with --listen beyond loopback: take clients only from\n"
+         "                         these addresses (repeatable); others are closed at once\n"
          "\n"
          "Remote commands (one line each, ';' between several, case-insensitive, long or\n"
-         "short form; errors are read with SYSTem:ERRor?):\n"
-         "  *IDN?  *CLS  *OPC?  *RST               identity, clear errors, wait, start values\n"
+         "short form; errors are read with SYSTem:ERRor?). Every command, its range, reset\n"
+         "value and errors, and the status registers are in the help page's Remote control\n"
+         "section (docs/remote.md in the sources). The most used:\n"
+         "  *IDN?  *CLS  *OPC?  *RST               identity, clear errors, wait, reset state\n"
          "  MEASure:TEMPerature?  MEASure:DISTance?  one reading (F, inches), as Temp/Distance\n"
          "  POSition?  POSition X,Z  HOME           where the head was sent; move; Home\n"
          "  SWEep:XMIN|XMAX|ZMIN|ZMAX|STEP|GAIN N   the sweep's settings, each with its query\n"
          "  SWEep:REPeat|SONic|TEMPerature ON|OFF   Repeat; Sonic Off and Temp Off inverted\n"
          "  SWEep:ALARm:TEMPerature F|OFF           pause the sweep at a reading above F\n"
          "  SWEep:ALARm:DISTance IN|OFF             degrees F or below IN inches; with ?\n"
+         "  SWEep:CYCLes N|INFinity                 cycles of a remote sweep (reset 1)\n"
          "  SWEep:PLAN?  SWEep:PLAN <json>          the plan as one line of JSON; set a plan\n"
          "  SWEep:STARt  SWEep:PAUSe  SWEep:RESume  ABORt   as Sweep, Pause and Escape\n"
          "  SWEep:STATe?     IDLE|RUNNING|PAUSED|WAITING,cycle,pass,row,point,percent,s_left\n"
          "  DATA:COUNt?  DATA:READ? START,COUNT  DATA:RECord?   the readings as CSV rows in a\n"
          "                                         definite-length block; the record's path\n"
-         "  SYSTem:ERRor?                           the oldest error, or 0,\"No error\"\n";
+         "  SYSTem:ERRor?                           the oldest error, or 0,\"No error\"\n"
+         "  *STB?  *ESR?  *ESE N  *SRE N  *OPC  *WAI  STATus:OPERation?  STATus:QUEStionable?\n";
 }
 
 const QString& command_line::export_file(export_format format) const {
@@ -173,6 +201,7 @@ bool command_line::any_export() const {
 
 std::optional<command_line> parse_command_line(const QStringList& arguments, std::string* error) {
   command_line cl;
+  bool listen_option = false;
   auto fail = [&](const std::string& why) -> std::optional<command_line> {
     if (error) *error = why;
     return std::nullopt;
@@ -320,6 +349,20 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
       }
     } else if (arg == QLatin1String("--no-window") && !has_inline) {
       cl.no_window = true;
+    } else if (arg == QLatin1String("--listen-idle")) {
+      if (!value(&v)) return fail("--listen-idle needs a number of seconds");
+      auto s = whole_number(v, 1, 86400);
+      if (!s)
+        return fail("--listen-idle takes 1 to 86400 seconds, not \"" + v.toStdString() + "\"");
+      cl.listen_idle_s = *s;
+      listen_option = true;
+    } else if (arg == QLatin1String("--listen-allow")) {
+      if (!value(&v)) return fail("--listen-allow needs ADDR[/BITS]");
+      std::string why;
+      auto allowed = parse_allowed_address(v, &why);
+      if (!allowed) return fail(why);
+      cl.listen_allow.push_back(*allowed);
+      listen_option = true;
     } else {
       return fail("unknown option \"" + arguments[i].toStdString() + "\"");
     }
@@ -348,6 +391,11 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
         "--save-plan writes the plan and exits; it cannot be combined with --sweep, "
         "--upload-list or --open");
   if (cl.no_window && !cl.listen) return fail("--no-window needs --listen [ADDR:]PORT");
+  if (listen_option && !cl.listen)
+    return fail("--listen-idle and --listen-allow need --listen [ADDR:]PORT");
+  if (!cl.listen_allow.empty() && cl.listen->address.isLoopback())
+    return fail("--listen-allow is for a listener beyond loopback; --listen names " +
+                cl.listen->address.toString().toStdString());
   if (cl.listen && (cl.headless_job() || cl.dry_run))
     return fail(
         "--listen runs the program for remote clients; it cannot be combined with --sweep, "

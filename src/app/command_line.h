@@ -7,6 +7,8 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "device/device_constants.h"
 #include "device/simulated_head.h"
@@ -52,6 +54,10 @@ struct command_line {
   alarm_settings alarms;                 // --alarm: readings that end the sweep
   std::optional<listen_address> listen;  // --listen: the remote interface
   bool no_window = false;                // --no-window: run as a service until a signal
+  int listen_idle_s = 300;               // --listen-idle: a client quiet this long is closed
+  // --listen-allow: the addresses, each with its count of leading bits, a listener beyond
+  // loopback takes; empty: any
+  std::vector<std::pair<QHostAddress, int>> listen_allow;
 
   bool plan_given() const { return !plan_file.isEmpty() || !settings.isEmpty(); }
   const QString& export_file(export_format format) const;

@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QString>
 
+#include "app/disk_guard.h"
 #include "device/command_exchange.h"
 #include "device/device_link.h"
 #include "display/image_maps.h"
@@ -43,9 +44,23 @@ struct instrument {
         positioning(exchange, state, window, thermal),
         sweep(exchange, state, window, thermal, sonic, maps, readings, time_source),
         upload(exchange, window),
-        runner(exchange, window) {
+        runner(exchange, window),
+        disk([data_folder] { return data_folder; },
+             [this](const std::string& why) { guard.cancel(why); }) {
     exchange.set_state(&settings);
+    // Every sweep, from the window, a job or a client, is kept from filling its disk.
+    sweep_watch = settings.listen([this] {
+      if (settings.sweeping() == disk_watched) return;
+      disk_watched = settings.sweeping();
+      if (disk_watched)
+        disk.sweep_began();
+      else
+        disk.sweep_ended();
+    });
   }
+  ~instrument() { settings.unlisten(sweep_watch); }
+  instrument(const instrument&) = delete;
+  instrument& operator=(const instrument&) = delete;
 
   // The instrument's state: its settings, head, position, operation and how it ended.
   instrument_state& settings;
@@ -65,6 +80,11 @@ struct instrument {
   sweep_procedure sweep;
   list_upload upload;
   operation_runner runner;
+  disk_guard disk;
+
+ private:
+  int sweep_watch = 0;
+  bool disk_watched = false;
 };
 
 }  // namespace brevane

@@ -35,8 +35,9 @@ QString shown_path(const QString& path) {
 
 std::optional<sweep_settings> command_line_settings(const command_line& options, std::string* why) {
   sweep_settings settings = start_settings(options.echo_timeout_ms);
-  // A headless sweep runs its --cycles whatever "Repeat" says; unticked, the record says so.
-  if (options.sweep) settings.repeat = false;
+  // A headless sweep runs its --cycles whatever "Repeat" says; unticked, the record says so. A
+  // service starts in the reset state, where a remote sweep ends by itself.
+  if (options.sweep || options.no_window) settings.repeat = false;
   if (!options.plan_file.isEmpty()) {
     auto from_file = read_plan_file(options.plan_file, settings, why);
     if (!from_file) return std::nullopt;
@@ -86,12 +87,11 @@ int dry_run_job(const command_line& options, const sweep_settings& settings) {
 }
 
 void apply_command_line_settings(const command_line& options, const sweep_settings& settings,
-                                 panel& window, instrument& inst,
-                                 scan_record_writer& record) {
+                                 panel& window, instrument& inst, scan_record_writer& record) {
   // Nothing in the window's start changes unless a plan or a setting was given; a headless
-  // sweep only unticks "Repeat".
+  // sweep and a service only untick "Repeat".
   if (!options.plan_given()) {
-    if (options.sweep) window.set_checked(check_box::repeat, false);
+    if (options.sweep || options.no_window) window.set_checked(check_box::repeat, false);
     return;
   }
   // Nothing runs yet, and the settings were checked when read: this cannot be refused.

@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "app/instrument.h"
 #include "model/panel.h"
 
 namespace brevane {
@@ -14,11 +15,13 @@ remote::identity remote_identity(const command_line& options, const std::string&
   return {"Vexilor II", path || device.empty() ? "0" : device, version};
 }
 
-QString remote_status_text(const QString& where, int clients) {
-  return QStringLiteral("Remote: %1, %2 %3")
-      .arg(where)
-      .arg(clients)
-      .arg(clients == 1 ? QStringLiteral("client") : QStringLiteral("clients"));
+QString remote_status_text(const QString& where, int clients, int refused) {
+  QString text = QStringLiteral("Remote: %1, %2 %3")
+                     .arg(where)
+                     .arg(clients)
+                     .arg(clients == 1 ? QStringLiteral("client") : QStringLiteral("clients"));
+  if (refused > 0) text += QStringLiteral(", %1 refused").arg(refused);
+  return text;
 }
 
 remote_front_end::remote_front_end(panel& window, brevane::instrument& inst,
@@ -26,11 +29,15 @@ remote_front_end::remote_front_end(panel& window, brevane::instrument& inst,
                                    int start_echo_timeout_ms,
                                    std::function<void(const QString&)> show_where)
     : window_(window),
+      inst_(inst),
       show_where_(std::move(show_where)),
       instrument_(window, inst, record, std::move(identity), start_echo_timeout_ms),
       server_(instrument_) {
+  server_.status().update(instrument_.conditions());
+  listening_ = inst.settings.listen([this] { server_.status().update(instrument_.conditions()); });
   QObject::connect(&server_, &remote::scpi_server::clients_changed, &server_, [this](int clients) {
-    if (show_where_) show_where_(remote_status_text(server_.where(), clients));
+    if (show_where_)
+      show_where_(remote_status_text(server_.where(), clients, server_.refused_count()));
   });
   QObject::connect(&server_, &remote::scpi_server::reachable_from_network, &server_,
                    [this](const QString& where) {
@@ -44,6 +51,10 @@ remote_front_end::remote_front_end(panel& window, brevane::instrument& inst,
                    });
 }
 
+remote_front_end::~remote_front_end() {
+  inst_.settings.unlisten(listening_);
+}
+
 std::unique_ptr<remote_front_end> start_remote(const command_line& options, panel& window,
                                                instrument& inst, scan_record_writer& record,
                                                const std::string& version, std::string* why,
@@ -51,6 +62,8 @@ std::unique_ptr<remote_front_end> start_remote(const command_line& options, pane
   auto front_end =
       std::make_unique<remote_front_end>(window, inst, record, remote_identity(options, version),
                                          options.echo_timeout_ms, std::move(show_where));
+  front_end->server().set_idle_limit(options.listen_idle_s);
+  front_end->server().set_allowed(options.listen_allow);
   if (const QString refused = front_end->listen(*options.listen); !refused.isEmpty()) {
     if (why) *why = "cannot listen on " + refused.toStdString();
     return nullptr;

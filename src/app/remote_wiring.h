@@ -28,6 +28,9 @@ class remote_front_end {
   remote_front_end(panel& window, instrument& inst, scan_record_writer& record,
                    remote::identity identity, int start_echo_timeout_ms,
                    std::function<void(const QString&)> show_where = {});
+  ~remote_front_end();
+  remote_front_end(const remote_front_end&) = delete;
+  remote_front_end& operator=(const remote_front_end&) = delete;
 
   // Starts the server; empty when it listens, else one line saying why not. The status bar
   // then shows where and how many clients; an address reachable from the network is said
@@ -39,9 +42,13 @@ class remote_front_end {
 
  private:
   panel& window_;
+  brevane::instrument& inst_;
   std::function<void(const QString&)> show_where_;
   app_instrument instrument_;
   remote::scpi_server server_;
+  // The status registers hear every change of the instrument, so no event is missed between
+  // two queries.
+  int listening_ = 0;
 };
 
 // --listen: the front end listening, or nullptr with the one line of why in why.
@@ -50,7 +57,7 @@ std::unique_ptr<remote_front_end> start_remote(const command_line& options, pane
                                                const std::string& version, std::string* why,
                                                std::function<void(const QString&)> show_where = {});
 
-// "Remote: 127.0.0.1:5025, 1 client".
-QString remote_status_text(const QString& where, int clients);
+// "Remote: 127.0.0.1:5025, 1 client", and ", 3 refused" once the allow-list closed any.
+QString remote_status_text(const QString& where, int clients, int refused = 0);
 
 }  // namespace brevane

@@ -49,17 +49,19 @@ std::optional<std::string> sweep_refusal(const instrument& inst) {
   const std::string refused = "Sweep was not started: ";
   // A sweep without a head would only wait for it, and leave a record of nothing.
   if (!inst.settings.head_present())
-    return refused + "no head is connected. Plug it in; the caption reads \"Up and Running\" "
-                     "once it is there.";
+    return refused +
+           "no head is connected. Plug it in; the caption reads \"Up and Running\" "
+           "once it is there.";
   // The box that ended the last sweep would end this one at its first reading.
   if (inst.settings.checked(check_box::stop))
-    return refused + "the Stop box is ticked and would end it at its first reading. Untick "
-                     "Stop to sweep.";
+    return refused +
+           "the Stop box is ticked and would end it at its first reading. Untick "
+           "Stop to sweep.";
   return std::nullopt;
 }
 
 bool run_window_sweep(panel& window, instrument& inst, const scan_record_writer& record,
-                      bool reserved) {
+                      bool reserved, std::optional<int> cycles) {
   if (!reserved && !inst.guard.busy()) {
     if (const auto why = sweep_refusal(inst)) {
       window.show_status(*why);
@@ -67,7 +69,7 @@ bool run_window_sweep(panel& window, instrument& inst, const scan_record_writer&
     }
   }
   const bool free = reserved || !inst.guard.busy();
-  const auto body = [&] { inst.sweep.sweep(); };
+  const auto body = [&] { inst.sweep.sweep(cycles); };
   const std::string keys = "F8 pauses, Escape ends it";
   const bool completed = reserved ? inst.runner.run_reserved(sweep_operation_name, body, keys)
                                   : inst.runner.run(sweep_operation_name, body, keys);

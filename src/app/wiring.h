@@ -32,13 +32,13 @@ bool move_head(instrument& inst, int x, int z);
 // Why a sweep cannot start now, though the guard is free: no head, or the Stop box ticked.
 std::optional<std::string> sweep_refusal(const instrument& inst);
 // The Sweep button, with the status bar's Pause offered while it runs. reserved: the guard was
-// already taken with operation_runner::reserve.
+// already taken with operation_runner::reserve. cycles: run that many whatever Repeat says.
 bool run_window_sweep(panel& window, instrument& inst, const scan_record_writer& record,
-                      bool reserved = false);
+                      bool reserved = false, std::optional<int> cycles = std::nullopt);
 // The Pause button: pauses the sweep after the exchange in progress, or resumes it.
 void toggle_pause(panel& window, instrument& inst);
-// With controls (the operator's window), the Maps window's alarm boxes take the last run's alarms and are the sweep's alarm
-// setting, whoever changes it.
+// With controls (the operator's window), the Maps window's alarm boxes take the last run's alarms
+// and are the sweep's alarm setting, whoever changes it.
 void wire_alarms(instrument& inst, maps_alarms* controls);
 
 }  // namespace brevane

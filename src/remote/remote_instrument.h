@@ -14,6 +14,8 @@
 #include <string_view>
 #include <utility>
 
+#include "remote/instrument_status.h"
+
 namespace brevane::remote {
 
 // How a command ended. A refused or out-of-range command changes nothing.
@@ -119,7 +121,17 @@ class remote_instrument {
   // only takes note and asks to be run later.
   virtual void operation_complete(std::function<void()> then) = 0;
 
-  // The start values of the controls, as at start-up.
+  // How many cycles a remote sweep runs; none: without end, for as long as Repeat is on.
+  virtual std::optional<int> sweep_cycles() const = 0;
+  virtual outcome set_sweep_cycles(std::optional<int> cycles) = 0;
+
+  // What the status registers show now.
+  virtual status_conditions conditions() const = 0;
+  // *TST?: 0 when the head answers, else a positive number.
+  virtual int self_test() = 0;
+
+  // The reset state: the limits', step's and gain's start values, Repeat off, the Stop box
+  // clear, both alarms off, the sensors on, one cycle. Refused while an operation runs.
   virtual outcome reset() = 0;
 };
 

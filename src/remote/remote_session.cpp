@@ -1,99 +1,25 @@
 #include "remote/remote_session.h"
 
-#include <charconv>
 #include <climits>
+#include <cmath>
 #include <utility>
 
+#include "remote/answer_text.h"
 #include "remote/remote_instrument.h"
 
 namespace brevane::remote {
 
 namespace {
 
-// The shortest text that reads back as the same number, '.' in every locale.
-std::string number_text(double value) {
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
-
-// A whole number in full, however large, for the details of range errors.
-std::string whole_text(double value) {
-  char buffer[400];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-  return std::string(buffer, result.ptr);
-}
-
-std::string percent_text(double value) {
-  char buffer[32];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 1);
-  return result.ec == std::errc{} ? std::string(buffer, result.ptr) : std::string("0.0");
-}
-
-// An IEEE 488.2 string: in double quotes, a quote inside doubled.
-std::string string_text(std::string_view text) {
-  std::string out = "\"";
-  for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return out + "\"";
-}
-
-// One field of *IDN?, which separates its fields with ','.
-std::string identity_field(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c == ',' || c == ';') c = ' ';
-  return out.empty() ? std::string("0") : out;
-}
-
-std::string_view phase_text(sweep_status::phase phase) {
-  switch (phase) {
-    case sweep_status::phase::idle:
-      return "IDLE";
-    case sweep_status::phase::running:
-      return "RUNNING";
-    case sweep_status::phase::paused:
-      return "PAUSED";
-    case sweep_status::phase::waiting:
-      return "WAITING";
-  }
-  return "IDLE";
-}
-
-std::string state_text(const sweep_status& s) {
-  std::string out(phase_text(s.state));
-  for (int n : {s.cycle, s.pass, s.row, s.point}) {
-    out += ',';
-    out += std::to_string(n);
-  }
-  out += ',';
-  out += percent_text(s.percent);
-  out += ',';
-  out += std::to_string(s.seconds_left);
-  out += ',';
-  out += s.ending;
-  return out;
-}
-
-// An IEEE 488.2 definite-length block: '#', the count of length digits, the length, the bytes.
-std::string block_text(std::string_view bytes) {
-  const std::string length = std::to_string(bytes.size());
-  std::string out;
-  out.reserve(2 + length.size() + bytes.size());
-  out += '#';
-  out += static_cast<char>('0' + length.size());
-  out += length;
-  out += bytes;
-  return out;
-}
+// SCPI's answer for an infinite count.
+constexpr const char* infinity_text = "9.9E37";
 
 }  // namespace
 
-remote_session::remote_session(remote_instrument& instrument,
+remote_session::remote_session(remote_instrument& instrument, instrument_status& status,
                                std::function<bool(std::string_view)> send,
                                std::function<void()> wake)
-    : instrument_(instrument), send_(std::move(send)), wake_(std::move(wake)) {}
+    : instrument_(instrument), status_(status), send_(std::move(send)), wake_(std::move(wake)) {}
 
 void remote_session::push(std::string line) {
   if (dropped_) return;
@@ -103,25 +29,27 @@ void remote_session::push(std::string line) {
 
 void remote_session::detach() {
   detached_ = true;
-  if (opc_ == opc_state::waiting) opc_ = opc_state::ready;
+  blocked_ = false;
+  held_base_ += held_.size();
+  held_.clear();
 }
 
 void remote_session::discard() {
   detach();
+  ++generation_;
   lines_.clear();
   queued_bytes_ = 0;
-  if (running_) {
+  if (running_)
     dropped_ = true;  // the outer run() lets go of the line in progress
-  } else {
+  else
     line_.reset();
-    opc_ = opc_state::none;
-  }
 }
 
 void remote_session::run() {
   if (running_) return;
   running_ = true;
-  while (opc_ != opc_state::waiting) {
+  flush();
+  while (!blocked_) {
     if (!line_) {
       if (lines_.empty()) break;
       std::string text = std::move(lines_.front());
@@ -137,25 +65,20 @@ void remote_session::run() {
     line_.reset();
     lines_.clear();
     queued_bytes_ = 0;
-    opc_ = opc_state::none;
   }
+  flush();
   running_ = false;
 }
 
 void remote_session::run_line() {
-  if (opc_ == opc_state::ready) {
-    opc_ = opc_state::none;
-    reply("1");
-    ++next_;
-  }
   while (next_ < line_->commands.size()) {
     const step s = execute(line_->commands[next_]);
     if (dropped_) return end_line();
-    if (s == step::wait) return;
     if (s == step::stop) return end_line();
     ++next_;
+    if (s == step::wait) return;
   }
-  if (line_->error) errors_.push(line_->error->code, line_->error->detail);
+  if (line_->error) status_.error(line_->error->code, line_->error->detail);
   end_line();
 }
 
@@ -175,11 +98,28 @@ void remote_session::reply(std::string_view text, bool raw) {
   } else {
     piece = text;
   }
-  if (detached_ || !send_(piece)) detached_ = true;
+  write(std::move(piece), true);
+}
+
+void remote_session::write(std::string piece, bool ready) {
+  if (detached_) return;
+  if (held_.empty() && ready) {
+    if (!send_(piece)) detached_ = true;
+    return;
+  }
+  held_.push_back({std::move(piece), ready});
+}
+
+void remote_session::flush() {
+  while (!held_.empty() && held_.front().ready) {
+    if (!detached_ && !send_(held_.front().text)) detached_ = true;
+    held_.pop_front();
+    ++held_base_;
+  }
 }
 
 remote_session::step remote_session::fail(scpi_error code, std::string_view detail) {
-  errors_.push(code, detail);
+  status_.error(code, detail);
   return step::stop;
 }
 
@@ -209,6 +149,11 @@ bool remote_session::whole(const parsed_command& c, std::size_t i, long long low
 }
 
 remote_session::step remote_session::execute(const parsed_command& c) {
+  if (c.asked) {
+    const double v = *c.asked;
+    reply(std::isnan(v) ? std::string("OFF") : v == std::trunc(v) ? whole_text(v) : number_text(v));
+    return step::next;
+  }
   switch (c.row->id) {
     case command::identify: {
       const identity id = instrument_.identify();
@@ -216,11 +161,14 @@ remote_session::step remote_session::execute(const parsed_command& c) {
             identity_field(id.version));
       return step::next;
     }
-    case command::clear_status:
-      errors_.clear();
-      return step::next;
     case command::operation_complete:
-      return wait_for_operation();
+      if (c.query) return opc_query();
+      instrument_.operation_complete([&status = status_, alive = status_.alive()] {
+        if (!alive.expired()) status.set_event_status_bits(status_bit::operation_complete);
+      });
+      return step::next;
+    case command::wait:
+      return wait_until_idle();
     case command::reset:
       return finished(instrument_.reset());
     case command::measure_temperature:
@@ -246,6 +194,19 @@ remote_session::step remote_session::execute(const parsed_command& c) {
       return finished(instrument_.home());
     case command::sweep_setting:
       return setting(c);
+    case command::sweep_cycles: {
+      if (c.query) {
+        const std::optional<int> n = instrument_.sweep_cycles();
+        reply(n ? std::to_string(*n) : infinity_text);
+        return step::next;
+      }
+      if (std::isinf(c.parameters[0].number)) return finished(instrument_.set_sweep_cycles({}));
+      long long n = 0;
+      if (!whole(c, 0, static_cast<long long>(c.row->range->low),
+                 static_cast<long long>(c.row->range->high), n))
+        return step::stop;
+      return finished(instrument_.set_sweep_cycles(static_cast<int>(n)));
+    }
     case command::sweep_alarm: {
       if (c.query) {
         const std::optional<double> threshold = instrument_.alarm(c.row->key);
@@ -270,7 +231,8 @@ remote_session::step remote_session::execute(const parsed_command& c) {
       return finished(instrument_.resume_sweep());
     case command::abort:
       instrument_.abort();
-      return step::next;
+      // The operation unwinds once this call returns; what follows sees it ended.
+      return wait_until_idle();
     case command::sweep_state:
       reply(state_text(instrument_.sweep_state()));
       return step::next;
@@ -282,11 +244,79 @@ remote_session::step remote_session::execute(const parsed_command& c) {
     case command::data_record:
       reply(string_text(instrument_.record_path()));
       return step::next;
+    default:
+      return status_command(c);
+  }
+}
+
+remote_session::step remote_session::status_command(const parsed_command& c) {
+  scpi_register& reg = c.row->key == "operation" ? status_.operation : status_.questionable;
+  // Set forms of registers: a whole number within the row's range.
+  const auto set_to = [&](int& target) {
+    long long v = 0;
+    if (!whole(c, 0, static_cast<long long>(c.row->range->low),
+               static_cast<long long>(c.row->range->high), v))
+      return step::stop;
+    target = static_cast<int>(v);
+    return step::next;
+  };
+  const auto answer_int = [&](int v) {
+    reply(std::to_string(v));
+    return step::next;
+  };
+  switch (c.row->id) {
+    case command::clear_status:
+      status_.clear();
+      return step::next;
     case command::system_error:
-      reply(format_error(errors_.pop()));
+      reply(format_error(status_.errors().pop()));
+      return step::next;
+    case command::error_count:
+      return answer_int(static_cast<int>(status_.errors().size()));
+    case command::error_all: {
+      std::string all = format_error(status_.errors().pop());
+      while (status_.errors().size() > 0) all += "," + format_error(status_.errors().pop());
+      reply(all);
+      return step::next;
+    }
+    case command::system_version:
+      reply("1999.0");
+      return step::next;
+    case command::self_test:
+      return answer_int(instrument_.self_test());
+    case command::options:
+      return answer_int(0);
+    case command::status_preset:
+      status_.preset();
+      return step::next;
+    default:
+      break;
+  }
+  status_.update(instrument_.conditions());
+  switch (c.row->id) {
+    case command::event_status:
+      return answer_int(status_.take_event_status());
+    case command::event_status_enable:
+      return c.query ? answer_int(status_.event_status_enable)
+                     : set_to(status_.event_status_enable);
+    case command::service_request_enable:
+      return c.query ? answer_int(status_.service_request_enable)
+                     : set_to(status_.service_request_enable);
+    case command::status_byte:
+      return answer_int(status_.status_byte(!held_.empty()));
+    case command::status_event:
+      return answer_int(reg.take_event());
+    case command::status_condition:
+      return answer_int(reg.condition());
+    case command::status_enable:
+      return c.query ? answer_int(reg.enable) : set_to(reg.enable);
+    case command::status_positive:
+      return c.query ? answer_int(reg.positive) : set_to(reg.positive);
+    case command::status_negative:
+      return c.query ? answer_int(reg.negative) : set_to(reg.negative);
+    default:
       return step::next;
   }
-  return step::next;
 }
 
 remote_session::step remote_session::setting(const parsed_command& c) {
@@ -320,25 +350,34 @@ remote_session::step remote_session::read_data(const parsed_command& c) {
   return step::next;
 }
 
-remote_session::step remote_session::wait_for_operation() {
-  if (detached_) {
-    reply("1");
-    return step::next;
-  }
-  opc_ = opc_state::waiting;
-  const unsigned generation = ++opc_generation_;
-  std::weak_ptr<char> alive = alive_;
-  instrument_.operation_complete([this, alive, generation] {
-    if (alive.expired() || generation != opc_generation_ || opc_ != opc_state::waiting) return;
-    opc_ = opc_state::ready;
-    if (!running_ && wake_) wake_();
-  });
-  if (opc_ == opc_state::ready) {
-    opc_ = opc_state::none;
-    reply("1");
-    return step::next;
-  }
-  return step::wait;
+remote_session::step remote_session::opc_query() {
+  if (detached_) return step::next;
+  const unsigned long long place = held_base_ + held_.size();
+  held_.push_back({answered_ ? ";1" : "1", false});
+  answered_ = true;
+  instrument_.operation_complete(
+      [this, alive = std::weak_ptr<char>(alive_), place, generation = generation_] {
+        if (alive.expired() || generation != generation_ || place < held_base_ ||
+            place - held_base_ >= held_.size())
+          return;
+        held_[place - held_base_].ready = true;
+        // Called inside this session's own run (nothing was running) the run flushes it.
+        if (!running_ && wake_) wake_();
+      });
+  flush();
+  return step::next;
+}
+
+remote_session::step remote_session::wait_until_idle() {
+  if (detached_) return step::next;
+  blocked_ = true;
+  instrument_.operation_complete(
+      [this, alive = std::weak_ptr<char>(alive_), generation = generation_] {
+        if (alive.expired() || generation != generation_ || !blocked_) return;
+        blocked_ = false;
+        if (!running_ && wake_) wake_();
+      });
+  return blocked_ ? step::wait : step::next;
 }
 
 }  // namespace brevane::remote

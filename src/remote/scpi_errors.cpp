@@ -18,6 +18,10 @@ std::string_view error_text(scpi_error code) {
       return "Missing parameter";
     case scpi_error::undefined_header:
       return "Undefined header";
+    case scpi_error::header_suffix:
+      return "Header suffix out of range";
+    case scpi_error::illegal_parameter:
+      return "Illegal parameter value";
     case scpi_error::execution:
       return "Execution error";
     case scpi_error::data_out_of_range:

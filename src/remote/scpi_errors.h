@@ -15,8 +15,10 @@ enum class scpi_error {
   parameter_not_allowed = -108,
   missing_parameter = -109,
   undefined_header = -113,
+  header_suffix = -114,
   execution = -200,
   data_out_of_range = -222,
+  illegal_parameter = -224,
   queue_overflow = -350,
 };
 

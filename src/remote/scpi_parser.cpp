@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <system_error>
+
+#include "remote/scpi_numbers.h"
 
 namespace brevane::remote {
 
@@ -77,37 +80,34 @@ const command_row* find_row(const std::vector<command_row>& table,
   return nullptr;
 }
 
-// One decimal number as IEEE 488.2 writes it: sign, digits with an optional point, and an
-// optional exponent. No infinities, no hex, no units.
-enum class number_result { ok, not_a_number, out_of_range };
+// The nodes without a numeric suffix (SWEep1 is SWEep), and whether any had one.
+bool without_suffixes(std::vector<std::string_view>& nodes) {
+  bool any = false;
+  for (std::string_view& node : nodes) {
+    std::size_t end = node.size();
+    while (end > 1 && digit(node[end - 1])) --end;
+    if (end == node.size() || !letter(node[end - 1])) continue;
+    node = node.substr(0, end);
+    any = true;
+  }
+  return any;
+}
 
-number_result read_number(std::string_view text, double& value) {
-  std::size_t i = 0;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-  const std::size_t mantissa = i;
-  std::size_t digits = 0;
-  while (i < text.size() && digit(text[i])) ++i, ++digits;
-  if (i < text.size() && text[i] == '.') {
-    ++i;
-    while (i < text.size() && digit(text[i])) ++i, ++digits;
-  }
-  if (digits == 0) return number_result::not_a_number;
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    ++i;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-    std::size_t exponent_digits = 0;
-    while (i < text.size() && digit(text[i])) ++i, ++exponent_digits;
-    if (exponent_digits == 0) return number_result::not_a_number;
-  }
-  if (i != text.size()) return number_result::not_a_number;
-  // from_chars takes no '+'; the sign is put back by hand.
-  const bool negative = text[0] == '-';
-  const auto [end, error] =
-      std::from_chars(text.data() + mantissa, text.data() + text.size(), value);
-  if (error == std::errc::result_out_of_range) return number_result::out_of_range;
-  if (error != std::errc{} || end != text.data() + text.size()) return number_result::not_a_number;
-  if (negative) value = -value;
-  return number_result::ok;
+// MINimum, MAXimum or DEFault as written, as SCPI's numeric parameters allow them.
+enum class limit { none, low, high, reset };
+
+limit limit_of(std::string_view text) {
+  if (node_matches(text, "MINimum")) return limit::low;
+  if (node_matches(text, "MAXimum")) return limit::high;
+  if (node_matches(text, "DEFault")) return limit::reset;
+  return limit::none;
+}
+
+// The value a limit stands for; NaN for a default of OFF.
+double limit_value(limit which, const numeric_range& range) {
+  if (which == limit::low) return range.low;
+  if (which == limit::high) return range.high;
+  return range.reset.value_or(std::numeric_limits<double>::quiet_NaN());
 }
 
 // Where the character at position i ends, so a cut never splits it.
@@ -120,6 +120,10 @@ std::size_t after_character(std::string_view text, std::size_t i) {
 
 std::string quoted(std::string_view text) {
   return cut_utf8(text, quoted_bytes);
+}
+
+std::string whole(double v) {
+  return std::to_string(static_cast<long long>(v));
 }
 
 std::string count_text(std::size_t n) {
@@ -201,13 +205,9 @@ class line_parser {
     if (!at_end() && !blank(line_[pos_]) && line_[pos_] != ';') return bad_header(start);
     parsed.header = quoted(line_.substr(start, pos_ - start));
 
-    const command_row* row = nullptr;
-    if (!rooted && !common && !path_.empty()) {
-      auto relative = path_;
-      relative.insert(relative.end(), nodes.begin(), nodes.end());
-      row = find_row(table_, relative);
-    }
-    if (row == nullptr) row = find_row(table_, nodes);
+    const command_row* row = lookup(nodes, rooted || common);
+    if (row == nullptr && without_suffixes(nodes) && lookup(nodes, rooted || common) != nullptr)
+      return fail(scpi_error::header_suffix, parsed.header + ": this header takes no number");
     const command_form* form = row == nullptr ? nullptr : parsed.query ? &row->query : &row->set;
     if (form == nullptr || !form->allowed) return fail(scpi_error::undefined_header, parsed.header);
     parsed.row = row;
@@ -218,6 +218,16 @@ class line_parser {
     if (!arguments(*form, parsed)) return false;
     out_.commands.push_back(std::move(parsed));
     return true;
+  }
+
+  // The row of a header: under the previous command's node first, then from the root.
+  const command_row* lookup(const std::vector<std::string_view>& nodes, bool from_root) const {
+    if (!from_root && !path_.empty()) {
+      auto relative = path_;
+      relative.insert(relative.end(), nodes.begin(), nodes.end());
+      if (const command_row* row = find_row(table_, relative)) return row;
+    }
+    return find_row(table_, nodes);
   }
 
   bool bad_header(std::size_t start) {
@@ -254,13 +264,21 @@ class line_parser {
       }
     }
     const std::size_t want = form.arguments.size();
+    if (parsed.query && want == 0 && tokens.size() == 1 && parsed.row->range) {
+      const limit which = tokens[0].quoted ? limit::none : limit_of(tokens[0].text);
+      if (which == limit::none)
+        return fail(scpi_error::illegal_parameter,
+                    parsed.header + " " + quoted(tokens[0].text) + ": MIN, MAX or DEF expected");
+      parsed.asked = limit_value(which, *parsed.row->range);
+      return true;
+    }
     if (tokens.size() > want)
       return fail(scpi_error::parameter_not_allowed, parsed.header + " takes " + count_text(want));
     if (tokens.size() < want)
       return fail(scpi_error::missing_parameter, parsed.header + " takes " + count_text(want));
     for (std::size_t i = 0; i < want; ++i) {
       parameter p;
-      if (!convert(form.arguments[i], tokens[i], parsed.header, p)) return false;
+      if (!convert(form.arguments[i], tokens[i], parsed, p)) return false;
       parsed.parameters.push_back(std::move(p));
     }
     return true;
@@ -293,8 +311,24 @@ class line_parser {
     return true;
   }
 
-  bool convert(argument kind, const token& t, const std::string& header, parameter& p) {
-    const std::string shown = header + " " + quoted(t.text);
+  bool convert(argument kind, const token& t, const parsed_command& parsed, parameter& p) {
+    const std::string shown = parsed.header + " " + quoted(t.text);
+    const std::optional<numeric_range>& range = parsed.row->range;
+    if (range && !t.quoted && kind != argument::boolean) {
+      if (const limit which = limit_of(t.text); which != limit::none) {
+        p.number = limit_value(which, *range);
+        const bool off = std::isnan(p.number);  // a threshold's default is OFF
+        if (off && kind != argument::threshold)
+          return fail(scpi_error::illegal_parameter, shown + ": no default value");
+        p.flag = kind == argument::threshold && !off;
+        if (off) p.number = 0.0;
+        return true;
+      }
+    }
+    if (kind == argument::count && !t.quoted && node_matches(t.text, "INFinity")) {
+      p.number = std::numeric_limits<double>::infinity();
+      return true;
+    }
     if (kind == argument::boolean && !t.quoted) {
       if (same_letters(t.text, "ON") || same_letters(t.text, "OFF")) {
         p.flag = same_letters(t.text, "ON");
@@ -322,8 +356,15 @@ class line_parser {
       }
       return fail(scpi_error::data_type, shown + ": ON, OFF, 1 or 0 expected");
     }
-    if (read != number_result::ok || std::trunc(value) != value)
+    if (read != number_result::ok)
       return fail(scpi_error::data_type, shown + ": a whole number expected");
+    // A decimal is a number of the wrong value, not of the wrong type.
+    if (std::trunc(value) != value) {
+      if (!range) return fail(scpi_error::data_out_of_range, shown + ": a whole number expected");
+      return fail(scpi_error::data_out_of_range,
+                  shown + ": a whole number from " + whole(range->low) + " to " +
+                      whole(range->high) + (kind == argument::count ? ", or INF" : ""));
+    }
     p.number = value;
     return true;
   }

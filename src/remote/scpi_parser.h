@@ -6,7 +6,8 @@
 // header without a leading ':' is looked up first under the previous command's node, as SCPI
 // says (SWE:XMIN 110;XMAX 200), and then from the root. Parameters follow whitespace and are
 // separated by ','. SWEep:PLAN takes the rest of its line as JSON, so it is the last command
-// on that line.
+// on that line. A numeric setting also takes MINimum, MAXimum and DEFault (its reset value),
+// and its query asks for them: SWE:GAIN? MAX.
 
 #include <optional>
 #include <span>
@@ -39,6 +40,23 @@ enum class command {
   data_read,
   data_record,
   system_error,
+  error_count,
+  error_all,
+  system_version,
+  event_status,
+  event_status_enable,
+  service_request_enable,
+  status_byte,
+  wait,
+  self_test,
+  options,
+  status_event,
+  status_condition,
+  status_enable,
+  status_positive,
+  status_negative,
+  status_preset,
+  sweep_cycles,
 };
 
 enum class argument {
@@ -46,6 +64,15 @@ enum class argument {
   boolean,    // ON, OFF, 1 or 0
   json,       // the rest of the line
   threshold,  // a decimal number, or OFF (flag false)
+  count,      // a whole number, or INFinity (an infinite number)
+};
+
+// The values a numeric argument takes, for MINimum, MAXimum and DEFault. A threshold's
+// default is OFF (none).
+struct numeric_range {
+  double low = 0;
+  double high = 0;
+  std::optional<double> reset;
 };
 
 // A header's set or query form: whether it exists, and the arguments it takes.
@@ -64,6 +91,7 @@ struct command_row {
   // sweep_alarm: the reading the alarm watches.
   std::string_view key = {};
   bool inverted = false;
+  std::optional<numeric_range> range = {};
 };
 
 // Every command the interface knows, one row each.
@@ -80,6 +108,8 @@ struct parsed_command {
   bool query = false;
   std::vector<parameter> parameters;
   std::string header;  // as written, for the details of errors
+  // A query of MINimum, MAXimum or DEFault: the value asked for; NaN for a default of OFF.
+  std::optional<double> asked;
 };
 
 struct parsed_line {

@@ -50,7 +50,7 @@ struct window_rig {
     remote = std::make_unique<app_instrument>(window, inst, record,
                                               remote::identity{"Simulated", "SIM", "1.00"}, 500);
     session = std::make_unique<remote::remote_session>(
-        *remote,
+        *remote, status,
         [this](std::string_view bytes) {
           answers.append(bytes);
           return true;
@@ -104,6 +104,7 @@ struct window_rig {
   instrument inst;
   scan_record_writer record;
   std::unique_ptr<app_instrument> remote;
+  remote::instrument_status status;
   std::unique_ptr<remote::remote_session> session;
   std::string answers;
   bool up = false;
@@ -163,7 +164,7 @@ TEST(AppInstrument, DuringARemoteSweepTheHeadIsRefusedStateAnswersAndTheOperator
     window_rig r(latency(2));
     ASSERT_TRUE(r.up);
     r.window.set_checked(check_box::repeat, true);  // runs until it is ended
-    EXPECT_EQ(r.ask("SWE:STAR;:SWE:STAT?"), "RUNNING,0,0,0,0,0.0,-1,NONE");
+    EXPECT_EQ(r.ask("SWE:CYCL INF;STAR;:SWE:STAT?"), "RUNNING,0,0,0,0,0.0,-1,NONE");
     // The sweep runs inside the event loop that takes it up, as under the program's own loop,
     // so the client's commands come from a timer that fires within its waits for the head.
     auto* pause = r.window.findChild<QToolButton*>(QStringLiteral("pause"));
@@ -222,7 +223,7 @@ TEST(AppInstrument, DuringARemoteSweepTheHeadIsRefusedStateAnswersAndTheOperator
     EXPECT_EQ(r.ask("SWE:XMIN 110;XMIN?"), "110");
     EXPECT_EQ(r.window.value(scroll_bar::xmin), 110);
     EXPECT_EQ(r.window.text(text_box::x_min_text), "110");
-    EXPECT_EQ(r.ask("*RST;:SWE:XMIN?;REP?"), "100;1");
+    EXPECT_EQ(r.ask("*RST;:SWE:XMIN?;REP?"), "100;0");
   }
 }
 

@@ -6,8 +6,10 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
 
 #include "app/command_line.h"
+#include "remote/scpi_parser.h"
 #include "ui/layout_table.h"
 
 namespace brevane {
@@ -53,6 +55,46 @@ TEST(HelpCoverage, EveryOptionAndCommandIsDocumented) {
         QString::fromUtf8(item.caption.data(), static_cast<qsizetype>(item.caption.size()));
     caption.replace(QStringLiteral("\u2026"), QStringLiteral("&hellip;"));
     EXPECT_TRUE(page.contains(caption)) << caption.toStdString() << " is missing from help.html";
+  }
+}
+
+QString whole(double v) {
+  return QString::number(static_cast<long long>(v));
+}
+
+// The remote programming guide lists every command of the parser's table on a line of its own,
+// with its range and its reset value, and the help page names each.
+TEST(HelpCoverage, TheRemoteGuideHoldsEveryCommandWithItsRangeAndReset) {
+  const QString guide = source_file("docs/remote.md");
+  const QString html = source_file("packaging/help.html");
+  const QString page = QString(html).remove(QLatin1Char('[')).remove(QLatin1Char(']')) +
+                       QString(html).remove(QRegularExpression(QStringLiteral(R"(\[[^\]]*\])")));
+  QStringList lines;
+  for (const QString& line : guide.split(QLatin1Char('\n'))) {
+    if (!line.startsWith(QLatin1String("| `"))) continue;
+    // An optional node, [:EVENt], is the command with it and without it.
+    lines << QString(line).remove(QLatin1Char('[')).remove(QLatin1Char(']'))
+          << QString(line).remove(QRegularExpression(QStringLiteral(R"(\[[^\]]*\])")));
+  }
+  for (const remote::command_row& row : remote::command_table()) {
+    const QString header = QString::fromLatin1(row.header.data(), row.header.size());
+    const QRegularExpression named(QStringLiteral("`") + QRegularExpression::escape(header) +
+                                   QStringLiteral("[`? ]"));
+    const auto line = std::find_if(lines.begin(), lines.end(),
+                                   [&](const QString& l) { return l.contains(named); });
+    EXPECT_TRUE(page.contains(header)) << header.toStdString() << " is missing from help.html";
+    if (line == lines.end()) {
+      ADD_FAILURE() << header.toStdString() << " is missing from docs/remote.md";
+      continue;
+    }
+    if (!row.range) continue;
+    const QString range = whole(row.range->low) + " to " + whole(row.range->high);
+    EXPECT_TRUE(line->contains(range)) << header.toStdString() << ": " << range.toStdString();
+    if (row.range->reset) {
+      const QRegularExpression reset(QStringLiteral(R"(\| )") + whole(*row.range->reset) +
+                                     QStringLiteral(R"(( \([^|]*\))? \|)"));
+      EXPECT_TRUE(line->contains(reset)) << header.toStdString() << ": reset " << *row.range->reset;
+    }
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -19,12 +20,16 @@ std::string shown(const parsed_line& parsed) {
   for (const parsed_command& c : parsed.commands) {
     if (!out.empty()) out += " ; ";
     out += std::string(c.row->header) + (c.query ? "?" : "");
+    if (c.asked) out += std::isnan(*c.asked) ? " =OFF" : " =" + std::to_string(int(*c.asked));
     const auto& arguments = c.query ? c.row->query.arguments : c.row->set.arguments;
     for (std::size_t i = 0; i < c.parameters.size(); ++i) {
       out += i == 0 ? " " : ",";
       switch (arguments[i]) {
         case argument::integer:
-          out += std::to_string(static_cast<long long>(c.parameters[i].number));
+        case argument::count:
+          out += std::isinf(c.parameters[i].number)
+                     ? std::string("INF")
+                     : std::to_string(static_cast<long long>(c.parameters[i].number));
           break;
         case argument::boolean:
           out += c.parameters[i].flag ? "ON" : "OFF";
@@ -92,7 +97,32 @@ TEST(ScpiParser, LinesParseToTheirCommandsOrTheFirstError) {
       {"SWE:XMIN 1.2E2", "SWEep:XMIN 120"},
       {"SWE:XMIN +120", "SWEep:XMIN 120"},
       {"SWE:XMIN -.5e1", "SWEep:XMIN -5"},
-      {"SWE:XMIN 12.5", "-104,\"Data type error;SWE:XMIN 12.5: a whole number expected\""},
+      {"SWE:XMIN 12.5", "-222,\"Data out of range;SWE:XMIN 12.5: a whole number from 100 to 140\""},
+      {"SWE:CYCL 2.5",
+       "-222,\"Data out of range;SWE:CYCL 2.5: a whole number from 1 to 1000000, or INF\""},
+      {"DATA:READ? 0.5,1", "-222,\"Data out of range;DATA:READ? 0.5: a whole number expected\""},
+      // MINimum, MAXimum and DEFault, set and asked; INFinity for a count.
+      {"SWE:GAIN MAX;XMIN minimum;ZMAX DEF", "SWEep:GAIN 40 ; SWEep:XMIN 100 ; SWEep:ZMAX 200"},
+      {"SWE:GAIN? MAX;STEP? DEF;ALAR:TEMP? DEF",
+       "SWEep:GAIN? =40 ; SWEep:STEP? =10 ; SWEep:ALARm:TEMPerature? =OFF"},
+      {"SWE:ALAR:DIST MAX;DIST DEF",
+       "SWEep:ALARm:DISTance 25800.000000 ; SWEep:ALARm:DISTance OFF"},
+      {"SWE:CYCL INF;CYCL infinity;CYCL 7", "SWEep:CYCLes INF ; SWEep:CYCLes INF ; SWEep:CYCLes 7"},
+      {"SWE:GAIN MAXI", "-104,\"Data type error;SWE:GAIN MAXI: a whole number expected\""},
+      {"SWE:REP MAX", "-104,\"Data type error;SWE:REP MAX: ON, OFF, 1 or 0 expected\""},
+      {"*IDN? MAX", "-108,\"Parameter not allowed;*IDN? takes no parameters\""},
+      {"SWE:XMIN INF", "-104,\"Data type error;SWE:XMIN INF: a whole number expected\""},
+      // A numeric suffix on a header that takes none.
+      {"SWEep1:STEP?",
+       "-114,\"Header suffix out of range;SWEep1:STEP?: this header takes no number\""},
+      {"SWE:STEP2 5", "-114,\"Header suffix out of range;SWE:STEP2: this header takes no number\""},
+      {"SWE2X:STEP 5", "-113,\"Undefined header;SWE2X:STEP\""},
+      // The status subsystem, with EVENt optional and under the node of the command before.
+      {"STAT:OPER?;OPER:EVEN?;:STAT:QUES:COND?",
+       "STATus:OPERation? ; STATus:OPERation:EVENt? ; STATus:QUEStionable:CONDition?"},
+      {"STAT:QUES:ENAB 512;PTR MAX;NTR?",
+       "STATus:QUEStionable:ENABle 512 ; STATus:QUEStionable:PTRansition 32767 ; "
+       "STATus:QUEStionable:NTRansition?"},
       {"POS abc,5", "-104,\"Data type error;POS abc: a whole number expected\""},
       {"SWE:XMIN 1e", "-104,\"Data type error;SWE:XMIN 1e: a whole number expected\""},
       {"SWE:XMIN 0x10", "-104,\"Data type error;SWE:XMIN 0x10: a whole number expected\""},

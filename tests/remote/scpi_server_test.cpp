@@ -77,6 +77,51 @@ TEST(ScpiServer, TheNinthClientIsToldWhyAndClosed) {
   EXPECT_EQ(r.ask(*clients.back(), "SWE:STAT?"), "IDLE,0,0,0,0,0.0,-1,NONE\n");
 }
 
+TEST(ScpiServer, IdleClientsLeaveRoomAndTheAllowListClosesOthersAtOnce) {
+  server_rig r;
+  qint64 now = 0;
+  r.server.set_clock([&] { return now; });
+  r.server.set_idle_limit(60);
+  std::vector<std::unique_ptr<QTcpSocket>> silent;
+  for (int i = 0; i < scpi_server::max_clients; ++i) {
+    silent.push_back(r.connect_client());
+    ASSERT_TRUE(run_events_until([&] { return r.server.client_count() == i + 1; }));
+    now += 1000;  // the first is the longest idle
+  }
+  // Quiet for 10 s, the longest idle holder gives its place and is told why.
+  now = 10'500;
+  QByteArray told;
+  QObject::connect(silent.front().get(), &QTcpSocket::readyRead,
+                   [&] { told += silent.front()->readAll(); });
+  auto newcomer = r.connect_client();
+  EXPECT_EQ(r.ask(*newcomer, "*IDN?"), "Brevane,Brevane head,SIM,1.0.0\n");
+  EXPECT_TRUE(r.closed(*silent.front()));
+  EXPECT_TRUE(told.contains("idle for 10 s while another client waited")) << told.toStdString();
+
+  // Past the limit, the silent ones go; one waiting on *OPC? and one that spoke stay.
+  r.fake.start_sweep();
+  silent[1]->write("*OPC?\n");
+  ASSERT_TRUE(run_events_until([&] { return r.fake.waiting.size() == 1; }));
+  now = 69'000;
+  EXPECT_EQ(r.ask(*newcomer, "SWE:STAT?"), "RUNNING,0,0,0,0,0.0,-1,NONE\n");
+  now = 70'000;
+  r.server.close_idle();
+  EXPECT_TRUE(r.closed(*silent.back()));
+  EXPECT_EQ(r.server.client_count(), 2);
+  r.fake.end_operation();
+  ASSERT_TRUE(run_events_until([&] { return silent[1]->canReadLine(); }));
+  EXPECT_EQ(silent[1]->readLine(), "1\n");
+
+  r.server.set_allowed({{QHostAddress(QStringLiteral("10.0.0.0")), 8}});
+  QTcpSocket outsider;
+  outsider.connectToHost(QHostAddress::LocalHost, r.server.port());
+  ASSERT_TRUE(run_events_until([&] { return r.server.refused_count() == 1; }));
+  EXPECT_TRUE(r.closed(outsider));
+  r.server.set_allowed({{QHostAddress(QStringLiteral("127.0.0.0")), 8}});
+  auto insider = r.connect_client();
+  EXPECT_EQ(r.ask(*insider, "*IDN?"), "Brevane,Brevane head,SIM,1.0.0\n");
+}
+
 TEST(ScpiServer, ALongLineOrBytesThatAreNotTextCloseTheirConnectionOnly) {
   server_rig r;
   auto well_behaved = r.connect_client();

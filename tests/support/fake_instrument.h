@@ -112,9 +112,19 @@ class fake_instrument : public remote::remote_instrument {
     if (!busy) return then();
     waiting.push_back(std::move(then));
   }
+  std::optional<int> sweep_cycles() const override { return cycles; }
+  outcome set_sweep_cycles(std::optional<int> n) override {
+    cycles = n;
+    return outcome::done();
+  }
+  remote::status_conditions conditions() const override { return now; }
+  int self_test() override { return now.head_lost ? 1 : 0; }
   outcome reset() override {
     if (busy) return outcome::refused(busy_with + " is still running");
     integers = start_values();
+    flags["repeat"] = false;
+    for (auto& [reading, threshold] : alarms) threshold.reset();
+    cycles = 1;
     return outcome::done();
   }
 
@@ -138,6 +148,8 @@ class fake_instrument : public remote::remote_instrument {
   std::map<std::string, std::optional<double>> alarms = {{"temperature_f", std::nullopt},
                                                          {"distance_in", std::nullopt}};
   std::map<std::string, bool> flags = {{"repeat", true}, {"sonic_off", false}, {"temp_off", false}};
+  std::optional<int> cycles = 1;
+  remote::status_conditions now;
   remote::position at{100, 140};
   remote::sweep_status status;
   long long readings = 0;

@@ -182,6 +182,37 @@ TEST(CommandLine, ListenTakesAnAddressAndAPortOrNeither) {
     EXPECT_EQ(cl->listen->port, c.port);
     EXPECT_FALSE(cl->headless_job());
   }
+  // The idle limit and the allow-list, which only a listener beyond loopback takes.
+  const struct {
+    QStringList arguments;
+    int idle_s;  // 0: refused
+    QStringList allowed;
+  } clients[] = {
+      {{"--listen"}, 300, {}},
+      {{"--listen", "--listen-idle", "20"}, 20, {}},
+      {{"--listen", "0.0.0.0:5025", "--listen-allow", "10.1.2.3", "--listen-allow=192.168.0.0/16"},
+       300,
+       {"10.1.2.3/32", "192.168.0.0/16"}},
+      {{"--listen", "[::]:5025", "--listen-allow", "fd00::/8"}, 300, {"fd00::/8"}},
+      {{"--listen", "--listen-idle", "0"}, 0, {}},
+      {{"--listen", "--listen-idle", "1.5"}, 0, {}},
+      {{"--listen-idle", "20"}, 0, {}},
+      {{"--listen", "--listen-allow", "10.0.0.0/8"}, 0, {}},
+      {{"--listen", "0.0.0.0:1", "--listen-allow", "10.0.0.0/33"}, 0, {}},
+      {{"--listen", "0.0.0.0:1", "--listen-allow", "lab-pc"}, 0, {}},
+  };
+  for (const auto& c : clients) {
+    SCOPED_TRACE(c.arguments.join(' ').toStdString());
+    std::string error;
+    const auto cl = parse_command_line(c.arguments, &error);
+    ASSERT_EQ(cl.has_value(), c.idle_s != 0) << error;
+    if (!cl) continue;
+    EXPECT_EQ(cl->listen_idle_s, c.idle_s);
+    QStringList allowed;
+    for (const auto& [address, bits] : cl->listen_allow)
+      allowed << address.toString() + "/" + QString::number(bits);
+    EXPECT_EQ(allowed, c.allowed);
+  }
   const std::string help = command_line_help();
   for (const char* said : {"--listen [ADDR:]PORT", "--no-window", "SWEep:STARt", "DATA:READ?"})
     EXPECT_NE(help.find(said), std::string::npos) << said;
