@@ -56,6 +56,8 @@ enum class interruption { paused, resumed, head_lost, head_back };
 class reading_observer {
  public:
   virtual ~reading_observer() = default;
+  // The cycles the sweep was asked for (none: Repeat decides); just before sweep_started.
+  virtual void cycles_asked(std::optional<int> /*cycles*/) {}
   virtual void sweep_started(const raster_in_use& /*raster*/, const QDateTime& /*when*/) {}
   virtual void reading_taken(const reading_event& reading) = 0;
   virtual void baseline_taken(double /*avgt*/) {}
