@@ -107,10 +107,13 @@ void resume_window_sweep(main_window& window, instrument& inst, scan_record_writ
   }
   const QString scans = QDir(data_folder).filePath(QLatin1String(scans_folder_name));
   const QString proposal = newest_unended_record(data_folder);
-  const QString path = QFileDialog::getOpenFileName(
-      &window, QStringLiteral("Resume Sweep"), proposal.isEmpty() ? scans : proposal,
-      QStringLiteral("Scan records (*.jsonl);;All files (*)"));
-  if (path.isEmpty()) return;
+  QFileDialog dialog(&window, QStringLiteral("Resume Sweep"), scans,
+                     QStringLiteral("Scan records (*.jsonl);;All files (*)"));
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Resume"));
+  if (!proposal.isEmpty()) dialog.selectFile(proposal);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  const QString path = dialog.selectedFiles().constFirst();
   std::string why;
   const auto plan = take_up_record(path, head, std::nullopt, data_folder, inst, window, record, &why);
   if (!plan) {
