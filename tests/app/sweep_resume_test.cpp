@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <map>
 
+#include "app/app_instrument.h"
 #include "app/resume_jobs.h"
 #include "common/file_output.h"
 #include "logging/data_folder.h"
@@ -183,6 +184,35 @@ TEST(SweepResume, RefusesWhatCannotBeContinuedAndChangesNothing) {
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));
     EXPECT_EQ(after.readAll(), c.record);
   }
+}
+
+// SWEep:RESume:RECord runs what File > Resume Sweep runs, and says why when it cannot.
+TEST(SweepResume, ARemoteClientResumesARecordOrHearsWhyNot) {
+  recorded full;
+  ASSERT_TRUE(full.start_small());
+  ASSERT_TRUE(full->runner.run("Sweep", [&] { full->sweep.sweep(2); }));
+  QFile file(full.writer.path());
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray ended = file.readAll();
+
+  recorded again;
+  ASSERT_TRUE(again.start_small());
+  app_instrument remote(again.window, *again, again.writer, {"Brevane", "SIM", "1"}, 500);
+  remote.set_resume_place(again.folder.path(), {"usb", "H1", false});
+  const QString path = put_record(again.folder.path(), ended);
+  const remote::outcome refused = remote.resume_record(path.toStdString());
+  EXPECT_EQ(refused.result, remote::outcome::kind::refused);
+  EXPECT_NE(refused.reason.find("has ended"), std::string::npos) << refused.reason;
+
+  put_record(again.folder.path(), cut_after_reading(ended, 20));
+  ASSERT_EQ(remote.resume_record(path.toStdString()).result, remote::outcome::kind::done);
+  ASSERT_TRUE(testing::run_events_until([&] { return !again->exchange.busy(); }, 5000));
+  std::string why;
+  const auto resumed = read_scan_record(path, &why);
+  ASSERT_TRUE(resumed) << why;
+  ASSERT_TRUE(resumed->end);
+  EXPECT_EQ(resumed->end->how, sweep_end::completed);
+  EXPECT_EQ(resumed->readings.size(), 42u);
 }
 
 // Ten seconds of sweep by the clock the logs read: each reading takes 42 ms.

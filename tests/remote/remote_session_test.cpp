@@ -81,6 +81,8 @@ TEST(RemoteSession, EveryCommandAnswersAndLeavesItsError) {
       {"SWE:PAUS;STAT?", "PAUSED,2,1,3,4,37.5,72,NONE\n", ok},
       {"SWE:PAUS", "", "-200,\"Execution error;no sweep is running\"\n"},
       {"SWE:RES;ABOR;:SWE:STAT?", "IDLE,2,1,3,4,37.5,72,NONE\n", ok},
+      {"SWE:RES:REC \"scan.jsonl\"", "",
+       "-200,\"Execution error;this instrument cannot resume a sweep from its record\"\n"},
       {"*RST;SWE:XMIN?", "100\n", ok},
       {"DATA:COUN?", "3\n", ok},
       {"DATA:READ? 0,2", "#272" + row0 + row1 + "\n", ok},
