@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 
 #include "app/command_line.h"
 #include "app/instrument.h"
@@ -92,6 +93,9 @@ std::optional<resume_plan> take_up_record(const QString& record, const head_iden
                           plan->from.last});
   // The data log's header was written when the sweep began; its lines go on under it.
   if (QFileInfo(inst.datalog.path()).size() > 0) inst.state.wp = 1;
+  // The pictures go on with the set number the pass in progress would have had; a set the kill
+  // cut is written again whole at its end.
+  inst.state.cnt = static_cast<std::int16_t>(std::min(plan->passes_painted, 32766));
   if (const std::string failed = inst.datalog.drop_line_of_unkept_reading(plan->log_lines);
       !failed.empty())
     window.show_status("The data log's last line could not be cut back: " + failed);

@@ -142,6 +142,7 @@ std::optional<resume_plan> plan_resume(const resume_request& q, std::string* why
   } else {
     cycle = last.cycle;
     pass = last.pass;
+    plan.passes_painted = 2 * (cycle - 1) + (pass == pass_direction::downward ? 1 : 0);
     const long done = (last.row - 1) * (1 + points) + 1 + last.point;
     to_go_now = per_pass - done;
     if (to_go_now > 0) {

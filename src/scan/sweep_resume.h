@@ -32,6 +32,7 @@ struct resume_plan {
   sweep_resumption from;
   long held = 0;    // readings the record holds
   long log_lines = 0;  // data log lines those readings wrote
+  int passes_painted = 0;  // passes ended before the one in progress: the image sets numbered
   long to_go = -1;  // readings still to take; -1 while Repeat goes on
   std::string next;  // "cycle 2, downward pass, row 4, point 9"
   // What the record writer needs to go on in the same file.
