@@ -198,6 +198,12 @@ sweep_procedure::outcome sweep_procedure::run_cycles(std::optional<int> cycles) 
     state_.posz = resume_->last.z;
     restore_position();
     refill_maps();
+    // Baseline readings the record holds count as done, as the rest of the sweep does.
+    if (resume_->last.kind == reading_kind::baseline) {
+      sweep_place at;
+      at.baseline_readings = resume_->baseline_held;
+      progress_.add({.t = resume_->baseline_held}, at);
+    }
   }
   if (resume_ && resume_->avgt) {
     // Taken again it would differ, and so would every map after it.

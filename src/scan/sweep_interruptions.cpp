@@ -73,8 +73,19 @@ void sweep_procedure::interrupted(interruption what) {
 bool sweep_procedure::passing_over(reading_kind kind) {
   const reading_event& last = resume_->last;
   if (kind == last.kind && cycle_ == last.cycle && pass_ == last.pass && row_ == last.row &&
-      point_ == last.point)
+      point_ == last.point) {
     skipping_ = false;
+    sweep_place at;
+    at.cycle = cycle_;
+    at.pass = pass_;
+    at.baseline_readings = 10;
+    at.row = row_;
+    at.rows = rows_;
+    at.point = point_;
+    at.points_in_run = points_in_run_;
+    progress_.resumed_at(at, rows_, points_in_run_, boxes());
+    settings_.set_standing(standing_of(status()));
+  }
   return true;
 }
 

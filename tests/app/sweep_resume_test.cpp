@@ -124,6 +124,9 @@ TEST(SweepResume, GoesOnWithExactlyTheReportsAndReadingsOfTheSweepThatWasNotStop
               strings(all.begin() + static_cast<long>(marks.ends[static_cast<std::size_t>(held - 1)]),
                       all.end()));
 
+    // The progress counts what the record holds as done: the percent is of the whole sweep.
+    EXPECT_EQ(again->sweep.status().exchanges_done, full->sweep.status().exchanges_done);
+
     const auto resumed = read_scan_record(path, &why);
     ASSERT_TRUE(resumed) << why;
     EXPECT_EQ(places(*resumed), places(*whole));
