@@ -134,7 +134,7 @@ QString newest_unended_record(const QString& data_folder) {
   const QStringList names = scans.entryList({QStringLiteral("scan *.jsonl")}, QDir::Files,
                                             QDir::Name | QDir::Reversed);
   for (const QString& n : names)
-    if (const QString path = scans.filePath(n); ends_unexpectedly(path)) return path;
+    if (QString path = scans.filePath(n); ends_unexpectedly(path)) return path;
   return {};
 }
 

@@ -30,7 +30,7 @@ std::string place_text(int cycle, pass_direction pass, int row, int point) {
 // naming the key.
 std::string settings_of(const scan_record& record, sweep_settings& s) {
   for (const std::string_view key : sweep_setting_keys()) {
-    const QJsonValue v = record.header.settings.value(QLatin1StringView(key.data(), key.size()));
+    const QJsonValue v = record.header.settings.value(QLatin1StringView(key.data(), static_cast<qsizetype>(key.size())));
     if (v.isUndefined()) continue;
     std::string text;
     if (v.isBool())
