@@ -123,6 +123,7 @@ sweep_procedure::outcome sweep_procedure::sweep(std::optional<int> cycles,
     stream_.notify([&](reading_observer& o) {
       o.cycles_asked(cycles);
       o.sweep_started(in_use_, now);
+      if (from) o.readings_held(from->cycle_readings);
     });
   }
   // A pause holds the sweep between two exchanges; a lost head suspends it until the head is

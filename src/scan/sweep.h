@@ -37,8 +37,9 @@ struct sweep_resumption {
   int baseline_held = 0;       // the baseline readings held then, and the sum of their
   double baseline_sum = 0;     // whole-degree temperatures
   reading_event last;          // the last reading held; its kind, place and position
-  // The readings held of the pass in progress, which its grey maps are painted from at its end.
-  std::vector<reading_event> pass_readings;
+  // The readings held of the cycle in progress: the Maps window shows them, and the grey maps
+  // of the pass in progress are painted from them at its end.
+  std::vector<reading_event> cycle_readings;
 };
 
 class sweep_procedure {

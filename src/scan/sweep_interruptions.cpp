@@ -92,7 +92,8 @@ bool sweep_procedure::passing_over(reading_kind kind) {
 void sweep_procedure::refill_maps() {
   const double avgt = resume_->avgt.value_or(state_.avgt);
   const int gain = settings_.value(scroll_bar::gain);
-  for (const reading_event& e : resume_->pass_readings) {
+  for (const reading_event& e : resume_->cycle_readings) {
+    if (e.pass != resume_->last.pass) continue;
     const auto i = try_to_integer(e.x - 100);
     const auto j = try_to_integer(e.z - 140);
     if (!i || !j || !map_grid::in_range(*i, *j)) continue;

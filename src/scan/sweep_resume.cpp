@@ -102,8 +102,8 @@ std::optional<resume_plan> plan_resume(const resume_request& q, std::string* why
     const reading_event& e = r.event;
     // A line for each thermal reading, and for each distance while Temp Off skips the former.
     plan.log_lines += (e.temperature_f ? 1 : 0) + (plan.settings.temp_off && e.distance_in ? 1 : 0);
-    if (e.kind != reading_kind::baseline && e.cycle == from.last.cycle && e.pass == from.last.pass)
-      from.pass_readings.push_back(e);
+    if (e.kind != reading_kind::baseline && e.cycle == from.last.cycle)
+      from.cycle_readings.push_back(e);
   }
   from.avgt = record->avgt;
   if (!from.avgt && from.last.kind != reading_kind::baseline) {

@@ -11,6 +11,7 @@
 #include "app/app_instrument.h"
 #include "app/resume_jobs.h"
 #include "common/file_output.h"
+#include "display/maps_data.h"
 #include "logging/data_folder.h"
 #include "logging/scan_record.h"
 #include "logging/scan_record_reader.h"
@@ -89,6 +90,9 @@ TEST(SweepResume, GoesOnWithExactlyTheReportsAndReadingsOfTheSweepThatWasNotStop
   recorded full;
   report_marks marks(full.head);
   full->readings.add(marks);
+  maps_data full_maps;
+  maps_listener full_view(full_maps);
+  full->readings.add(full_view);
   ASSERT_TRUE(full.start_small());
   ASSERT_TRUE(full->runner.run("Sweep", [&] { full->sweep.sweep(2); }));
   std::string why;
@@ -105,6 +109,9 @@ TEST(SweepResume, GoesOnWithExactlyTheReportsAndReadingsOfTheSweepThatWasNotStop
   for (const int held : {4, 10, 11, 13, 18, 26, 27, 41, 42}) {
     SCOPED_TRACE(held);
     recorded again;
+    maps_data maps;
+    maps_listener view(maps);
+    again->readings.add(view);
     ASSERT_TRUE(again.start_small());
     const QString path = put_record(again.folder.path(), cut_after_reading(bytes, held));
     const auto plan = take_up_record(path, {"usb", "H1", false}, std::nullopt,
@@ -124,6 +131,9 @@ TEST(SweepResume, GoesOnWithExactlyTheReportsAndReadingsOfTheSweepThatWasNotStop
               strings(all.begin() + static_cast<long>(marks.ends[static_cast<std::size_t>(held - 1)]),
                       all.end()));
 
+    // The Maps window shows the cycle it went on in whole, also what came before the restart.
+    const int cycle = std::max(1, last.cycle);
+    EXPECT_EQ(maps.cells(cycle).size(), full_maps.cells(cycle).size());
     // The progress counts what the record holds as done: the percent is of the whole sweep.
     EXPECT_EQ(again->sweep.status().exchanges_done, full->sweep.status().exchanges_done);
 
