@@ -193,6 +193,8 @@ outcome app_instrument::start_sweep() {
 
 outcome app_instrument::resume_record(const std::string& path) {
   if (auto refused = busy_refusal()) return *refused;
+  // Asked before the record is taken up, which the next sweep would otherwise continue.
+  if (const auto why = sweep_refusal(inst_)) return outcome::refused(*why);
   std::string why;
   auto plan = take_up_record(QString::fromStdString(path), head_, std::nullopt, data_folder_, inst_,
                              window_, record_, &why);

@@ -85,6 +85,10 @@ std::optional<resume_plan> take_up_record(const QString& record, const head_iden
   request.base = settings_in_window(window, inst.state, inst.exchange);
   auto plan = plan_resume(request, why);
   if (!plan) return std::nullopt;
+  if (plan->settings.stop) {
+    *why = name + " cannot be resumed: its Stop box is ticked and would end it at once";
+    return std::nullopt;
+  }
   if (std::string refused = apply_settings(plan->settings, window, inst.exchange); !refused.empty()) {
     *why = name + " cannot be resumed: " + refused;
     return std::nullopt;
@@ -107,6 +111,11 @@ void resume_window_sweep(main_window& window, instrument& inst, scan_record_writ
   if (inst.exchange.busy()) {
     window.show_status("Resume Sweep is refused while " + inst.exchange.operation() +
                        " runs; Escape ends it.");
+    return;
+  }
+  // Asked before the record is taken up, which the next sweep would otherwise continue.
+  if (const auto why = sweep_refusal(inst)) {
+    window.show_status(*why);
     return;
   }
   const QString scans = QDir(data_folder).filePath(QLatin1String(scans_folder_name));

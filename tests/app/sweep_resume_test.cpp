@@ -173,6 +173,8 @@ TEST(SweepResume, RefusesWhatCannotBeContinuedAndChangesNothing) {
       {"any head", cut, {"usb", "H2", true}, false, ""},
       {"a bad setting", QByteArray(cut).replace("\"xmin\":140", "\"xmin\":50"),
        {"usb", "H1", false}, false, "xmin"},
+      {"the Stop box", QByteArray(cut).replace("\"stop\":false", "\"stop\":true"),
+       {"usb", "H1", false}, false, "Stop box is ticked"},
       {"no reading", cut.left(cut.indexOf('\n') + 1), {"usb", "H1", false}, false, "no reading"},
       {"resumed already", cut, {"usb", "H1", false}, true, "another Brevane may hold it"},
   };
