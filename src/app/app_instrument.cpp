@@ -247,6 +247,29 @@ outcome app_instrument::start_sweep() {
   return outcome::done();
 }
 
+outcome app_instrument::resume_record(const std::string& path) {
+  if (auto refused = busy_refusal()) return *refused;
+  // Asked before the record is taken up, which the next sweep would otherwise continue.
+  if (const auto why = sweep_refusal(inst_)) return outcome::refused(*why);
+  std::string why;
+  auto plan = take_up_record(QString::fromStdString(path), head_, std::nullopt, data_folder_, inst_,
+                             window_, record_, &why);
+  if (!plan) return outcome::refused(why);
+  if (!inst_.runner.reserve(sweep_operation_name))
+    return outcome::refused(inst_.guard.operation() + " is still running");
+  resumed_ = std::move(plan);
+  // Run from the event loop, as SWEep:STARt's sweep is.
+  sweep_queued_ = true;
+  QMetaObject::invokeMethod(
+      &context_,
+      [this] {
+        sweep_queued_ = false;
+        run_window_sweep(window_, inst_, record_, true, std::nullopt, &*resumed_);
+      },
+      Qt::QueuedConnection);
+  return outcome::done();
+}
+
 bool app_instrument::sweep_in_progress() const {
   return inst_.guard.operation() == sweep_operation_name;
 }

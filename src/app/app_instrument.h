@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/resume_jobs.h"
 #include "logging/scan_record_rows.h"
 #include "remote/remote_instrument.h"
 #include "scan/sweep_plan.h"
@@ -51,6 +52,12 @@ class app_instrument final : public remote::remote_instrument {
   remote::outcome start_sweep() override;
   remote::outcome pause_sweep() override;
   remote::outcome resume_sweep() override;
+  remote::outcome resume_record(const std::string& path) override;
+  // The data folder this program holds and its head, which a record to resume must match.
+  void set_resume_place(QString data_folder, head_identity head) {
+    data_folder_ = std::move(data_folder);
+    head_ = std::move(head);
+  }
   void abort() override;
   remote::sweep_status sweep_state() const override;
   long long reading_count() const override;
@@ -93,6 +100,9 @@ class app_instrument final : public remote::remote_instrument {
   // How many cycles a remote sweep runs; none: for as long as Repeat is on.
   std::optional<int> cycles_ = 1;
   mutable scan_record_rows rows_;
+  QString data_folder_;
+  head_identity head_;
+  std::optional<resume_plan> resumed_;
 };
 
 }  // namespace brevane

@@ -110,6 +110,12 @@ std::string command_line_help() {
          "  --cycles N             with --sweep: run N cycles\n"
          "  --resume-within S      with --sweep: wait up to S seconds for a head that went\n"
          "                         away, then go on where it stopped (default 0: end at once)\n"
+         "  --resume RECORD        with --sweep: go on with the sweep that RECORD (a scan\n"
+         "                         record without its end line, left by a crash, a kill or\n"
+         "                         a power cut) describes, in the same record: the same\n"
+         "                         settings, baseline and cycles, from its first reading not\n"
+         "                         kept; the head moves back first\n"
+         "  --resume-on-any-head   with --resume: take up a record of another head\n"
          "  --plan FILE            set the sweep's controls from a plan file or a scan record\n"
          "                         before anything starts; settings it leaves out keep their\n"
          "                         start values\n"
@@ -292,6 +298,11 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
       if (!s)
         return fail("--resume-within takes 0 to 86400 seconds, not \"" + v.toStdString() + "\"");
       cl.resume_within_s = *s;
+    } else if (arg == QLatin1String("--resume")) {
+      if (!value(&v) || v.isEmpty()) return fail("--resume needs a scan record");
+      cl.resume_record = v;
+    } else if (arg == QLatin1String("--resume-on-any-head") && !has_inline) {
+      cl.resume_on_any_head = true;
     } else if (arg == QLatin1String("--device")) {
       if (!value(&v) || v.isEmpty()) return fail("--device needs a serial number or device path");
       cl.device = v;
@@ -396,6 +407,12 @@ std::optional<command_line> parse_command_line(const QStringList& arguments, std
   if (!cl.listen_allow.empty() && cl.listen->address.isLoopback())
     return fail("--listen-allow is for a listener beyond loopback; --listen names " +
                 cl.listen->address.toString().toStdString());
+  if (!cl.resume_record.isEmpty() && (!cl.sweep || cl.dry_run || cl.plan_given()))
+    return fail(
+        "--resume needs --sweep, and takes its settings from the record: it cannot be "
+        "combined with --dry-run, --plan or --set");
+  if (cl.resume_on_any_head && cl.resume_record.isEmpty())
+    return fail("--resume-on-any-head needs --resume RECORD");
   if (cl.listen && (cl.headless_job() || cl.dry_run))
     return fail(
         "--listen runs the program for remote clients; it cannot be combined with --sweep, "

@@ -45,6 +45,8 @@ struct command_line {
   bool list_devices = false;
   QString device;           // --device: the serial number or device path of the head to use
   int resume_within_s = 0;  // --sweep: how long a sweep waits for a head that went away
+  QString resume_record;    // --resume: the record of a sweep cut short, to go on with
+  bool resume_on_any_head = false;
   QString plan_file;        // --plan: a plan or a scan record
   QStringList settings;     // --set KEY=VALUE, in their order, each already checked
   QString save_plan;        // --save-plan: write the resulting plan and exit

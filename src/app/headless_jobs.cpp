@@ -18,6 +18,7 @@
 #include "logging/scan_record.h"
 #include "model/panel.h"
 #include "scan/sweep_progress.h"
+#include "scan/sweep_resume.h"
 
 #if defined(_WIN32)
 #include <io.h>
@@ -123,7 +124,14 @@ int run_sweep_job(const sweep_job& job) {
   QElapsedTimer timer;
   timer.start();
   sweep_procedure::outcome outcome = sweep_procedure::outcome::stopped;
-  const bool ran = inst.runner.run("Sweep", [&] { outcome = inst.sweep.sweep(options.cycles); });
+  if (job.resume)
+    std::cout << "Resuming " << QDir::toNativeSeparators(job.resume->record).toStdString()
+              << " at " << resume_sentence(*job.resume) << "\n"
+              << std::flush;
+  const bool ran = inst.runner.run("Sweep", [&] {
+    outcome = job.resume ? inst.sweep.sweep(job.resume->cycles, &job.resume->from)
+                         : inst.sweep.sweep(options.cycles);
+  });
   inst.sweep.on_progress = nullptr;
   const double seconds = static_cast<double>(timer.elapsed()) / 1000.0;
   if (!options.export_file(export_format::png).isEmpty()) {

@@ -13,6 +13,7 @@ class panel;
 class maps_data;
 class maps_listener;
 class scan_record_writer;
+struct resume_plan;
 namespace device {
 class report_trace;
 }
@@ -27,6 +28,8 @@ struct sweep_job {
   maps_data& exported;
   maps_listener& export_listener;
   QString data_folder;
+  // The sweep to take up again (--resume); none for a new one.
+  const resume_plan* resume;
   // The field's formats, made from the sweep's own record as from --open; empty when none.
   std::function<int(const QString& record_path)> export_data;
 };

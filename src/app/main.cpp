@@ -21,6 +21,7 @@
 #include "app/plans.h"
 #include "app/record_jobs.h"
 #include "app/remote_wiring.h"
+#include "app/resume_jobs.h"
 #include "app/signal_watch.h"
 #include "app/standard_output.h"
 #include "app/window_front_end.h"
@@ -97,7 +98,11 @@ data_folder_result choose_data_folder(const command_line& options) {
   user_folders user{QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
                     QDir::homePath()};
   if (!QFileInfo(user.documents).isDir()) user.documents.clear();
-  return prepare_data_folder(QCoreApplication::applicationDirPath(), user, options.data_folder);
+  // A resumed sweep writes where it began, under that folder's lock.
+  const QString chosen = options.data_folder.isEmpty() && !options.resume_record.isEmpty()
+                             ? record_data_folder(options.resume_record)
+                             : options.data_folder;
+  return prepare_data_folder(QCoreApplication::applicationDirPath(), user, chosen);
 }
 
 std::string open_trace(const command_line& options, device::report_trace& trace) {
@@ -204,7 +209,7 @@ int run_program(int argc, char** argv) {
   // Every sweep, from the window, a job or a client, leaves a scan record in the data folder.
   scan_record_writer record(front, folder.path,
                             options->simulate ? simulated_head_description(*options->simulate)
-                                              : head_description{"usb", {}, {}, {}},
+                                              : head_description{"usb", {}, head_of(*options).serial, {}},
                             options->echo_timeout_ms, program_version,
                             [&front](const std::string& message) { front.show_status(message); });
   inst.readings.add(record);
@@ -231,6 +236,15 @@ int run_program(int argc, char** argv) {
   if (plain) wire_plain_panel(*plain, inst);
   if (windows && !windows->wire(*options, inst, record, folder.path)) return 1;
   apply_command_line_settings(*options, *settings, front, inst, record);
+  std::optional<resume_plan> resumed;
+  if (!options->resume_record.isEmpty()) {
+    resumed = take_up_record(options->resume_record, head_of(*options), options->cycles,
+                             folder.path, inst, front, record, &error);
+    if (!resumed) {
+      std::cerr << "brevane: " << error << "\n";
+      return 2;
+    }
+  }
   std::unique_ptr<remote_front_end> remote;
   if (options->listen) {
     remote = start_remote(
@@ -242,6 +256,7 @@ int run_program(int argc, char** argv) {
       std::cerr << "brevane: " << error << "\n";
       return 2;
     }
+    remote->instrument().set_resume_place(folder.path, head_of(*options));
   }
   // SIGINT and SIGTERM: a job ends after the exchange in progress, with its logs and record
   // closed, and the program exits 128 + the signal's number; the window closes as its close
@@ -285,6 +300,7 @@ int run_program(int argc, char** argv) {
     QTimer::singleShot(0, &app, [&] {
       exit_code = run_sweep_job(
           {*options, inst, front, record, trace, exported, export_listener, folder.path,
+           resumed ? &*resumed : nullptr,
            sweep_exports(*options) ? std::function<int(const QString&)>([&](const QString& path) {
              return export_record_files(path, *options, program_version, true);
            })

@@ -12,6 +12,7 @@
 #include "app/instrument.h"
 #include "app/maps_wiring.h"
 #include "app/plans.h"
+#include "app/resume_jobs.h"
 #include "app/wiring.h"
 #include "logging/scan_record.h"
 #include "model/instrument_state.h"
@@ -102,6 +103,10 @@ bool window_front_end::wire(const command_line& options, instrument& inst,
                                    : "The scan record could not be opened: " + why);
   };
   QObject::connect(&window, &main_window::open_scan_chosen, &window, [&window, open_scan] { open_scan(&window); });
+  QObject::connect(&window, &main_window::resume_sweep_chosen, &window,
+                   [&, data_folder, head = head_of(options)] {
+                     resume_window_sweep(window, inst, record, data_folder, head);
+                   });
   QObject::connect(&maps, &maps_window::open_scan_chosen, &maps, [&maps, open_scan] { open_scan(&maps); });
   if (!options.open_record.isEmpty()) {
     const std::string why = show_scan_record(maps, options.open_record, options.cycle);

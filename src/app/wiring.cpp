@@ -6,6 +6,7 @@
 
 #include "app/instrument.h"
 #include "logging/scan_record.h"
+#include "scan/sweep_resume.h"
 #include "ui/main_window.h"
 #include "ui/maps_alarms.h"
 
@@ -61,7 +62,7 @@ std::optional<std::string> sweep_refusal(const instrument& inst) {
 }
 
 bool run_window_sweep(panel& window, instrument& inst, const scan_record_writer& record,
-                      bool reserved, std::optional<int> cycles) {
+                      bool reserved, std::optional<int> cycles, const resume_plan* resume) {
   if (!reserved && !inst.guard.busy()) {
     if (const auto why = sweep_refusal(inst)) {
       window.show_status(*why);
@@ -69,7 +70,12 @@ bool run_window_sweep(panel& window, instrument& inst, const scan_record_writer&
     }
   }
   const bool free = reserved || !inst.guard.busy();
-  const auto body = [&] { inst.sweep.sweep(cycles); };
+  const auto body = [&] {
+    if (resume)
+      inst.sweep.sweep(resume->cycles, &resume->from);
+    else
+      inst.sweep.sweep(cycles);
+  };
   const std::string keys = "F8 pauses, Escape ends it";
   const bool completed = reserved ? inst.runner.run_reserved(sweep_operation_name, body, keys)
                                   : inst.runner.run(sweep_operation_name, body, keys);

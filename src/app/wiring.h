@@ -15,6 +15,7 @@ class panel;
 class maps_alarms;
 class scan_record_writer;
 struct instrument;
+struct resume_plan;
 
 // record: the sweeps' record, named in the status bar when a sweep ends.
 void wire_window(main_window& window, instrument& inst, const scan_record_writer& record,
@@ -33,8 +34,10 @@ bool move_head(instrument& inst, int x, int z);
 std::optional<std::string> sweep_refusal(const instrument& inst);
 // The Sweep button, with the status bar's Pause offered while it runs. reserved: the guard was
 // already taken with operation_runner::reserve. cycles: run that many whatever Repeat says.
+// With resume, the sweep goes on from the record it was taken up from, with its cycles.
 bool run_window_sweep(panel& window, instrument& inst, const scan_record_writer& record,
-                      bool reserved = false, std::optional<int> cycles = std::nullopt);
+                      bool reserved = false, std::optional<int> cycles = std::nullopt,
+                      const resume_plan* resume = nullptr);
 // The Pause button: pauses the sweep after the exchange in progress, or resumes it.
 void toggle_pause(panel& window, instrument& inst);
 // With controls (the operator's window), the Maps window's alarm boxes take the last run's alarms

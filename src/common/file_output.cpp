@@ -342,10 +342,26 @@ std::string output_file::append(std::string_view text) {
   return failed(error);
 }
 
+std::function<void(const QString&)>& sync_listener() {
+  static std::function<void(const QString&)> listener;
+  return listener;
+}
+
+void set_sync_listener(std::function<void(const QString& path)> listener) {
+  sync_listener() = std::move(listener);
+}
+
 std::string output_file::sync() {
   if (fd_ < 0) return {};
   if (sys_sync(fd_) != 0 && errno != EINVAL) return failed(errno);
+  if (const auto& listener = sync_listener()) listener(path_);
   return {};
+}
+
+std::string output_file::cut_back(long long size) {
+  if (fd_ < 0) return reason(EBADF);
+  if (sys_truncate(fd_, static_cast<file_size>(size)) != 0) return failed(errno);
+  return sync();
 }
 
 bool output_file::removed() const {

@@ -61,6 +61,33 @@ struct new_file_result {
 // behind when the write fails.
 new_file_result write_new_file(const QString& wanted, const QByteArray& bytes);
 
+// Hears every successful sync of an appending file, with its path: tests count the syncs a
+// sweep makes. None by default.
+void set_sync_listener(std::function<void(const QString& path)> listener);
+
+// How often a log that grows during a sweep reaches the disk: at most this long may be lost on
+// a power cut. A sync costs a few milliseconds on a disk, so not one per line.
+inline constexpr long long sync_interval_ms = 500;
+
+// Says when a growing file is due for a sync, by the times of what is written to it.
+class sync_pacer {
+ public:
+  // Something was written at ms (any steady count of milliseconds); true when a sync is due.
+  bool written(long long ms) {
+    pending_ = true;
+    return ms - last_sync_ >= sync_interval_ms || ms < last_sync_;
+  }
+  void synced(long long ms) {
+    last_sync_ = ms;
+    pending_ = false;
+  }
+  bool pending() const { return pending_; }
+
+ private:
+  long long last_sync_ = 0;
+  bool pending_ = false;
+};
+
 // A file written a piece at a time and kept open: a log that appends, or a new record.
 class output_file {
  public:
@@ -81,6 +108,8 @@ class output_file {
   std::string append(std::string_view text);
   // Makes what was written survive a power cut.
   std::string sync();
+  // Cuts the file back to size bytes (the end of its last whole line, say).
+  std::string cut_back(long long size);
   // True when the file has no name any more (it or its folder was deleted while open): what
   // is written to it is lost when it closes.
   bool removed() const;

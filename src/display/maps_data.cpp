@@ -117,6 +117,11 @@ void maps_listener::reading_taken(const reading_event& reading) {
   changed();
 }
 
+void maps_listener::readings_held(const std::vector<reading_event>& cycle) {
+  for (const reading_event& r : cycle) data_.add(r);
+  changed();
+}
+
 void maps_listener::raster_changed(const raster_in_use& raster) {
   data_.set_raster(raster);
   changed();

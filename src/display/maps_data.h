@@ -121,6 +121,7 @@ class maps_listener : public reading_observer {
 
   void sweep_started(const raster_in_use& raster, const QDateTime& when) override;
   void reading_taken(const reading_event& reading) override;
+  void readings_held(const std::vector<reading_event>& cycle) override;
   void raster_changed(const raster_in_use& raster) override;
 
  private:

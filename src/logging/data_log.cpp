@@ -1,8 +1,10 @@
 #include "logging/data_log.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include "common/clock.h"
+#include "common/file_input.h"
 #include "common/file_output.h"
 #include "common/numbers.h"
 #include "logging/text_filters.h"
@@ -48,7 +50,7 @@ void data_log::log_step(double s, int d) {
   if (state_.wp == 0) text = std::string(data_log_header) + "\r\n";
   text += format_line(state_.tem, thermal, d, state_.posx, state_.posz) + "\r\n";
 
-  const std::string error = append(text);
+  const std::string error = append(text, clock_.now().toMSecsSinceEpoch());
   if (!error.empty()) {
     // The line is dropped; the next reading tries again. Say so once per run of failures.
     const std::string message =
@@ -72,13 +74,50 @@ void data_log::count_removed() {
   lines_written_ = 0;
 }
 
-std::string data_log::append(const std::string& text) {
+std::string data_log::drop_line_of_unkept_reading(long kept_lines) {
+  QFile log;
+  if (!files::open_regular(path(), log).ok()) return {};
+  const QByteArray header = QByteArray(data_log_header) + "\r\n";
+  long lines = 0;
+  qint64 offset = 0, last_line_start = 0;
+  QByteArray carry;
+  // Streamed: a log of days is long, and only the count after the last header matters.
+  for (;;) {
+    const QByteArray piece = log.read(1 << 16);
+    if (piece.isEmpty()) break;
+    const QByteArray text = carry + piece;
+    const qint64 base = offset - carry.size();
+    qsizetype from = 0;
+    for (qsizetype end; (end = text.indexOf("\r\n", from)) >= 0; from = end + 2) {
+      if (text.mid(from, end + 2 - from) == header) {
+        lines = 0;
+      } else {
+        ++lines;
+        last_line_start = base + from;
+      }
+    }
+    carry = text.mid(from);
+    offset += piece.size();
+  }
+  if (lines != kept_lines + 1 || !carry.isEmpty()) return {};
+  files::output_file file;
+  std::string why = file.open_append(path());
+  if (why.empty()) why = file.cut_back(last_line_start);
+  const std::string closed = file.close();
+  return why.empty() ? closed : why;
+}
+
+std::string data_log::append(const std::string& text, long long ms) {
   if (folder_.isEmpty()) return "there is no data folder";
   // Opened and closed for each line, as the log always was: other programs may read or move
   // it between lines. A line that fails is cut back, so the lines before it stay whole.
   files::output_file file;
   std::string why = file.open_append(path());
   if (why.empty()) why = file.append(text);
+  if (why.empty() && pacer_.written(ms)) {
+    why = file.sync();
+    if (why.empty()) pacer_.synced(ms);
+  }
   const std::string closed = file.close();
   return why.empty() ? closed : why;
 }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <string>
 
+#include "common/file_output.h"
 #include "model/kept_account.h"
 
 namespace brevane {
@@ -34,13 +35,19 @@ class data_log {
   // Counts as lost the lines written this run when the log is gone (its folder removed): they
   // no longer exist, whatever was written.
   void count_removed();
+  // A sweep taken up again after a kill: when the log holds, after its last header, exactly one
+  // line more than the kept readings account for, that line belongs to the reading the kill
+  // cut short, which is taken again; it is cut off so that no reading is logged twice. Empty
+  // when done or nothing was cut; else why.
+  std::string drop_line_of_unkept_reading(long kept_lines);
   // The lines dropped because they could not be written.
   kept_account& kept() { return kept_; }
   const kept_account& kept() const { return kept_; }
 
  private:
   // Appends text; on any failure nothing of it stays in the file. Returns an error text.
-  std::string append(const std::string& text);
+  // ms: when, for the sync that keeps a power cut from taking more than the last moments.
+  std::string append(const std::string& text, long long ms);
 
   main_window_state& state_;
   panel& window_;
@@ -50,6 +57,7 @@ class data_log {
   long lines_written_ = 0;
   bool failure_reported_ = false;
   kept_account kept_;
+  files::sync_pacer pacer_;
 };
 
 // The time stamp of a log line or an image name: the general date text through dString.

@@ -82,7 +82,13 @@ scan_record_writer::scan_record_writer(const panel& window, QString data_folder,
       head_(std::move(head)),
       echo_timeout_ms_(echo_timeout_ms),
       program_version_(std::move(program_version)),
-      report_(std::move(report)) {}
+      report_(std::move(report)) {
+  backstop_.setSingleShot(true);
+  backstop_.setInterval(static_cast<int>(files::sync_interval_ms));
+  backstop_.callOnTimeout([this] {
+    if (pacer_.pending() && sync()) pacer_.synced(last_local_ms_ - offset_ms_ - start_utc_ms_);
+  });
+}
 
 scan_record_writer::~scan_record_writer() {
   close();
@@ -106,6 +112,16 @@ void scan_record_writer::close() {
   if (!file_.is_open() || !sync()) return;
   if (const std::string why = file_.close(); !why.empty())
     fail(0, "The scan record " + shown_path() + " could not be closed: " + why);
+}
+
+void scan_record_writer::paced_sync(qint64 ms) {
+  if (!file_.is_open()) return;
+  if (pacer_.written(ms)) {
+    if (sync()) pacer_.synced(ms);
+    backstop_.stop();
+  } else if (!backstop_.isActive()) {
+    backstop_.start();
+  }
 }
 
 bool scan_record_writer::sync() {
@@ -172,6 +188,34 @@ void scan_record_writer::write_line(const QJsonObject& line) {
              std::to_string(readings_) + ": " + why);
 }
 
+void scan_record_writer::reopen(const continuation& c, const QDateTime& when) {
+  path_ = c.path;
+  readings_ = c.readings;
+  start_utc_ms_ = c.start.toMSecsSinceEpoch();
+  std::string why = file_.open_append(path_);
+  // Only the torn line goes: the record cannot have grown since it was read, its folder is
+  // locked.
+  if (why.empty() && QFileInfo(path_).size() > c.whole_end) why = file_.cut_back(c.whole_end);
+  if (!why.empty()) {
+    fail(0, "The scan record " + shown_path() + " cannot be continued: " + why);
+    return;
+  }
+  const qint64 ms = ms_since_start(when);
+  const char* pass = pass_name(c.where.pass);
+  // A resume line like the one after a pause, with what only a restart has: the gap.
+  write_line(QJsonObject{{QLatin1String("type"), QLatin1String(interruption_name(interruption::resumed))},
+                         {QLatin1String("restart"), true},
+                         {QLatin1String("gap_ms"), static_cast<double>(ms - c.last_ms)},
+                         {QLatin1String("cycle"), c.where.cycle},
+                         {QLatin1String("pass"), pass ? QJsonValue(QLatin1String(pass)) : QJsonValue()},
+                         {QLatin1String("row"), c.where.row},
+                         {QLatin1String("point"), c.where.point},
+                         {QLatin1String("x"), c.where.x},
+                         {QLatin1String("z"), c.where.z},
+                         {QLatin1String("ms"), static_cast<double>(ms)}});
+  sync();
+}
+
 void scan_record_writer::sweep_started(const raster_in_use& raster, const QDateTime& when) {
   close();
   failed_ = false;
@@ -179,6 +223,13 @@ void scan_record_writer::sweep_started(const raster_in_use& raster, const QDateT
   path_.clear();
   start_utc_ms_ = when.toMSecsSinceEpoch();
   offset_hour_ = -1;
+  pacer_ = files::sync_pacer();
+  if (continuation_) {
+    const continuation c = std::move(*continuation_);
+    continuation_.reset();
+    reopen(c, when);
+    return;
+  }
   if (!open(when)) return;
 
   QJsonObject head{{QLatin1String("kind"), QString::fromStdString(head_.kind)}};
@@ -205,6 +256,8 @@ void scan_record_writer::sweep_started(const raster_in_use& raster, const QDateT
                    {QLatin1String("settings"), settings}};
   // Readers skip keys they do not know, so the record stays at its version.
   if (!plan_file_.isEmpty()) line.insert(QLatin1String("plan"), plan_file_);
+  // What a resumed sweep needs to end where this one would have.
+  line.insert(QLatin1String("cycles"), cycles_ ? QJsonValue(*cycles_) : QJsonValue());
   write_line(line);
 }
 
@@ -256,7 +309,9 @@ void scan_record_writer::reading_taken(const reading_event& r) {
   }
   fill_reading_line(r);
   write_line(reading_line_);
-  if (file_.is_open()) ++readings_;
+  if (!file_.is_open()) return;
+  ++readings_;
+  paced_sync(static_cast<qint64>(reading_line_.value(QLatin1String("ms")).toDouble()));
 }
 
 void scan_record_writer::baseline_taken(double avgt) {

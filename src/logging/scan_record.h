@@ -1,13 +1,15 @@
 #pragma once
 // The scan record: every sweep leaves one self-describing JSON Lines file in the data
 // folder's scans/ folder, with its settings, every reading and how it ended. Each line is
-// written whole and at once, and the file is synced at the end of every pass, so a crash
-// costs at most the line being written.
+// written whole and at once, and the file is synced at least once a second while a sweep runs,
+// so a crash costs at most the line being written and a power cut the last second.
 
 #include <QDateTime>
 #include <QJsonObject>
 #include <QString>
+#include <QTimer>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "common/file_output.h"
@@ -48,6 +50,20 @@ class scan_record_writer final : public reading_observer {
   // The plan file the settings came from, named in the first line; empty for none.
   void set_plan_file(QString path) { plan_file_ = std::move(path); }
 
+  // A sweep taken up again from a record that a crash or a kill left without its end.
+  struct continuation {
+    QString path;
+    qint64 whole_end = 0;  // the record's size without a line torn by the crash
+    QDateTime start;       // the record's start, which "ms" keeps counting from
+    long readings = 0;     // the readings it holds
+    qint64 last_ms = 0;    // its last line's "ms"
+    reading_event where;   // its last reading: where the sweep stood
+  };
+  // The next sweep goes on in that record, after a resume line that says the gap, rather than
+  // starting a new one.
+  void continue_record(continuation c) { continuation_ = std::move(c); }
+
+  void cycles_asked(std::optional<int> cycles) override { cycles_ = cycles; }
   void sweep_started(const raster_in_use& raster, const QDateTime& when) override;
   void reading_taken(const reading_event& reading) override;
   void sweep_interrupted(interruption what, const reading_event& where,
@@ -68,8 +84,13 @@ class scan_record_writer final : public reading_observer {
 
  private:
   bool open(const QDateTime& start);
+  // Opens the record to continue, cut back to its whole lines, and writes the resume line.
+  void reopen(const continuation& c, const QDateTime& when);
   void write_line(const QJsonObject& line);
   bool sync();
+  // After a line: syncs when the last sync is due for renewal, else makes sure one follows
+  // within a second even when the sweep then waits.
+  void paced_sync(qint64 ms);
   void fail(long readings_lost, const std::string& why);
   void close();
   std::string shown_path() const;
@@ -98,6 +119,10 @@ class scan_record_writer final : public reading_observer {
   long readings_ = 0;
   bool failed_ = false;  // this sweep's failure was reported
   kept_account kept_;
+  files::sync_pacer pacer_;
+  QTimer backstop_;
+  std::optional<continuation> continuation_;
+  std::optional<int> cycles_;
 };
 
 }  // namespace brevane

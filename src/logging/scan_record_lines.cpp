@@ -108,6 +108,11 @@ std::optional<scan_record_header> header_from(const QJsonObject& o, std::string*
   h.head_path = text_of(head.value(QLatin1String("path")));
   h.start = QDateTime::fromString(o.value(QLatin1String("start")).toString(), Qt::ISODateWithMs);
   h.plan_file = text_of(o.value(QLatin1String("plan")));
+  if (const QJsonValue cycles = o.value(QLatin1String("cycles")); cycles.isDouble()) {
+    const double n = cycles.toDouble();
+    if (n >= 1 && n <= 1e9 && n == static_cast<double>(static_cast<int>(n)))
+      h.cycles = static_cast<int>(n);
+  }
   const QJsonObject settings = o.value(QLatin1String("settings")).toObject();
   fields f{settings, {}};
   const auto raster = raster_from(f);
@@ -329,6 +334,7 @@ void scan_record_parser::add_event_line(std::string_view line, const std::string
       at.z = *z;
       at.time = time->when;
       record_.interruptions.push_back({*what, at, record_.reading_count});
+      record_.last_ms = std::max(record_.last_ms, time->ms);
     }
   } else if (type == QLatin1String(type_end)) {
     record_.end = end_from_line(f);
@@ -353,6 +359,7 @@ void scan_record_parser::add_reading(recorded_reading r, const std::string& wher
   }
   checks_.keep(r.event);
   ++record_.reading_count;
+  record_.last_ms = std::max(record_.last_ms, r.ms);
   if (stream_.reading)
     stream_.reading(r);
   else

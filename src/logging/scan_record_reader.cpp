@@ -21,7 +21,7 @@ std::string named(const QString& path) {
 namespace {
 
 std::optional<scan_record> read_with(scan_record_parser& parser, const QString& path,
-                                     std::string* refusal) {
+                                     std::string* refusal, qint64* whole_end = nullptr) {
   std::string why, read_error;
   QFile file;
   if (const files::open_result opened = files::open_regular(path, file); !opened.ok()) {
@@ -37,6 +37,7 @@ std::optional<scan_record> read_with(scan_record_parser& parser, const QString& 
   };
   std::vector<char> chunk(1 << 16);
   bool refused = false;
+  qint64 offset = 0, after_last_lf = 0;
   for (;;) {
     const qint64 n = file.read(chunk.data(), static_cast<qint64>(chunk.size()));
     if (n < 0) {
@@ -44,12 +45,18 @@ std::optional<scan_record> read_with(scan_record_parser& parser, const QString& 
       break;
     }
     if (n == 0) break;
-    if (!lines.add(std::string_view(chunk.data(), static_cast<std::size_t>(n)), add)) {
+    const std::string_view piece(chunk.data(), static_cast<std::size_t>(n));
+    if (const auto lf = piece.rfind('\n'); lf != std::string_view::npos)
+      after_last_lf = offset + static_cast<qint64>(lf) + 1;
+    offset += n;
+    if (!lines.add(piece, add)) {
       refused = true;
       break;
     }
   }
-  refused = refused || !lines.finish(add);
+  if (whole_end) *whole_end = after_last_lf;
+  // A torn last line is no line of the record when it is to be continued.
+  refused = refused || (!whole_end && !lines.finish(add));
   std::optional<scan_record> record;
   if (!refused) record = parser.finish(read_error, &why);
   if (!record && refusal) *refusal = named(path) + " is not a scan record: " + why;
@@ -58,9 +65,10 @@ std::optional<scan_record> read_with(scan_record_parser& parser, const QString& 
 
 }  // namespace
 
-std::optional<scan_record> read_scan_record(const QString& path, std::string* refusal) {
+std::optional<scan_record> read_scan_record(const QString& path, std::string* refusal,
+                                            qint64* whole_end) {
   scan_record_parser parser;
-  return read_with(parser, path, refusal);
+  return read_with(parser, path, refusal, whole_end);
 }
 
 scan_record_source record_file(const QString& path) {
@@ -80,6 +88,7 @@ scan_record_source record_held(const scan_record& record) {
     summary.end = record.end;
     summary.problems = record.problems;
     summary.problems_left_out = record.problems_left_out;
+    summary.last_ms = record.last_ms;
     summary.reading_count = record.readings.size();
     if (stream.header) stream.header(record.header);
     auto change = record.raster_changes.begin();

@@ -32,6 +32,7 @@ struct scan_record_header {
   int echo_timeout_ms = 0;
   QJsonObject settings;   // every setting as recorded, for the exports that carry them all
   std::string plan_file;  // the plan the settings came from; empty for none
+  std::optional<int> cycles;  // the cycles the sweep was asked for; none: Repeat decided
 };
 
 struct recorded_reading {
@@ -67,6 +68,7 @@ struct scan_record {
   std::optional<recorded_end> end;    // none: the record ended unexpectedly
   std::vector<std::string> problems;  // "line N: reason"
   std::size_t problems_left_out = 0;  // damaged lines past the first scan_record_problems_kept
+  qint64 last_ms = 0;  // the latest "ms" of a reading or an event, since the start
 };
 
 // Lines longer than this are skipped unkept: no reading comes near it.
@@ -76,8 +78,10 @@ inline constexpr std::size_t scan_record_line_limit = 1 << 20;
 inline constexpr std::size_t scan_record_problems_kept = 1000;
 
 // nullopt with refusal set when the file cannot be read or is not a scan record. Only a
-// regular file is read: a device, a FIFO or a folder is refused.
-std::optional<scan_record> read_scan_record(const QString& path, std::string* refusal);
+// regular file is read: a device, a FIFO or a folder is refused. With whole_end, a last line
+// without its line feed (torn by a crash) is left out, and *whole_end is where it begins.
+std::optional<scan_record> read_scan_record(const QString& path, std::string* refusal,
+                                            qint64* whole_end = nullptr);
 // The same from a record's bytes; name stands for the file in the refusal.
 std::optional<scan_record> parse_scan_record(std::string_view bytes, const std::string& name,
                                              std::string* refusal);

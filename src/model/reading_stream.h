@@ -56,8 +56,13 @@ enum class interruption { paused, resumed, head_lost, head_back };
 class reading_observer {
  public:
   virtual ~reading_observer() = default;
+  // The cycles the sweep was asked for (none: Repeat decides); just before sweep_started.
+  virtual void cycles_asked(std::optional<int> /*cycles*/) {}
   virtual void sweep_started(const raster_in_use& /*raster*/, const QDateTime& /*when*/) {}
   virtual void reading_taken(const reading_event& reading) = 0;
+  // A sweep taken up again from its record, just after sweep_started: the readings the record
+  // holds of the cycle in progress, so that a view of that cycle shows it whole.
+  virtual void readings_held(const std::vector<reading_event>& /*cycle*/) {}
   virtual void baseline_taken(double /*avgt*/) {}
   // A limit or step changed during the sweep; comes before the first reading that uses it.
   virtual void raster_changed(const raster_in_use& /*raster*/) {}

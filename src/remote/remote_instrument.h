@@ -104,6 +104,11 @@ class remote_instrument {
   virtual outcome start_sweep() = 0;
   virtual outcome pause_sweep() = 0;
   virtual outcome resume_sweep() = 0;
+  // Goes on with the sweep a record left without its end, as File > Resume Sweep does.
+  virtual outcome resume_record(const std::string& path) {
+    (void)path;
+    return outcome::refused("this instrument cannot resume a sweep from its record");
+  }
   // Ends the operation in progress as Escape does; nothing when none runs.
   virtual void abort() = 0;
   virtual sweep_status sweep_state() const = 0;

@@ -229,6 +229,13 @@ remote_session::step remote_session::execute(const parsed_command& c) {
       return finished(instrument_.pause_sweep());
     case command::sweep_resume:
       return finished(instrument_.resume_sweep());
+    case command::sweep_resume_record: {
+      std::string path = c.parameters[0].text;
+      if (path.size() >= 2 && (path.front() == '"' || path.front() == '\'') &&
+          path.back() == path.front())
+        path = path.substr(1, path.size() - 2);
+      return finished(instrument_.resume_record(path));
+    }
     case command::abort:
       instrument_.abort();
       // The operation unwinds once this call returns; what follows sees it ended.

@@ -103,6 +103,8 @@ const std::vector<command_row>& command_table() {
       {command::sweep_start, "SWEep:STARt", none, absent},
       {command::sweep_pause, "SWEep:PAUSe", none, absent},
       {command::sweep_resume, "SWEep:RESume", none, absent},
+      // The record's path, quoted, is the rest of the line.
+      {command::sweep_resume_record, "SWEep:RESume:RECord", {true, a_plan}, absent},
       {command::abort, "ABORt", none, absent},
       {command::sweep_state, "SWEep:STATe", absent, none},
       {command::data_count, "DATA:COUNt", absent, none},

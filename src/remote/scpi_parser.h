@@ -34,6 +34,7 @@ enum class command {
   sweep_start,
   sweep_pause,
   sweep_resume,
+  sweep_resume_record,
   abort,
   sweep_state,
   data_count,

@@ -51,10 +51,10 @@ bool manual_positioning::move_to(int x, int z) {
 }
 
 double take_baseline(thermal_reading& thermal, const main_window_state& state, bool pump_between,
-                     const std::function<bool(int, double)>& each) {
-  double sum = 0;
-  int taken = 0;
-  for (int k = 0; k < 10; ++k) {
+                     const std::function<bool(int, double)>& each, int held, double held_sum) {
+  double sum = held_sum;
+  int taken = held;
+  for (int k = held; k < 10; ++k) {
     const double temperature = thermal.therm();
     const bool go_on = !each || each(k + 1, temperature);
     if (pump_between) device::command_exchange::pump_once();

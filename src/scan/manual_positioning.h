@@ -45,8 +45,10 @@ class manual_positioning {
 // Mean of ten thermal readings, as Home and the sweep take it. pump_between lets events run
 // after each reading.
 // each, when given, hears of every reading (1 to 10) with its temperature, and may end the
-// baseline there by returning false; the mean is then that of the readings taken.
+// baseline there by returning false; the mean is then that of the readings taken. held readings
+// (with the sum of their whole temperatures) were taken before, by a sweep now resumed.
 double take_baseline(thermal_reading& thermal, const main_window_state& state, bool pump_between,
-                     const std::function<bool(int, double)>& each = {});
+                     const std::function<bool(int, double)>& each = {}, int held = 0,
+                     double held_sum = 0);
 
 }  // namespace brevane

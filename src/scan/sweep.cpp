@@ -98,7 +98,11 @@ void sweep_procedure::announce() {
   if (on_progress) on_progress(now);
 }
 
-sweep_procedure::outcome sweep_procedure::sweep(std::optional<int> cycles) {
+sweep_procedure::outcome sweep_procedure::sweep(std::optional<int> cycles,
+                                                const sweep_resumption* from) {
+  resume_.reset();
+  if (from) resume_ = *from;
+  skipping_ = from && from->last.kind != reading_kind::baseline;
   points_ = 0;
   cycles_done_ = 0;
   cycle_ = 0;
@@ -116,7 +120,11 @@ sweep_procedure::outcome sweep_procedure::sweep(std::optional<int> cycles) {
   announced_ = in_use_;
   if (stream_.listened_to()) {
     const QDateTime now = clock_.now();
-    stream_.notify([&](reading_observer& o) { o.sweep_started(in_use_, now); });
+    stream_.notify([&](reading_observer& o) {
+      o.cycles_asked(cycles);
+      o.sweep_started(in_use_, now);
+      if (from) o.readings_held(from->cycle_readings);
+    });
   }
   // A pause holds the sweep between two exchanges; a lost head suspends it until the head is
   // back, its position restored and the interrupted command sent again.
@@ -167,25 +175,52 @@ void sweep_procedure::ended(sweep_end how, const std::string& message, bool by_a
   stream_.notify([&](reading_observer& o) { o.sweep_ended(how, message, now, by_alarm); });
 }
 
-sweep_procedure::outcome sweep_procedure::run_cycles(std::optional<int> cycles) {
+void sweep_procedure::take_sweep_baseline() {
+  const int held = resume_ ? resume_->baseline_held : 0;
   // The baseline is taken where the head stands, without a stop check.
-  state_.avgt = take_baseline(thermal_, state_, true, [this](int k, double temperature) {
-    baseline_readings_ = k;
-    step_done({.t = 1});
-    if (!stream_.listened_to() && !alarms_.settings().any()) return true;
-    reading_event e = event(reading_kind::baseline);
-    e.point = k;
-    e.temperature_f = temperature;
-    tell(e);
-    return !ended_by_alarm();
-  });
-  if (ended_by_alarm()) return outcome::stopped;
-  if (stream_.listened_to()) {
-    const double avgt = state_.avgt;
-    stream_.notify([&](reading_observer& o) { o.baseline_taken(avgt); });
+  state_.avgt = take_baseline(
+      thermal_, state_, true,
+      [this](int k, double temperature) {
+        baseline_readings_ = k;
+        step_done({.t = 1});
+        if (!stream_.listened_to() && !alarms_.settings().any()) return true;
+        reading_event e = event(reading_kind::baseline);
+        e.point = k;
+        e.temperature_f = temperature;
+        tell(e);
+        return !ended_by_alarm();
+      },
+      held, resume_ ? resume_->baseline_sum : 0.0);
+}
+
+sweep_procedure::outcome sweep_procedure::run_cycles(std::optional<int> cycles) {
+  if (resume_) {
+    state_.posx = resume_->last.x;
+    state_.posz = resume_->last.z;
+    restore_position();
+    refill_maps();
+    // Baseline readings the record holds count as done, as the rest of the sweep does.
+    if (resume_->last.kind == reading_kind::baseline) {
+      sweep_place at;
+      at.baseline_readings = resume_->baseline_held;
+      progress_.add({.t = resume_->baseline_held}, at);
+    }
+  }
+  if (resume_ && resume_->avgt) {
+    // Taken again it would differ, and so would every map after it.
+    state_.avgt = *resume_->avgt;
+  } else {
+    take_sweep_baseline();
+    if (ended_by_alarm()) return outcome::stopped;
+    if (stream_.listened_to()) {
+      const double avgt = state_.avgt;
+      stream_.notify([&](reading_observer& o) { o.baseline_taken(avgt); });
+    }
   }
 
-  for (cycle_ = 1;; ++cycle_) {
+  cycle_ = resume_ ? std::max(1, resume_->last.cycle) : 1;
+  cycles_done_ = cycle_ - 1;
+  for (;; ++cycle_) {
     direction_ = 0;
     if (!run_pass(true)) return outcome::stopped;
     direction_ = 1;
@@ -201,6 +236,7 @@ sweep_procedure::outcome sweep_procedure::run_cycles(std::optional<int> cycles) 
 
 bool sweep_procedure::run_pass(bool upward) {
   pass_ = upward ? pass_direction::upward : pass_direction::downward;
+  if (skipping_ && upward && resume_->last.pass == pass_direction::downward) return true;
   // The limits and the step are read at the start of each pass, as the original reads them.
   const int zmin = settings_.value(scroll_bar::zmin);
   const int zmax = settings_.value(scroll_bar::zmax);
@@ -273,6 +309,7 @@ bool sweep_procedure::row_start(int z, bool upward) {
   // The run that follows, so that a row start reads "its start" of a known number of points.
   points_in_run_ = raster_count(settings_.value(scroll_bar::xmin), settings_.value(scroll_bar::xmax),
                                 std::max<int>(1, state_.step_d));
+  if (skipping_) return passing_over(reading_kind::row_start);
   exchange_tally sent;
   if (!settings_.checked(check_box::z_off)) {
     exchange_.zpos(state_.pos);
@@ -325,6 +362,7 @@ bool sweep_procedure::x_point(int x, bool upward, bool increasing) {
   state_.posx = x;
   state_.pos = static_cast<std::int16_t>(x);
   ++point_;
+  if (skipping_) return passing_over(reading_kind::point);
   ++points_;
   const bool move = !settings_.checked(check_box::x_off);
   exchange_tally sent;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "model/reading_stream.h"
 #include "scan/sweep_alarm.h"
@@ -29,6 +30,18 @@ class sonic_reading;
 class thermal_reading;
 struct main_window_state;
 
+// What a sweep cut short by a crash, a kill or a power cut goes on from, rebuilt from its
+// record: the baseline and the last reading the record holds.
+struct sweep_resumption {
+  std::optional<double> avgt;  // none: the baseline itself was cut short
+  int baseline_held = 0;       // the baseline readings held then, and the sum of their
+  double baseline_sum = 0;     // whole-degree temperatures
+  reading_event last;          // the last reading held; its kind, place and position
+  // The readings held of the cycle in progress: the Maps window shows them, and the grey maps
+  // of the pass in progress are painted from them at its end.
+  std::vector<reading_event> cycle_readings;
+};
+
 class sweep_procedure {
  public:
   enum class outcome { completed, stopped };
@@ -38,7 +51,9 @@ class sweep_procedure {
                   reading_stream& stream, const clock& time_source);
 
   // With cycles set, runs that many cycles whatever "Repeat" says; otherwise "Repeat" decides.
-  outcome sweep(std::optional<int> cycles = std::nullopt);
+  // With from, goes on after its last reading: the head moves back to it, and the reports
+  // from there are those the sweep would have sent had it never stopped.
+  outcome sweep(std::optional<int> cycles = std::nullopt, const sweep_resumption* from = nullptr);
 
   long points_swept() const { return points_; }
   // How the last sweep ended, as the start of a sentence: "Sweep completed", "Sweep stopped by
@@ -88,6 +103,12 @@ class sweep_procedure {
   std::string place() const;
   void interrupted(interruption what);
   void restore_position();
+  void take_sweep_baseline();
+  // The grey maps of the pass in progress, as its held readings painted them.
+  void refill_maps();
+  // While a resumed sweep passes over what its record holds: the place moves on, nothing is
+  // sent. False once the last reading held is passed.
+  bool passing_over(reading_kind kind);
 
   device::command_exchange& exchange_;
   main_window_state& state_;
@@ -117,6 +138,8 @@ class sweep_procedure {
   // The alarm the sweep acts on: the pause it asked for, or the end.
   std::string alarm_;
   std::string ending_alarm_;
+  std::optional<sweep_resumption> resume_;
+  bool skipping_ = false;
 };
 
 }  // namespace brevane

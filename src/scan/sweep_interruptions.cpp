@@ -1,5 +1,6 @@
-// The sweep held and ended early: the operator's pause, a head that went away, and the alarms
-// that pause or end it at a reading.
+// The sweep held and ended early: the operator's pause, a head that went away, the alarms
+// that pause or end it at a reading, and a sweep taken up again after the program stopped.
+#include "common/numbers.h"
 #include "device/command_exchange.h"
 #include "model/instrument_state.h"
 #include "model/main_window_state.h"
@@ -67,6 +68,41 @@ void sweep_procedure::interrupted(interruption what) {
   reading_event where = event(point_ == 0 ? reading_kind::row_start : reading_kind::point);
   if (pass_ == pass_direction::none) where = event(reading_kind::baseline);
   stream_.notify([&](reading_observer& o) { o.sweep_interrupted(what, where, alarm); });
+}
+
+bool sweep_procedure::passing_over(reading_kind kind) {
+  const reading_event& last = resume_->last;
+  if (kind == last.kind && cycle_ == last.cycle && pass_ == last.pass && row_ == last.row &&
+      point_ == last.point) {
+    skipping_ = false;
+    sweep_place at;
+    at.cycle = cycle_;
+    at.pass = pass_;
+    at.baseline_readings = 10;
+    at.row = row_;
+    at.rows = rows_;
+    at.point = point_;
+    at.points_in_run = points_in_run_;
+    progress_.resumed_at(at, rows_, points_in_run_, boxes());
+    settings_.set_standing(standing_of(status()));
+  }
+  return true;
+}
+
+void sweep_procedure::refill_maps() {
+  const double avgt = resume_->avgt.value_or(state_.avgt);
+  const int gain = settings_.value(scroll_bar::gain);
+  for (const reading_event& e : resume_->cycle_readings) {
+    if (e.pass != resume_->last.pass) continue;
+    const auto i = try_to_integer(e.x - 100);
+    const auto j = try_to_integer(e.z - 140);
+    if (!i || !j || !map_grid::in_range(*i, *j)) continue;
+    if (e.temperature_f)
+      if (const auto v = try_to_integer(baseline_value(*e.temperature_f, avgt, gain)))
+        state_.thermal_map.at(*i, *j) = *v;
+    if (e.distance_in)
+      if (const auto d = try_to_integer(*e.distance_in)) state_.sonic_map.at(*i, *j) = *d;
+  }
 }
 
 void sweep_procedure::restore_position() {

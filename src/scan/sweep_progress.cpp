@@ -97,6 +97,16 @@ bool sweep_progress::add(const exchange_tally& sent, const sweep_place& at) {
   return true;
 }
 
+void sweep_progress::resumed_at(const sweep_place& at, int rows_now, int points_now,
+                                const sweep_boxes& boxes) {
+  at_ = at;
+  const long cycle = cycle_exchanges(rows_now, points_now, boxes).answered();
+  const long left_in_cycle = exchanges_left_in_cycle(at_, rows_now, points_now, boxes);
+  done_ = baseline_exchanges().answered() + static_cast<long>(std::max(0, at.cycle - 1)) * cycle +
+          (cycle - left_in_cycle);
+  done_at_cycle_start_ = done_ - (cycle - left_in_cycle);
+}
+
 void sweep_progress::hold(bool held) {
   const double now = now_();
   if (held && !held_since_) {

@@ -68,6 +68,9 @@ class sweep_progress {
   // Exchanges just made, and where the sweep now stands. True when the status is due to be
   // shown: at the first row start, then at most once a second.
   bool add(const exchange_tally& sent, const sweep_place& at);
+  // A sweep taken up again from its record stands at `at` without having sent what came
+  // before: counted as done, so the percent is of the whole sweep.
+  void resumed_at(const sweep_place& at, int rows_now, int points_now, const sweep_boxes& boxes);
   // A pause or a lost head holds the clock; the time until it goes on is not sweep time.
   void hold(bool held);
   void finish(sweep_end how);

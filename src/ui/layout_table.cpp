@@ -198,6 +198,7 @@ constexpr std::array controls{
 constexpr std::array menus{
   menu_row{"Filemnu", "", "File", true, false, 'F'},
   menu_row{"open_scan", "Filemnu", "Open Scan\u2026", true, false, 'O'},
+  menu_row{"resume_sweep", "Filemnu", "Resume Sweep\u2026", true, false, 'R'},
   menu_row{"open_plan", "Filemnu", "Open Plan\u2026", true, false, 'P'},
   menu_row{"save_plan", "Filemnu", "Save Plan\u2026", true, false, 'S'},
   menu_row{"open_data_folder", "Filemnu", "Open Data Folder", true, false, 'D'},

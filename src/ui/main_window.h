@@ -108,6 +108,7 @@ class main_window : public QMainWindow, public panel {
   void maps_chosen();
   void pause_clicked();
   void open_scan_chosen();
+  void resume_sweep_chosen();
   void open_plan_chosen();
   void save_plan_chosen();
   void escape_pressed();

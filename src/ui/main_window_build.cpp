@@ -377,6 +377,8 @@ void main_window::connect_controls() {
   connect(menu_item(QStringLiteral("mapsv")), &QAction::triggered, this, &main_window::maps_chosen);
   connect(menu_item(QStringLiteral("open_scan")), &QAction::triggered, this,
           &main_window::open_scan_chosen);
+  connect(menu_item(QStringLiteral("resume_sweep")), &QAction::triggered, this,
+          &main_window::resume_sweep_chosen);
   connect(menu_item(QStringLiteral("open_plan")), &QAction::triggered, this,
           &main_window::open_plan_chosen);
   connect(menu_item(QStringLiteral("save_plan")), &QAction::triggered, this,

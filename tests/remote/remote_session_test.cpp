@@ -96,6 +96,8 @@ TEST(RemoteSession, EveryCommandAnswersAndLeavesItsError) {
       {"SWEep1:STEP?", "",
        "-114,\"Header suffix out of range;SWEep1:STEP?: this header takes no number\"\n"},
       {"SYST:VERS?;*OPT?;*TST?", "1999.0;0;0\n", ok},
+      {"SWE:RES:REC \"scan.jsonl\"", "",
+       "-200,\"Execution error;this instrument cannot resume a sweep from its record\"\n"},
       {"DATA:COUN?", "3\n", ok},
       {"DATA:READ? 0,2", "#272" + row0 + row1 + "\n", ok},
       {"DATA:READ? 3,1;*IDN?", "#10;Brevane,Brevane head,SIM,1.0.0\n", ok},

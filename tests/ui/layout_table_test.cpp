@@ -160,7 +160,7 @@ TEST(LayoutMenus, TreeKeepsItsCaptionsAndStates) {
   std::vector<std::string> file;
   for (const menu_row& m : items)
     if (m.parent == "Filemnu") file.emplace_back(m.caption);
-  EXPECT_EQ(file, (std::vector<std::string>{"Open Scan\u2026", "Open Plan\u2026", "Save Plan\u2026",
+  EXPECT_EQ(file, (std::vector<std::string>{"Open Scan\u2026", "Resume Sweep\u2026", "Open Plan\u2026", "Save Plan\u2026",
                                             "Open Data Folder", "Exit"}));
 }
 
