@@ -136,6 +136,19 @@ std::optional<scan_record_header> header_from(const QJsonObject& o, std::string*
   return h;
 }
 
+}  // namespace
+
+recorded_reading reading_of(reading_kind kind, pass_direction pass, int cycle, int row, int point,
+                            int x, int z, std::optional<double> temperature_f,
+                            std::optional<double> distance_in, const record_time& time) {
+  recorded_reading r;
+  r.event = {kind, cycle, pass, row, point, x, z, temperature_f, distance_in, time.when};
+  r.ms = time.ms;
+  return r;
+}
+
+namespace {
+
 // One reading line; the reason in f.missing when it is not whole.
 std::optional<recorded_reading> reading_from(fields& f, const QDateTime& start) {
   recorded_reading r;
@@ -155,17 +168,8 @@ std::optional<recorded_reading> reading_from(fields& f, const QDateTime& start) 
   const auto distance = f.number_or_null("distance_in");
   const auto time = f.time("ms", start);
   if (!f.missing.empty()) return std::nullopt;
-  r.event.kind = *kind;
-  r.event.cycle = *cycle;
-  r.event.row = *row;
-  r.event.point = *point;
-  r.event.x = *x;
-  r.event.z = *z;
-  r.event.temperature_f = *temperature;
-  r.event.distance_in = *distance;
-  r.ms = time->ms;
-  r.event.time = time->when;
-  return r;
+  return reading_of(*kind, r.event.pass, *cycle, *row, *point, *x, *z, *temperature, *distance,
+                    *time);
 }
 
 std::optional<recorded_end> end_from_line(fields& f) {

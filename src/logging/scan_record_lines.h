@@ -60,4 +60,9 @@ struct record_time {
 };
 std::optional<record_time> time_from_ms(double ms, const QDateTime& start_utc);
 
+// The reading a line's fields make, once each of them was read; both parsers build it here.
+recorded_reading reading_of(reading_kind kind, pass_direction pass, int cycle, int row, int point,
+                            int x, int z, std::optional<double> temperature_f,
+                            std::optional<double> distance_in, const record_time& time);
+
 }  // namespace brevane

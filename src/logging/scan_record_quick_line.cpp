@@ -174,17 +174,8 @@ std::optional<recorded_reading> quick_reading_line(std::string_view line,
                         : std::nullopt;
   if (!kind || !cycle || !row || !point || !x || !z || !temperature || !distance || !time)
     return std::nullopt;
-  r.event.kind = *kind;
-  r.event.cycle = *cycle;
-  r.event.row = *row;
-  r.event.point = *point;
-  r.event.x = *x;
-  r.event.z = *z;
-  r.event.temperature_f = *temperature;
-  r.event.distance_in = *distance;
-  r.ms = time->ms;
-  r.event.time = time->when;
-  return r;
+  return reading_of(*kind, r.event.pass, *cycle, *row, *point, *x, *z, *temperature, *distance,
+                    *time);
 }
 
 }  // namespace brevane

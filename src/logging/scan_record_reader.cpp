@@ -81,14 +81,7 @@ scan_record_source record_file(const QString& path) {
 scan_record_source record_held(const scan_record& record) {
   return [&record](const scan_record_stream& stream, std::string*) {
     scan_record summary;
-    summary.header = record.header;
-    summary.raster_changes = record.raster_changes;
-    summary.interruptions = record.interruptions;
-    summary.avgt = record.avgt;
-    summary.end = record.end;
-    summary.problems = record.problems;
-    summary.problems_left_out = record.problems_left_out;
-    summary.last_ms = record.last_ms;
+    static_cast<scan_record_summary&>(summary) = record;
     summary.reading_count = record.readings.size();
     if (stream.header) stream.header(record.header);
     auto change = record.raster_changes.begin();

@@ -58,10 +58,10 @@ struct recorded_end {
   QDateTime when;
 };
 
-struct scan_record {
+// All of a record but its readings: what a streamed reading hands over at its end.
+struct scan_record_summary {
   scan_record_header header;
-  std::vector<recorded_reading> readings;  // empty when they were streamed
-  std::size_t reading_count = 0;           // every good reading, kept or streamed
+  std::size_t reading_count = 0;  // every good reading, kept or streamed
   std::vector<recorded_raster_change> raster_changes;
   std::vector<recorded_interruption> interruptions;
   std::optional<double> avgt;
@@ -69,6 +69,10 @@ struct scan_record {
   std::vector<std::string> problems;  // "line N: reason"
   std::size_t problems_left_out = 0;  // damaged lines past the first scan_record_problems_kept
   qint64 last_ms = 0;  // the latest "ms" of a reading or an event, since the start
+};
+
+struct scan_record : scan_record_summary {
+  std::vector<recorded_reading> readings;  // empty when they were streamed
 };
 
 // Lines longer than this are skipped unkept: no reading comes near it.

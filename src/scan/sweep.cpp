@@ -58,15 +58,7 @@ sweep_boxes sweep_procedure::boxes() const {
 }
 
 sweep_standing standing_of(const sweep_status& s) {
-  sweep_standing out;
-  out.cycle = s.cycle;
-  out.cycles = s.cycles;
-  out.pass = s.pass;
-  out.row = s.row;
-  out.point = s.point;
-  out.percent = s.percent;
-  out.seconds_left = s.seconds_left;
-  return out;
+  return {s.cycle, s.cycles, s.pass, s.row, s.point, s.percent, s.seconds_left};
 }
 
 sweep_status sweep_procedure::status() const {

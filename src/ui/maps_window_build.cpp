@@ -210,20 +210,24 @@ void maps_window::build_menus() {
   std::tie(equal_scales_, fill_) =
       pair("equal_scales", QStringLiteral("&Equal Scales"), "fill", QStringLiteral("Fi&ll"),
            [this](bool equal) { set_shape(equal ? map_shape::equal_scales : map_shape::fill); });
+  // Each pair of units changes its own half of the units shown.
+  const auto units_choice = [this](auto change) {
+    return [this, change](bool first) {
+      display_units u = units_;
+      change(u, first);
+      set_units(u);
+    };
+  };
   std::tie(fahrenheit_, celsius_) =
       pair("fahrenheit", QStringLiteral("Temperature in °&F"), "celsius",
-           QStringLiteral("Temperature in °&C"), [this](bool f) {
-             display_units u = units_;
+           QStringLiteral("Temperature in °&C"), units_choice([](display_units& u, bool f) {
              u.temperature = f ? temperature_unit::fahrenheit : temperature_unit::celsius;
-             set_units(u);
-           });
+           }));
   std::tie(inches_, millimetres_) =
       pair("inches", QStringLiteral("Distance in &Inches"), "millimetres",
-           QStringLiteral("Distance in &Millimetres"), [this](bool in) {
-             display_units u = units_;
+           QStringLiteral("Distance in &Millimetres"), units_choice([](display_units& u, bool in) {
              u.distance = in ? distance_unit::inches : distance_unit::millimetres;
-             set_units(u);
-           });
+           }));
 
   QMenu* region = menus->addMenu(QStringLiteral("&Region"));
   sweep_region_ = item(region, "sweep_region", QStringLiteral("&Sweep This Region"),
