@@ -93,6 +93,9 @@ std::optional<resume_plan> take_up_record(const QString& record, const head_iden
     *why = name + " cannot be resumed: " + refused;
     return std::nullopt;
   }
+  // The logs the sweep kept go on whatever the command line or the menu says now.
+  if (plan->log_data.value_or(false)) inst.settings.set_log_data(true);
+  if (plan->log_images.value_or(false)) inst.settings.set_log_images(true);
   writer.continue_record({record, plan->whole_end, plan->start, plan->held, plan->last_ms,
                           plan->from.last});
   // The data log's header was written when the sweep began; its lines go on under it.

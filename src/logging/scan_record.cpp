@@ -258,6 +258,9 @@ void scan_record_writer::sweep_started(const raster_in_use& raster, const QDateT
   if (!plan_file_.isEmpty()) line.insert(QLatin1String("plan"), plan_file_);
   // What a resumed sweep needs to end where this one would have.
   line.insert(QLatin1String("cycles"), cycles_ ? QJsonValue(*cycles_) : QJsonValue());
+  line.insert(QLatin1String("logs"), QJsonObject{{QLatin1String("data"), window_.log_data_checked()},
+                                                 {QLatin1String("images"),
+                                                  window_.log_images_checked()}});
   write_line(line);
 }
 

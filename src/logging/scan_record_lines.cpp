@@ -113,6 +113,10 @@ std::optional<scan_record_header> header_from(const QJsonObject& o, std::string*
     if (n >= 1 && n <= 1e9 && n == static_cast<double>(static_cast<int>(n)))
       h.cycles = static_cast<int>(n);
   }
+  const QJsonObject logs = o.value(QLatin1String("logs")).toObject();
+  if (const QJsonValue v = logs.value(QLatin1String("data")); v.isBool()) h.log_data = v.toBool();
+  if (const QJsonValue v = logs.value(QLatin1String("images")); v.isBool())
+    h.log_images = v.toBool();
   const QJsonObject settings = o.value(QLatin1String("settings")).toObject();
   fields f{settings, {}};
   const auto raster = raster_from(f);

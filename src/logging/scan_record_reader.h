@@ -33,6 +33,9 @@ struct scan_record_header {
   QJsonObject settings;   // every setting as recorded, for the exports that carry them all
   std::string plan_file;  // the plan the settings came from; empty for none
   std::optional<int> cycles;  // the cycles the sweep was asked for; none: Repeat decided
+  // The logs the sweep kept, so that a resumed one keeps them too; none: not recorded.
+  std::optional<bool> log_data;
+  std::optional<bool> log_images;
 };
 
 struct recorded_reading {

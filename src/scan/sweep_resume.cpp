@@ -124,6 +124,8 @@ std::optional<resume_plan> plan_resume(const resume_request& q, std::string* why
                   ") lies outside its raster");
 
   plan.cycles = record->header.cycles;
+  plan.log_data = record->header.log_data;
+  plan.log_images = record->header.log_images;
   if (!plan.cycles && !plan.settings.repeat) plan.cycles = q.cycles.value_or(1);
   if (plan.cycles) plan.cycles = std::max(*plan.cycles, last.cycle);
   plan.held = static_cast<long>(record->readings.size());

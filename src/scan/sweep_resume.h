@@ -29,6 +29,9 @@ struct resume_plan {
   QString record;
   sweep_settings settings;
   std::optional<int> cycles;  // none: Repeat decides
+  // The logs the sweep kept, when the record says; a resumed sweep keeps them on.
+  std::optional<bool> log_data;
+  std::optional<bool> log_images;
   sweep_resumption from;
   long held = 0;    // readings the record holds
   long log_lines = 0;  // data log lines those readings wrote

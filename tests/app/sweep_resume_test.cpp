@@ -94,10 +94,13 @@ TEST(SweepResume, GoesOnWithExactlyTheReportsAndReadingsOfTheSweepThatWasNotStop
   maps_listener full_view(full_maps);
   full->readings.add(full_view);
   ASSERT_TRUE(full.start_small());
+  full.window.set_log_data(true);
   ASSERT_TRUE(full->runner.run("Sweep", [&] { full->sweep.sweep(2); }));
   std::string why;
   const auto whole = read_scan_record(full.writer.path(), &why);
   ASSERT_TRUE(whole) << why;
+  EXPECT_EQ(whole->header.log_data, true);
+  EXPECT_EQ(whole->header.log_images, false);
   ASSERT_EQ(whole->readings.size(), 42u);  // 10 baseline readings, 2 cycles of 16
   const strings all = full.head.commands();
   QFile file(full.writer.path());
@@ -117,6 +120,8 @@ TEST(SweepResume, GoesOnWithExactlyTheReportsAndReadingsOfTheSweepThatWasNotStop
     const auto plan = take_up_record(path, {"usb", "H1", false}, std::nullopt,
                                      again.folder.path(), *again, again.window, again.writer, &why);
     ASSERT_TRUE(plan) << why;
+    EXPECT_TRUE(again.window.log_data_checked()) << "the data log goes on as the sweep kept it";
+    EXPECT_FALSE(again.window.log_images_checked());
     EXPECT_EQ(plan->held, held);
     EXPECT_EQ(plan->to_go, 42 - held);
     ASSERT_TRUE(again->runner.run("Sweep", [&] { again->sweep.sweep(plan->cycles, &plan->from); }));
