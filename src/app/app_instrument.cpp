@@ -27,13 +27,9 @@ app_instrument::app_instrument(panel& window, instrument& inst, scan_record_writ
 }
 
 sweep_settings reset_settings(int echo_timeout_ms) {
+  // The window's start values with every box clear: only Repeat starts ticked there.
   sweep_settings s = start_settings(echo_timeout_ms);
   s.repeat = false;
-  s.stop = false;
-  s.sonic_off = false;
-  s.temp_off = false;
-  s.x_off = false;
-  s.z_off = false;
   return s;
 }
 
